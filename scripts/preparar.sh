@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what VARNO needs on Debian 12 and builds it into build/.
+# Safe to run again: it installs only what is missing and builds incrementally.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+paquetes=(
+    g++ cmake ninja-build pkg-config
+    qt6-base-dev qt6-qpa-plugins libgl-dev
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    fonts-inter
+    xvfb xauth xdotool x11-apps imagemagick
+    curl python3 python3-venv shellcheck clang
+)
+
+faltan=()
+for p in "${paquetes[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
+done
+if ((${#faltan[@]})); then
+    como=()
+    [ "$(id -u)" -eq 0 ] || como=(sudo)
+    "${como[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${como[@]}" apt-get install -y -q --no-install-recommends "${faltan[@]}"
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build

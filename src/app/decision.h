@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the launch decision can do. The delegate does it for real; tests
+// record the calls.
+class Acciones {
+public:
+    virtual ~Acciones() = default;
+
+    virtual void escribirIcono(const QString& ruta) = 0;
+    virtual void escribirFondoDmg(const QString& ruta, double escala) = 0;
+    // Builds the window (never shown), puts it on `pantalla` with example texts
+    // and captures its content.
+    virtual void escribirCaptura(const QString& ruta, qint64 pantalla) = 0;
+    // Ends the process with `estado` once the decision returns.
+    virtual void salir(int estado) = 0;
+
+    virtual bool moverAAplicaciones() = 0;
+    virtual void terminar() = 0;
+    virtual void programarExpulsion(const QString& volumen) = 0;
+
+    virtual bool estaInstalado() = 0;
+    virtual bool motorResponde() = 0;
+    virtual void lanzarMotor() = 0;
+    // An interpreter is in place and a marker names some version.
+    virtual bool hayInstalacionAnterior() = 0;
+    virtual void fijarActualizando(bool actualizando) = 0;
+
+    // Builds the window, gives it `titulo` when not empty, centres, shows and
+    // activates it. False when there is no screen to show it on.
+    virtual bool mostrarVentana(const QString& titulo) = 0;
+    virtual void abrirYEsperar() = 0;
+    virtual void empezar() = 0;
+};
+
+// What a start of the program is for, decided once, in a fixed order.
+void decidirArranque(const QStringList& argumentos, Acciones& a);

@@ -1,0 +1,112 @@
+#include "app/delegado.h"
+
+#include "artwork/arte.h"
+#include "engine/correr.h"
+#include "engine/motor.h"
+#include "installer/instalacion.h"
+#include "placement/colocacion.h"
+#include "ui/ventana.h"
+#include "ui/vistas.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QScreen>
+#include <QThreadPool>
+#include <QTimer>
+#include <cstdio>
+
+Delegado::Delegado(Globales globalesDados, Tiempos t, QObject* parent)
+    : QObject(parent)
+    , g(std::move(globalesDados))
+    , tiempos(t) {
+    cola.setObjectName(QStringLiteral("varno.lectura"));
+}
+
+Delegado::~Delegado() {
+    // Background work sees the handle expire and stops; the reading thread is
+    // ours, so we end it before anything it might post to is gone.
+    vida_.reset();
+    proceso.reset();
+    cola.quit();
+    cola.wait();
+}
+
+void Delegado::applicationDidFinishLaunching() {
+    QStringList argumentos = QCoreApplication::arguments();
+    if (const QVariant originales = qApp->property("varno.argumentos"); originales.isValid())
+        argumentos = originales.toStringList();
+    decidir(argumentos);
+}
+
+void Delegado::decidir(const QStringList& argumentos) { decidirArranque(argumentos, *this); }
+
+void Delegado::captura(const QString& ruta) {
+    if (ventana)
+        ::captura(ventana->contenido(), ruta);
+}
+
+void Delegado::escribirIcono(const QString& ruta) { guardarIcono(ruta); }
+
+void Delegado::escribirFondoDmg(const QString& ruta, double escala) {
+    guardarFondoDmg(ruta, escala);
+}
+
+void Delegado::escribirCaptura(const QString& ruta, qint64 pantalla) {
+    construir();
+    // A screen that does not exist is not captured: nothing is written.
+    if (pantalla < 0 || pantalla > 5)
+        return;
+    mostrar(pantalla, true);
+    captura(ruta);
+}
+
+void Delegado::salir(int estado) { QCoreApplication::exit(estado); }
+
+bool Delegado::moverAAplicaciones() {
+    return ::moverAAplicaciones(g, QCoreApplication::arguments());
+}
+
+void Delegado::terminar() { QCoreApplication::quit(); }
+
+void Delegado::programarExpulsion(const QString& volumen) {
+    const QString hdiutil = g.herramientas.hdiutil;
+    QTimer::singleShot(tiempos.retrasoExpulsion, this, [hdiutil, volumen] {
+        QThreadPool::globalInstance()->start([hdiutil, volumen] {
+            correr(hdiutil, {QStringLiteral("detach"), volumen, QStringLiteral("-quiet")});
+        });
+    });
+}
+
+bool Delegado::estaInstalado() { return instalado(g); }
+bool Delegado::motorResponde() { return responde(g); }
+void Delegado::lanzarMotor() { abrirVARNO(g); }
+
+bool Delegado::hayInstalacionAnterior() {
+    const QFileInfo python(g.PYTHON);
+    return python.isFile() && python.isExecutable() &&
+           QFileInfo::exists(g.DATOS + QStringLiteral("/instalado.txt"));
+}
+
+void Delegado::fijarActualizando(bool valor) { actualizando = valor; }
+
+bool Delegado::mostrarVentana(const QString& titulo) {
+    if (sinPantalla) {
+        std::fputs("VARNO necesita una pantalla para mostrar su ventana y no encontró ninguna "
+                   "(DISPLAY o WAYLAND_DISPLAY).\n",
+                   stderr);
+        salir(1);
+        return false;
+    }
+    construir();
+    if (!titulo.isEmpty())
+        ventana->setWindowTitle(titulo);
+    if (const QScreen* pantalla = QGuiApplication::primaryScreen()) {
+        QRect marco = ventana->frameGeometry();
+        marco.moveCenter(pantalla->availableGeometry().center());
+        ventana->move(marco.topLeft());
+    }
+    ventana->show();
+    ventana->raise();
+    ventana->activateWindow();
+    return true;
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "app/decision.h"
+#include "app/globales.h"
+#include "app/tiempos.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+#include <array>
+#include <memory>
+
+class Barra;
+class Boton;
+class Etiqueta;
+class Ventana;
+class Instalacion;
+
+// The one object that holds the program's state: it owns the window and its
+// controls, the installer run and the flags that say what the program is doing.
+class Delegado : public QObject, public Acciones {
+    Q_OBJECT
+public:
+    explicit Delegado(Globales g = globales(), Tiempos t = {}, QObject* parent = nullptr);
+    ~Delegado() override;
+
+    // The end of launching: decides once what this start is for.
+    void applicationDidFinishLaunching();
+    void decidir(const QStringList& argumentos);
+    // The close guard: asks before closing while the installer really runs.
+    bool windowShouldClose();
+
+    void mostrar(qint64 n, bool ejemplo = false);
+    void alBoton();
+    void construir();
+
+    void empezar() override;
+    void linea(const QString& l);
+    void termino(bool bien);
+
+    void abrirYEsperar() override;
+    void abrio();
+    void noArranco();
+
+    void captura(const QString& ruta);
+
+    // Whether the installer process is running now, and its cancellation (the
+    // whole process group, so that downloads it started stop too).
+    bool instaladorCorre() const;
+    void cancelarInstalacion();
+
+    const Globales g;
+    const Tiempos tiempos;
+
+    std::unique_ptr<Ventana> ventana;
+    QPointer<Etiqueta> info;
+    QPointer<Etiqueta> estado;
+    QPointer<Etiqueta> detalle;
+    QPointer<Barra> barra;
+    QPointer<Boton> boton;
+    QPointer<Boton> registroBoton;
+    std::unique_ptr<Instalacion> proceso;
+    bool instalando = false;
+    bool listo = false;
+    bool actualizando = false;
+    bool abriendo = false;
+    bool noAbrio = false;
+    qint64 paso = 0;
+    double avance = 0.0;
+    // Installer output is split into lines on this thread; it owns the unfinished
+    // last line while a run is under way.
+    QThread cola;
+    static constexpr std::array<double, 8> desde{0.0, 0.02, 0.08, 0.16, 0.19, 0.24, 0.88, 0.96};
+
+    // Acciones: what the launch decision does for real.
+    void escribirIcono(const QString& ruta) override;
+    void escribirFondoDmg(const QString& ruta, double escala) override;
+    void escribirCaptura(const QString& ruta, qint64 pantalla) override;
+    void salir(int estado) override;
+    bool moverAAplicaciones() override;
+    void terminar() override;
+    void programarExpulsion(const QString& volumen) override;
+    bool estaInstalado() override;
+    bool motorResponde() override;
+    void lanzarMotor() override;
+    bool hayInstalacionAnterior() override;
+    void fijarActualizando(bool valor) override;
+    bool mostrarVentana(const QString& titulo) override;
+
+    // Set when the toolkit runs without a screen because none was found.
+    static inline bool sinPantalla = false;
+
+private:
+    // Background work holds a weak reference to this and stops once it expires.
+    std::shared_ptr<int> vida_ = std::make_shared<int>(0);
+    std::uint64_t aperturas_ = 0;
+    friend class Espera;
+};

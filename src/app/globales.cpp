@@ -1,0 +1,78 @@
+#include "app/globales.h"
+
+#include "app/texto.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+Globales& almacen() {
+    static Globales g;
+    return g;
+}
+} // namespace
+
+Herramientas herramientasDelSistema(const QString& recursos) {
+    Herramientas h;
+    h.curl = QStringLiteral("/usr/bin/curl");
+    h.bash = QStringLiteral("/bin/bash");
+#ifdef Q_OS_MACOS
+    Q_UNUSED(recursos);
+    h.xattr = QStringLiteral("/usr/bin/xattr");
+    h.open = QStringLiteral("/usr/bin/open");
+    h.defaults = QStringLiteral("/usr/bin/defaults");
+    h.killall = QStringLiteral("/usr/bin/killall");
+    h.hdiutil = QStringLiteral("/usr/bin/hdiutil");
+#else
+    const QString p = QDir(recursos).absoluteFilePath(QStringLiteral("plataforma"));
+    h.xattr = p + QStringLiteral("/xattr");
+    h.open = p + QStringLiteral("/open");
+    h.defaults = p + QStringLiteral("/defaults");
+    h.killall = p + QStringLiteral("/killall");
+    h.hdiutil = p + QStringLiteral("/hdiutil");
+#endif
+    return h;
+}
+
+std::optional<QString> bundleDe(const QString& ejecutable) {
+    const QDir macos = QFileInfo(ejecutable).absoluteDir();
+    if (macos.dirName() != QLatin1String("MacOS"))
+        return std::nullopt;
+    QDir contents = macos;
+    if (!contents.cdUp() || contents.dirName() != QLatin1String("Contents"))
+        return std::nullopt;
+    QDir bundle = contents;
+    if (!bundle.cdUp() || !bundle.dirName().endsWith(QLatin1String(".app")))
+        return std::nullopt;
+    return bundle.absolutePath();
+}
+
+std::optional<QString> recursosDe(const QString& ejecutable) {
+    const auto b = bundleDe(ejecutable);
+    if (!b)
+        return std::nullopt;
+    return *b + QStringLiteral("/Contents/Resources");
+}
+
+QString leerVersion(const QString& recursos) {
+    const auto texto = leerUtf8(QDir(recursos).filePath(QStringLiteral("version.txt")));
+    return texto.value_or(QStringLiteral("beta")).trimmed();
+}
+
+Globales calcularGlobales(const QString& home, const std::optional<QString>& recursos,
+                          const QString& bundle, const QString& ejecutable) {
+    Globales g;
+    g.DATOS = QDir(home).filePath(QStringLiteral("Library/Application Support/VARNO"));
+    g.RECURSOS = recursos.value_or(QDir::currentPath());
+    g.VERSION = leerVersion(g.RECURSOS);
+    g.PYTHON = g.DATOS + QStringLiteral("/python/bin/python");
+    g.REGISTRO = g.DATOS + QStringLiteral("/instalacion.log");
+    g.MESA_LOG = g.DATOS + QStringLiteral("/mesa.log");
+    g.BUNDLE = bundle;
+    g.EJECUTABLE = ejecutable;
+    g.herramientas = herramientasDelSistema(g.RECURSOS);
+    return g;
+}
+
+const Globales& globales() { return almacen(); }
+void fijarGlobales(Globales g) { almacen() = std::move(g); }

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class QPainter;
+class QWidget;
+
+// Renders `dibujar` into a new 8-bit RGBA image of ancho × alto pixels,
+// transparent where nothing is drawn, with the origin at the bottom-left corner
+// and one unit per pixel, and writes it as PNG to `ruta`. Silent on failure.
+void guardarPNG(const QString& ruta, int ancho, int alto,
+                const std::function<void(QPainter&)>& dibujar);
+
+// The 1024 × 1024 application icon.
+void guardarIcono(const QString& ruta);
+
+// The disk image's background, 600 × 400 units at `escala`.
+void guardarFondoDmg(const QString& ruta, double escala);
+
+// What `contenido` shows, with all its children, at the device pixel ratio.
+void captura(QWidget* contenido, const QString& ruta);

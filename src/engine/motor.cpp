@@ -1,0 +1,53 @@
+#include "engine/motor.h"
+
+#include "app/texto.h"
+#include "engine/correr.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <cerrno>
+#include <csignal>
+
+QStringList argumentosSonda() {
+    return {QStringLiteral("-fs"), QStringLiteral("-m"), QStringLiteral("1.5"),
+            QString::fromLatin1(URL_SALUD)};
+}
+
+bool instalado(const Globales& g) {
+    const auto marca = leerUtf8(QDir(g.DATOS).filePath(QStringLiteral("instalado.txt")));
+    const QFileInfo python(g.PYTHON);
+    if (!python.isFile() || !python.isExecutable())
+        return false;
+    if (!marca)
+        return false;
+    return marca->trimmed() == g.VERSION;
+}
+
+bool responde(const Globales& g) {
+    return correr(g.herramientas.curl, argumentosSonda()).contains(QLatin1String("version"));
+}
+
+std::optional<qint64> abrirVARNO(const Globales& g) {
+    QProcess p;
+    p.setProgram(g.PYTHON);
+    p.setArguments({QStringLiteral("-m"), QStringLiteral("motor")});
+    p.setWorkingDirectory(QDir(g.DATOS).filePath(QStringLiteral("app")));
+    QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+    entorno.insert(QStringLiteral("VARNO_APP"), g.BUNDLE);
+    p.setProcessEnvironment(entorno);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    if (!p.startDetached(&pid) || pid <= 0)
+        return std::nullopt;
+    return pid;
+}
+
+bool sigueVivo(qint64 pid) {
+    if (pid <= 0)
+        return false;
+    // A detached child is not ours to reap; a zombie left to init is gone soon.
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}

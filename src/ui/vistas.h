@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QFont>
+#include <QPointF>
+#include <QWidget>
+#include <functional>
+
+class QPainter;
+
+// The three-bar mark in the square whose corner nearest the origin is `en`.
+// The bars are centred vertically, so the mark is the same whichever way y grows.
+void dibujarLogo(QPainter& p, QPointF en, qreal lado);
+
+// Font weights as the window uses them.
+enum class Peso { regular = 400, semibold = 600, heavy = 800 };
+
+// The window's font: `tamano` device-independent pixels, whatever the screen's DPI.
+QFont fuente(qreal tamano, Peso peso);
+
+// The content view: draws nothing itself; its children are laid out from its
+// top-left corner.
+class Plano : public QWidget {
+    Q_OBJECT
+public:
+    explicit Plano(QWidget* parent = nullptr);
+};
+
+// The logo mark in the square at the view's origin.
+class Logo : public QWidget {
+    Q_OBJECT
+public:
+    explicit Logo(QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+};
+
+// A label that shows plain text only: one line cut at the tail with "…", or
+// word-wrapped and cut after a maximum number of lines.
+class Etiqueta : public QWidget {
+    Q_OBJECT
+public:
+    explicit Etiqueta(const QString& texto = {}, QWidget* parent = nullptr);
+
+    QString texto() const { return texto_; }
+    void fijarTexto(const QString& texto);
+    QColor color() const { return color_; }
+    void fijarColor(const QColor& color);
+    // 0 lines: one line cut at the tail; n > 0: word wrapping cut after n lines.
+    int lineasMaximas() const { return lineasMaximas_; }
+    void fijarLineasMaximas(int lineas);
+
+    // The lines as they are drawn at the current width.
+    QStringList lineasVisibles() const;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QString texto_;
+    QColor color_;
+    int lineasMaximas_ = 0;
+};
+
+// The one label factory of the window.
+Etiqueta* etiqueta(const QString& texto, qreal tamano, Peso peso, const QColor& color);
+
+// A thin pill-shaped progress bar; `valor` is the fraction done.
+class Barra : public QWidget {
+    Q_OBJECT
+public:
+    explicit Barra(QWidget* parent = nullptr);
+
+    double valor() const { return valor_; }
+    // Stored as given; drawing clamps it.
+    void fijarValor(double valor);
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    double valor_ = 0.0;
+};
+
+// The hand-drawn push button, primary or secondary, with hover and inactive looks.
+class Boton : public QWidget {
+    Q_OBJECT
+public:
+    explicit Boton(QWidget* parent = nullptr);
+
+    QString titulo() const { return titulo_; }
+    void fijarTitulo(const QString& titulo);
+    bool secundario() const { return secundario_; }
+    void fijarSecundario(bool secundario);
+    bool activo() const { return activo_; }
+    void fijarActivo(bool activo);
+    bool encima() const { return encima_; }
+
+    std::function<void()> accion;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void enterEvent(QEnterEvent*) override;
+    void leaveEvent(QEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+
+private:
+    QString titulo_;
+    bool secundario_ = false;
+    bool activo_ = true;
+    bool encima_ = false;
+};
