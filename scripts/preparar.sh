@@ -11,6 +11,7 @@ paquetes=(
     fonts-inter
     xvfb xauth xdotool x11-apps imagemagick
     curl python3 python3-venv shellcheck clang
+    attr desktop-file-utils
 )
 
 faltan=()
