@@ -35,16 +35,14 @@ Herramientas herramientasDelSistema(const QString& recursos) {
 }
 
 std::optional<QString> bundleDe(const QString& ejecutable) {
-    const QDir macos = QFileInfo(ejecutable).absoluteDir();
-    if (macos.dirName() != QLatin1String("MacOS"))
+    // Worked out on the path alone: the bundle need not exist to be named.
+    const QStringList partes = QDir::cleanPath(QFileInfo(ejecutable).absoluteFilePath()).split('/');
+    const qsizetype n = partes.size();
+    if (n < 4 || partes[n - 2] != QLatin1String("MacOS") ||
+        partes[n - 3] != QLatin1String("Contents") ||
+        !partes[n - 4].endsWith(QLatin1String(".app")))
         return std::nullopt;
-    QDir contents = macos;
-    if (!contents.cdUp() || contents.dirName() != QLatin1String("Contents"))
-        return std::nullopt;
-    QDir bundle = contents;
-    if (!bundle.cdUp() || !bundle.dirName().endsWith(QLatin1String(".app")))
-        return std::nullopt;
-    return bundle.absolutePath();
+    return partes.mid(0, n - 3).join('/');
 }
 
 std::optional<QString> recursosDe(const QString& ejecutable) {
@@ -74,5 +72,9 @@ Globales calcularGlobales(const QString& home, const std::optional<QString>& rec
     return g;
 }
 
-const Globales& globales() { return almacen(); }
-void fijarGlobales(Globales g) { almacen() = std::move(g); }
+const Globales& globales() {
+    return almacen();
+}
+void fijarGlobales(Globales g) {
+    almacen() = std::move(g);
+}

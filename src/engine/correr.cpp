@@ -2,11 +2,14 @@
 
 #include "app/texto.h"
 
+#include <QDir>
 #include <QProcess>
 
 QString correr(const QString& ejecutable, const QStringList& argumentos) {
     QProcess p;
-    p.setProgram(ejecutable);
+    // The path is taken as given: a relative one names a file in the working
+    // directory and nothing is looked up in PATH.
+    p.setProgram(QDir::current().absoluteFilePath(ejecutable));
     p.setArguments(argumentos);
     p.setStandardErrorFile(QProcess::nullDevice());
     p.setInputChannelMode(QProcess::ForwardedInputChannel);

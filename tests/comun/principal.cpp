@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -8,6 +9,10 @@ int main(int argc, char** argv) {
     QTemporaryDir casa;
     qputenv("HOME", casa.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", (casa.path() + QStringLiteral("/.local/share")).toLocal8Bit());
+    QTemporaryDir tiempoDeEjecucion;
+    QFile::setPermissions(tiempoDeEjecucion.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                       QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", tiempoDeEjecucion.path().toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
