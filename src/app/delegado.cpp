@@ -23,10 +23,13 @@ Delegado::Delegado(Globales globalesDados, Tiempos t, QObject* parent)
 }
 
 Delegado::~Delegado() {
-    // Background work sees the handle expire and stops; the reading thread is
-    // ours, so we end it before anything it might post to is gone.
-    vida_.reset();
-    proceso.reset();
+    // The engine wait and the installer run post to this object: both end
+    // here, before anything they could reach is gone.
+    cerrando_ = true;
+    esperas_.waitForDone();
+    if (Instalacion* corriendo = proceso.data())
+        QMetaObject::invokeMethod(
+            corriendo, [corriendo] { delete corriendo; }, Qt::BlockingQueuedConnection);
     cola.quit();
     cola.wait();
 }
@@ -38,14 +41,18 @@ void Delegado::applicationDidFinishLaunching() {
     decidir(argumentos);
 }
 
-void Delegado::decidir(const QStringList& argumentos) { decidirArranque(argumentos, *this); }
+void Delegado::decidir(const QStringList& argumentos) {
+    decidirArranque(argumentos, *this);
+}
 
 void Delegado::captura(const QString& ruta) {
     if (ventana)
         ::captura(ventana->contenido(), ruta);
 }
 
-void Delegado::escribirIcono(const QString& ruta) { guardarIcono(ruta); }
+void Delegado::escribirIcono(const QString& ruta) {
+    guardarIcono(ruta);
+}
 
 void Delegado::escribirFondoDmg(const QString& ruta, double escala) {
     guardarFondoDmg(ruta, escala);
@@ -60,13 +67,17 @@ void Delegado::escribirCaptura(const QString& ruta, qint64 pantalla) {
     captura(ruta);
 }
 
-void Delegado::salir(int estado) { QCoreApplication::exit(estado); }
+void Delegado::salir(int estado) {
+    QCoreApplication::exit(estado);
+}
 
 bool Delegado::moverAAplicaciones() {
     return ::moverAAplicaciones(g, QCoreApplication::arguments());
 }
 
-void Delegado::terminar() { QCoreApplication::quit(); }
+void Delegado::terminar() {
+    QCoreApplication::quit();
+}
 
 void Delegado::programarExpulsion(const QString& volumen) {
     const QString hdiutil = g.herramientas.hdiutil;
@@ -77,9 +88,15 @@ void Delegado::programarExpulsion(const QString& volumen) {
     });
 }
 
-bool Delegado::estaInstalado() { return instalado(g); }
-bool Delegado::motorResponde() { return responde(g); }
-void Delegado::lanzarMotor() { abrirVARNO(g); }
+bool Delegado::estaInstalado() {
+    return instalado(g);
+}
+bool Delegado::motorResponde() {
+    return responde(g);
+}
+void Delegado::lanzarMotor() {
+    abrirVARNO(g);
+}
 
 bool Delegado::hayInstalacionAnterior() {
     const QFileInfo python(g.PYTHON);
@@ -87,7 +104,9 @@ bool Delegado::hayInstalacionAnterior() {
            QFileInfo::exists(g.DATOS + QStringLiteral("/instalado.txt"));
 }
 
-void Delegado::fijarActualizando(bool valor) { actualizando = valor; }
+void Delegado::fijarActualizando(bool valor) {
+    actualizando = valor;
+}
 
 bool Delegado::mostrarVentana(const QString& titulo) {
     if (sinPantalla) {

@@ -7,8 +7,12 @@
 #include <QObject>
 #include <QPointer>
 #include <QThread>
+#include <QThreadPool>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <optional>
 
 class Barra;
 class Boton;
@@ -45,9 +49,11 @@ public:
     void captura(const QString& ruta);
 
     // Whether the installer process is running now, and its cancellation (the
-    // whole process group, so that downloads it started stop too).
-    bool instaladorCorre() const;
-    void cancelarInstalacion();
+    // whole process group, so that downloads it started stop too). Virtual so
+    // that the close guard can be exercised without a real run.
+    virtual bool instaladorCorre() const;
+    virtual void cancelarInstalacion();
+    void soltarInstalacion();
 
     const Globales g;
     const Tiempos tiempos;
@@ -59,7 +65,8 @@ public:
     QPointer<Barra> barra;
     QPointer<Boton> boton;
     QPointer<Boton> registroBoton;
-    std::unique_ptr<Instalacion> proceso;
+    // The installer run while it is under way; it lives on `cola`.
+    QPointer<Instalacion> proceso;
     bool instalando = false;
     bool listo = false;
     bool actualizando = false;
@@ -91,8 +98,16 @@ public:
     static inline bool sinPantalla = false;
 
 private:
-    // Background work holds a weak reference to this and stops once it expires.
-    std::shared_ptr<int> vida_ = std::make_shared<int>(0);
+    // The engine wait; runs on `esperas_`.
+    void esperarMotor(std::optional<qint64> motor, std::chrono::steady_clock::time_point inicio);
+    // Queues `f` on this object unless it is going away.
+    template <typename F> void publicar(F f);
+
+    // Counts openings, so a delayed one can tell whether another came first.
     std::uint64_t aperturas_ = 0;
-    friend class Espera;
+    // Set when the delegate goes away; the wait stops at its next look.
+    std::atomic<bool> cerrando_{false};
+    // The wait runs on a pool of its own, which the delegate waits for when it
+    // goes away, so nothing is ever queued on a deleted delegate.
+    QThreadPool esperas_;
 };

@@ -4,6 +4,7 @@
 #include "engine/correr.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -48,6 +49,18 @@ std::optional<qint64> abrirVARNO(const Globales& g) {
 bool sigueVivo(qint64 pid) {
     if (pid <= 0)
         return false;
-    // A detached child is not ours to reap; a zombie left to init is gone soon.
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)
+        return false;
+#ifdef Q_OS_LINUX
+    // A detached process is not ours to reap; where nothing reaps it (a bare
+    // container's first process), an ended one stays a zombie.
+    QFile estado(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (estado.open(QIODevice::ReadOnly)) {
+        const QByteArray linea = estado.readAll();
+        const qsizetype fin = linea.lastIndexOf(')');
+        if (fin >= 0 && fin + 2 < linea.size() && (linea[fin + 2] == 'Z' || linea[fin + 2] == 'X'))
+            return false;
+    }
+#endif
+    return true;
 }

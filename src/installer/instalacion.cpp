@@ -1,9 +1,198 @@
 #include "installer/instalacion.h"
 
 #include "app/delegado.h"
+#include "app/texto.h"
+#include "placement/colocacion.h"
+#include "ui/marca.h"
+#include "ui/vistas.h"
 
-void Delegado::empezar() {}
-void Delegado::linea(const QString&) {}
-void Delegado::termino(bool) {}
-bool Delegado::instaladorCorre() const { return false; }
-void Delegado::cancelarInstalacion() {}
+#include <QDir>
+#include <QSaveFile>
+#include <QTimer>
+
+#include <csignal>
+#include <unistd.h>
+
+Instalacion::Instalacion(Parametros p, Delegado* delegado)
+    : p_(std::move(p))
+    , delegado_(delegado) {}
+
+Instalacion::~Instalacion() {
+    if (proceso_) {
+        // Nothing may reach the window once the run is being torn down.
+        proceso_->disconnect(this);
+        if (corre_.load())
+            ::kill(-static_cast<pid_t>(pid_.load()), SIGKILL);
+    }
+}
+
+void Instalacion::arrancar() {
+    // Without a log the run goes on: output is shown but not kept.
+    registro_.setFileName(p_.registro);
+    if (!registro_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        registro_.setFileName(QString());
+
+    proceso_ = new QProcess(this);
+    proceso_->setProgram(p_.bash);
+    proceso_->setArguments({p_.guion});
+    proceso_->setProcessEnvironment(p_.entorno);
+    proceso_->setProcessChannelMode(QProcess::MergedChannels);
+    proceso_->setInputChannelMode(QProcess::ForwardedInputChannel);
+    // The script leads its own process group, so that cancelling stops the
+    // downloads it started as well.
+    proceso_->setChildProcessModifier([] { ::setpgid(0, 0); });
+    connect(proceso_, &QProcess::readyReadStandardOutput, this, &Instalacion::leer);
+    connect(proceso_, &QProcess::finished, this, &Instalacion::alTerminar);
+    connect(proceso_, &QProcess::errorOccurred, this, &Instalacion::alFallar);
+    connect(proceso_, &QProcess::started, this, [this] {
+        pid_ = proceso_->processId();
+        corre_ = true;
+    });
+    proceso_->start(QIODevice::ReadOnly);
+}
+
+void Instalacion::cancelar() {
+    if (corre_.load())
+        ::kill(-static_cast<pid_t>(pid_.load()), SIGTERM);
+}
+
+void Instalacion::leer() {
+    entregar(proceso_->readAllStandardOutput());
+}
+
+void Instalacion::entregar(QByteArrayView bytes) {
+    if (bytes.isEmpty())
+        return;
+    if (registro_.isOpen())
+        registro_.write(bytes.data(), bytes.size());
+    // Each chunk is decoded by itself: a character split between two chunks
+    // shows as U+FFFD while the log keeps the exact bytes.
+    QStringList lineas = encuadre_.agregar(decodificar(bytes));
+    QMetaObject::invokeMethod(
+        delegado_,
+        [d = delegado_, lineas = std::move(lineas)] {
+            for (const QString& l : lineas)
+                d->linea(l);
+        },
+        Qt::QueuedConnection);
+}
+
+void Instalacion::alTerminar(int codigo, QProcess::ExitStatus estado) {
+    if (terminada_)
+        return;
+    terminada_ = true;
+    // Whatever is still in the pipe is read, logged and shown before the end
+    // of the run, so the failure screen is built on the script's last line.
+    entregar(proceso_->readAllStandardOutput());
+    registro_.close();
+    corre_ = false;
+    const bool bien = estado == QProcess::NormalExit && codigo == 0;
+    QMetaObject::invokeMethod(
+        delegado_, [d = delegado_, bien] { d->termino(bien); }, Qt::QueuedConnection);
+}
+
+void Instalacion::alFallar(QProcess::ProcessError error) {
+    if (error != QProcess::FailedToStart || terminada_)
+        return;
+    terminada_ = true;
+    registro_.close();
+    corre_ = false;
+    const QString motivo = proceso_->errorString();
+    QMetaObject::invokeMethod(
+        delegado_,
+        [d = delegado_, motivo] {
+            if (d->detalle)
+                d->detalle->fijarTexto(motivo);
+            d->termino(false);
+        },
+        Qt::QueuedConnection);
+}
+
+void Delegado::empezar() {
+    instalando = true;
+    listo = false;
+    paso = 0;
+    avance = 0.0;
+    barra->fijarValor(0.0);
+    mostrar(1, false);
+    estado->fijarTexto(actualizando ? QStringLiteral("Actualizando VARNO…")
+                                    : QStringLiteral("Preparando…"));
+    detalle->fijarTexto(QString());
+
+    QDir().mkpath(g.DATOS);
+    // Each run replaces the log whole, so it always holds exactly one run.
+    QSaveFile cabecera(g.REGISTRO);
+    if (cabecera.open(QIODevice::WriteOnly)) {
+        cabecera.write(cabeceraRegistro(g.VERSION, QDateTime::currentDateTimeUtc()).toUtf8());
+        cabecera.commit();
+    }
+
+    const QString paquete = QDir(g.RECURSOS).filePath(QStringLiteral("paquete"));
+    Instalacion::Parametros p{
+        g.herramientas.bash, paquete + QStringLiteral("/instalar_mac.sh"), g.REGISTRO,
+        entornoInstalador(QProcessEnvironment::systemEnvironment(), paquete, g.VERSION)};
+    // A run that is still being torn down must not outlive its replacement.
+    soltarInstalacion();
+    auto* nueva = new Instalacion(std::move(p), this);
+    if (!cola.isRunning())
+        cola.start();
+    nueva->moveToThread(&cola);
+    proceso = nueva;
+    QMetaObject::invokeMethod(nueva, &Instalacion::arrancar, Qt::QueuedConnection);
+}
+
+void Delegado::linea(const QString& l) {
+    const EfectoLinea e = interpretarLinea(l, {paso, avance}, desde);
+    if (e.ignorada)
+        return;
+    paso = e.progreso.paso;
+    avance = e.progreso.avance;
+    if (e.estado)
+        estado->fijarTexto(*e.estado);
+    if (e.detalle)
+        detalle->fijarTexto(*e.detalle);
+    barra->fijarValor(avance);
+}
+
+void Delegado::termino(bool bien) {
+    instalando = false;
+    soltarInstalacion();
+    if (!bien) {
+        mostrar(3, false);
+        estado->fijarTexto(QStringLiteral("No se pudo terminar la instalación."));
+        detalle->fijarTexto(detalleDeFallo(detalle->texto()));
+        return;
+    }
+    listo = true;
+    barra->fijarValor(1.0);
+    mostrar(2, false);
+    estado->fijarTexto(actualizando ? QStringLiteral("VARNO está actualizado.")
+                                    : QStringLiteral("VARNO está instalado."));
+    if (!actualizando)
+        ponerEnElDock(g);
+    detalle->fijarTexto(actualizando
+                            ? QStringLiteral("Se abre ahora.")
+                            : QStringLiteral("Se abre ahora. Quedó en el Dock y en Aplicaciones."));
+    // The engine is opened once: a click on "Abrir VARNO" in the meantime has
+    // already done it.
+    QTimer::singleShot(tiempos.retrasoApertura, this, [this, antes = aperturas_] {
+        if (aperturas_ == antes)
+            abrirYEsperar();
+    });
+}
+
+bool Delegado::instaladorCorre() const {
+    return proceso && proceso->corre();
+}
+
+void Delegado::cancelarInstalacion() {
+    if (proceso)
+        proceso->cancelar();
+}
+
+void Delegado::soltarInstalacion() {
+    if (Instalacion* vieja = proceso.data()) {
+        proceso.clear();
+        vieja->deleteLater();
+    }
+}

@@ -1,10 +1,52 @@
 #pragma once
 
-#include <QObject>
+#include "installer/protocolo.h"
 
-// One run of the installer script.
+#include <QFile>
+#include <QObject>
+#include <QPointer>
+#include <QProcess>
+#include <QStringDecoder>
+#include <atomic>
+
+class Delegado;
+
+// One run of the installer script. It lives on the delegate's reading thread,
+// which owns the process, the log and the line framing; the window hears of
+// it only through calls queued on the delegate.
 class Instalacion : public QObject {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    struct Parametros {
+        QString bash;
+        QString guion;
+        QString registro;
+        QProcessEnvironment entorno;
+    };
+
+    Instalacion(Parametros p, Delegado* delegado);
+    ~Instalacion() override;
+
+    // Starts the script; runs on the reading thread.
+    void arrancar();
+
+    // Readable from any thread.
+    bool corre() const { return corre_.load(); }
+    // Sends the termination signal to the script and everything it started.
+    void cancelar();
+
+private:
+    void leer();
+    void entregar(QByteArrayView bytes);
+    void alTerminar(int codigo, QProcess::ExitStatus estado);
+    void alFallar(QProcess::ProcessError error);
+
+    const Parametros p_;
+    Delegado* const delegado_;
+    QProcess* proceso_ = nullptr;
+    QFile registro_;
+    Encuadre encuadre_;
+    std::atomic<bool> corre_{false};
+    std::atomic<qint64> pid_{0};
+    bool terminada_ = false;
 };

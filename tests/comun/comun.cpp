@@ -9,9 +9,15 @@
 
 namespace pruebas {
 
-QString bundle() { return QStringLiteral(VARNO_BUNDLE_PRUEBA); }
-QString ejecutable() { return bundle() + QStringLiteral("/Contents/MacOS/VARNO"); }
-QString datos(const QString& nombre) { return QStringLiteral(VARNO_DATOS_PRUEBA "/") + nombre; }
+QString bundle() {
+    return QStringLiteral(VARNO_BUNDLE_PRUEBA);
+}
+QString ejecutable() {
+    return bundle() + QStringLiteral("/Contents/MacOS/VARNO");
+}
+QString datos(const QString& nombre) {
+    return QStringLiteral(VARNO_DATOS_PRUEBA "/") + nombre;
+}
 
 void escribir(const QString& ruta, const QByteArray& contenido, bool ejecutable) {
     QDir().mkpath(QFileInfo(ruta).absolutePath());
@@ -46,8 +52,8 @@ bool esperarHasta(const std::function<bool()>& listo, std::chrono::milliseconds 
 Globales Casa::globales(const QString& version) const {
     const QString recursos = dir.path() + QStringLiteral("/recursos");
     escribir(recursos + QStringLiteral("/version.txt"), version.toUtf8() + '\n');
-    Globales g = calcularGlobales(home(), recursos, dir.path() + QStringLiteral("/VARNO.app"),
-                                  ejecutable());
+    Globales g =
+        calcularGlobales(home(), recursos, dir.path() + QStringLiteral("/VARNO.app"), ejecutable());
     return g;
 }
 

@@ -10,8 +10,8 @@ int main(int argc, char** argv) {
     qputenv("HOME", casa.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", (casa.path() + QStringLiteral("/.local/share")).toLocal8Bit());
     QTemporaryDir tiempoDeEjecucion;
-    QFile::setPermissions(tiempoDeEjecucion.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                       QFileDevice::ExeOwner);
+    QFile::setPermissions(tiempoDeEjecucion.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", tiempoDeEjecucion.path().toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -6,8 +6,8 @@ namespace pruebas {
 
 Servidor::Servidor(const QStringList& opciones) {
     proceso_.setProgram(QStringLiteral("/usr/bin/python3"));
-    proceso_.setArguments(QStringList{datos(QStringLiteral("servidor.py")), QStringLiteral("8770")} +
-                          opciones);
+    proceso_.setArguments(
+        QStringList{datos(QStringLiteral("servidor.py")), QStringLiteral("8770")} + opciones);
     proceso_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     proceso_.start();
     listo_ = proceso_.waitForReadyRead(10'000) && proceso_.readAll().startsWith("listo");

@@ -52,12 +52,12 @@ TEST(AbrirVARNO, ArrancaDesligadoConSuEntorno) {
     const Globales g = casa.globales();
     const QString huella = casa.home() + "/huella";
     // The interpreter leaves a trace of how it was started.
-    pruebas::escribir(g.PYTHON,
-                      "#!/bin/sh\nsalida=$(readlink /proc/$$/fd/1)\n"
-                      "{ echo \"$@\"; pwd; echo \"$VARNO_APP\"; echo \"$OTRA\"; echo \"$salida\"; } > '" +
-                          huella.toUtf8() + ".tmp'\nmv '" + huella.toUtf8() + ".tmp' '" +
-                          huella.toUtf8() + "'\n",
-                      true);
+    pruebas::escribir(
+        g.PYTHON,
+        "#!/bin/sh\nsalida=$(readlink /proc/$$/fd/1)\n"
+        "{ echo \"$@\"; pwd; echo \"$VARNO_APP\"; echo \"$OTRA\"; echo \"$salida\"; } > '" +
+            huella.toUtf8() + ".tmp'\nmv '" + huella.toUtf8() + ".tmp' '" + huella.toUtf8() + "'\n",
+        true);
     QDir().mkpath(g.DATOS + "/app");
     qputenv("VARNO_APP", "heredado");
     qputenv("OTRA", "sigue");
