@@ -1,4 +1,507 @@
 #!/bin/bash
-# Installs the engine's runtime into the data folder.
-echo "== 1/7 Preparando"
-exit 1
+# Installs what the engine needs into ~/Library/Application Support/VARNO:
+# a Python runtime, ffmpeg, the engine's libraries and the engine itself.
+#
+# VARNO runs it with VARNO_ORIGEN (this folder), VARNO_VERSION (the bundle's
+# version) and a plain PATH, and reads its merged output line by line:
+# "== N/7 Título" starts a step, any other line is a detail, and the last
+# detail line is what the user sees when the run fails. It exits 0 only when
+# everything is in place; instalado.txt, which names the version and tells
+# VARNO that the installation is usable, is written last.
+#
+# What is downloaded, from where and with which SHA-256 sum is listed in
+# manifiesto.txt; the libraries in requisitos.txt. VARNO_ESPEJO (a folder or a
+# file:// URL) takes every download from that mirror by its file name and the
+# libraries from its ruedas/ folder, without touching the network.
+#
+# A run picks up where an earlier one stopped: finished steps are skipped and
+# an interrupted download goes on from what is already on disk.
+#
+# Kept to what the bash 3.2 of macOS understands.
+
+set -u -o pipefail
+umask 022
+
+# ---------------------------------------------------------------- helpers
+
+TEMPORALES=()   # folders to remove however the run ends
+HIJO=""         # the long command running now, stopped together with us
+
+decir() { printf '%s\n' "$*"; }
+
+paso() { printf '== %s/7 %s\n' "$1" "$2"; }
+
+# The last line printed is what the failure screen shows: one plain sentence
+# that names what failed.
+fallar() {
+    decir "$1"
+    exit 1
+}
+
+# shellcheck disable=SC2317  # run by the traps below
+limpiar() {
+    local t
+    for t in ${TEMPORALES[@]+"${TEMPORALES[@]}"}; do
+        rm -rf "$t"
+    done
+}
+
+# shellcheck disable=SC2317
+al_recibir_senal() {
+    if [ -n "$HIJO" ]; then
+        kill "$HIJO" 2>/dev/null
+    fi
+    decir "Instalación interrumpida."
+    exit 143
+}
+
+trap limpiar EXIT
+trap al_recibir_senal TERM INT HUP
+
+# Long commands run in the background and are waited for, because bash holds
+# a signal back until a foreground command ends: this way closing VARNO stops
+# a download at once instead of leaving it running on its own.
+en_marcha() {
+    "$@" &
+    HIJO=$!
+    wait "$HIJO"
+    local rc=$?
+    HIJO=""
+    return "$rc"
+}
+
+# A fresh folder inside DATOS (so that moving out of it is a rename), in
+# TEMPORAL; removed when the script ends.
+nuevo_temporal() {
+    TEMPORAL=$(mktemp -d "$DATOS/.tmp.XXXXXX") || fallar "No se pudo crear una carpeta temporal en $DATOS."
+    TEMPORALES+=("$TEMPORAL")
+}
+
+suma_de() {
+    local linea
+    linea=$("${SUMADOR[@]}" <"$1") || return 1
+    printf '%s\n' "${linea%% *}"
+}
+
+suma_de_la_entrada() {
+    local linea
+    linea=$("${SUMADOR[@]}") || return 1
+    printf '%s\n' "${linea%% *}"
+}
+
+# A sum over the names and contents of the files under a folder.
+huella_de_carpeta() {
+    (
+        cd "$1" || exit 1
+        find . -type f ! -name '*.pyc' -print | LC_ALL=C sort | while IFS= read -r f; do
+            printf '%s %s\n' "$(suma_de "$f")" "$f"
+        done
+    ) | suma_de_la_entrada
+}
+
+tamano() {
+    local bytes
+    bytes=$(wc -c <"$1" | tr -d ' ')
+    awk -v b="$bytes" 'BEGIN { if (b < 1000000) printf "%d KB\n", b / 1000; else printf "%.1f MB\n", b / 1000000 }' | tr . ,
+}
+
+url_de_archivo() {
+    local r=$1
+    r=${r//\%/%25}
+    r=${r// /%20}
+    r=${r//\#/%23}
+    r=${r//\?/%3F}
+    printf 'file://%s\n' "$r"
+}
+
+# Steps already done are remembered in DATOS/.pasos, each with a key that
+# changes whenever what the step installs would change.
+hecho() { [ "$(cat "$PASOS/$1" 2>/dev/null)" = "$2" ]; }
+marcar() { printf '%s\n' "$2" >"$PASOS/$1" || fallar "No se pudo escribir en $DATOS."; }
+olvidar() { rm -f "$PASOS/$1"; }
+
+# ---------------------------------------------------------------- manifest
+
+# Sets ITEM_SUMA and ITEM_URL for the item named $1 on this system.
+item() {
+    local nombre plataforma suma url
+    ITEM_SUMA=""
+    ITEM_URL=""
+    while read -r nombre plataforma suma url _ || [ -n "$nombre" ]; do
+        case $nombre in '' | '#'*) continue ;; esac
+        [ "$nombre" = "$1" ] || continue
+        case $plataforma in "$PLATAFORMA" | "$SISTEMA" | todas) ;; *) continue ;; esac
+        url=${url%$'\r'}
+        case $suma in *[!0-9a-f]* | '') fallar "El manifiesto tiene mal escrita la suma SHA-256 de $1." ;; esac
+        [ "${#suma}" -eq 64 ] || fallar "El manifiesto tiene mal escrita la suma SHA-256 de $1."
+        [ -n "$url" ] || fallar "El manifiesto no dice de dónde descargar $1."
+        ITEM_SUMA=$suma
+        ITEM_URL=$url
+        return 0
+    done <"$MANIFIESTO"
+    return 1
+}
+
+# ---------------------------------------------------------------- downloads
+
+motivo_curl() {
+    case $1 in
+        1) decir "la dirección usa un protocolo no admitido" ;;
+        6) decir "no se encuentra el servidor" ;;
+        7) decir "no se pudo conectar con el servidor" ;;
+        18 | 56) decir "la conexión se cortó" ;;
+        22) decir "el servidor respondió con un error" ;;
+        23) decir "no se pudo escribir en el disco" ;;
+        28) decir "se agotó el tiempo de espera" ;;
+        35 | 60) decir "falló la conexión segura" ;;
+        37) decir "el archivo no existe" ;;
+        *) decir "curl terminó con el código $1" ;;
+    esac
+}
+
+# Fetches the item set by `item` (ITEM_URL, ITEM_SUMA) into DESCARGAS and sets
+# ARCHIVO to the verified file. Bytes land in NAME.parcial, which a later run
+# resumes, and become NAME only once their sum is right.
+descargar() {
+    local etiqueta=$1 origen archivo parcial reanuda rc _
+    if [ -n "$ESPEJO_URL" ]; then
+        origen="$ESPEJO_URL/${ITEM_URL##*/}"
+    else
+        origen=$ITEM_URL
+    fi
+    archivo="$DESCARGAS/${ITEM_URL##*/}"
+    parcial="$archivo.parcial"
+    mkdir -p "$DESCARGAS" || fallar "No se pudo crear la carpeta de descargas en $DATOS."
+
+    if [ -f "$archivo" ]; then
+        if [ "$(suma_de "$archivo")" = "$ITEM_SUMA" ]; then
+            decir "Se usa lo ya descargado de $etiqueta."
+            ARCHIVO=$archivo
+            return 0
+        fi
+        rm -f "$archivo"
+    fi
+
+    decir "Origen: $origen"
+    for _ in 1 2; do
+        reanuda=0
+        if [ -s "$parcial" ]; then
+            reanuda=1
+            decir "Se reanuda la descarga de $etiqueta desde $(tamano "$parcial")."
+        else
+            decir "Descargando $etiqueta…"
+        fi
+        en_marcha /usr/bin/curl -fL -sS --proto "$PROTOCOLOS" --proto-redir =https \
+            --retry 3 --connect-timeout 30 -C - -o "$parcial" "$origen"
+        rc=$?
+        if [ "$rc" -ne 0 ]; then
+            # A partial file the server cannot continue (a range it refuses,
+            # a file shorter than what we hold) is started over once; any
+            # other trouble keeps it for the next attempt.
+            case $reanuda-$rc in
+                1-22 | 1-33 | 1-36)
+                    rm -f "$parcial"
+                    decir "No se pudo continuar la descarga de $etiqueta; se empieza de nuevo."
+                    continue
+                    ;;
+            esac
+            fallar "No se pudo descargar $etiqueta: $(motivo_curl "$rc")."
+        fi
+        if [ "$(suma_de "$parcial")" = "$ITEM_SUMA" ]; then
+            mv -f "$parcial" "$archivo" || fallar "No se pudo guardar la descarga de $etiqueta."
+            decir "Descarga completa de $etiqueta ($(tamano "$archivo"))."
+            ARCHIVO=$archivo
+            return 0
+        fi
+        rm -f "$parcial"
+        if [ "$reanuda" -eq 1 ]; then
+            decir "Lo ya descargado de $etiqueta estaba dañado; se descarga de nuevo."
+            continue
+        fi
+        fallar "La descarga de $etiqueta no coincide con su suma SHA-256; se ha descartado."
+    done
+    fallar "No se pudo descargar $etiqueta."
+}
+
+# ---------------------------------------------------------------- steps
+
+preparar() {
+    paso 1 "Preparando"
+
+    [ -n "${VARNO_VERSION+x}" ] || fallar "Falta VARNO_VERSION: este instalador lo abre VARNO."
+    VERSION=$VARNO_VERSION
+    [ -n "${HOME:-}" ] || fallar "No se sabe cuál es la carpeta personal (HOME está vacío)."
+    ORIGEN=${VARNO_ORIGEN:-$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)}
+    MANIFIESTO="$ORIGEN/manifiesto.txt"
+    REQUISITOS="$ORIGEN/requisitos.txt"
+    [ -r "$MANIFIESTO" ] || fallar "Falta la lista de descargas (manifiesto.txt) en el paquete."
+    [ -r "$REQUISITOS" ] || fallar "Falta la lista de bibliotecas (requisitos.txt) en el paquete."
+
+    case $(uname -s) in
+        Darwin) SISTEMA=macos ;;
+        Linux) SISTEMA=linux ;;
+        *) fallar "Este sistema ($(uname -s)) no está soportado." ;;
+    esac
+    ARQ=$(uname -m)
+    if [ "$SISTEMA" = macos ]; then
+        # Run through Rosetta, an Apple silicon Mac still wants its own builds.
+        if [ "$(sysctl -in sysctl.proc_translated 2>/dev/null)" = 1 ]; then
+            ARQ=arm64
+        fi
+        case $ARQ in arm64 | x86_64) ;; *) fallar "Este Mac ($ARQ) no está soportado." ;; esac
+    fi
+    PLATAFORMA="$SISTEMA-$ARQ"
+    decir "Sistema: $PLATAFORMA"
+
+    [ -x /usr/bin/curl ] || fallar "Falta /usr/bin/curl, que hace falta para descargar."
+    command -v tar >/dev/null 2>&1 || fallar "Falta tar, que hace falta para descomprimir."
+    if command -v sha256sum >/dev/null 2>&1; then
+        SUMADOR=(sha256sum)
+    elif command -v shasum >/dev/null 2>&1; then
+        SUMADOR=(shasum -a 256)
+    else
+        fallar "Falta shasum, que hace falta para comprobar las descargas."
+    fi
+
+    # Whatever could point Python, pip or uv somewhere else stays out.
+    local variable
+    for variable in $(compgen -e); do
+        case $variable in
+            PYTHON* | PIP_* | UV_* | VIRTUAL_ENV | CONDA_PREFIX | __PYVENV_LAUNCHER__) unset "$variable" ;;
+        esac
+    done
+
+    ESPEJO_URL=""
+    RUEDAS=""
+    PROTOCOLOS="=https,file"
+    if [ -n "${VARNO_ESPEJO:-}" ]; then
+        case $VARNO_ESPEJO in
+            file://* | https://* | http://*)
+                ESPEJO_URL=${VARNO_ESPEJO%/}
+                RUEDAS="$ESPEJO_URL/ruedas"
+                case $VARNO_ESPEJO in http://*) PROTOCOLOS="=http,https,file" ;; esac
+                ;;
+            *)
+                [ -d "$VARNO_ESPEJO" ] || fallar "No se encuentra el espejo local $VARNO_ESPEJO."
+                RUEDAS=$(cd "$VARNO_ESPEJO" && pwd) || fallar "No se puede leer el espejo local $VARNO_ESPEJO."
+                ESPEJO_URL=$(url_de_archivo "$RUEDAS")
+                RUEDAS="$RUEDAS/ruedas"
+                ;;
+        esac
+        decir "Todo se toma del espejo $VARNO_ESPEJO."
+    fi
+
+    DATOS="$HOME/Library/Application Support/VARNO"
+    PASOS="$DATOS/.pasos"
+    DESCARGAS="$DATOS/descargas"
+    PY="$DATOS/python/bin/python"
+    FFMPEG="$DATOS/bin/ffmpeg"
+    mkdir -p "$PASOS" || fallar "No se pudo crear la carpeta $DATOS."
+    decir "Carpeta de datos: $DATOS"
+
+    # From here on the installation is changing: until this run writes the
+    # marker again, nothing may claim that a version is installed.
+    if [ -f "$DATOS/instalado.txt" ]; then
+        decir "Había instalada la versión $(head -n 1 "$DATOS/instalado.txt"); se pone al día."
+        rm -f "$DATOS/instalado.txt" || fallar "No se pudo quitar la marca de la versión anterior."
+    fi
+    # Leftovers of a run that was stopped halfway.
+    rm -rf "$DATOS"/.tmp.* "$DATOS/app.viejo"
+
+    local libres
+    libres=$(df -Pk "$DATOS" 2>/dev/null | awk 'NR == 2 { print $4 }')
+    case $libres in
+        '' | *[!0-9]*) ;;
+        *)
+            if [ "$libres" -lt 5242880 ]; then
+                decir "Aviso: solo quedan $(awk -v k="$libres" 'BEGIN { printf "%.1f", k / 1048576 }' | tr . ,) GB libres y la instalación ocupa unos 5 GB; se sigue de todos modos."
+            fi
+            ;;
+    esac
+}
+
+instalar_python() {
+    paso 2 "Python"
+    local clave version
+    if [ "$SISTEMA" = macos ]; then
+        item python || fallar "El manifiesto no dice de dónde descargar Python para este Mac."
+        clave=$ITEM_SUMA
+    else
+        if [ -x /usr/bin/python3 ]; then
+            SISTEMA_PY=/usr/bin/python3
+        else
+            SISTEMA_PY=$(command -v python3) || fallar "Falta python3 en el sistema."
+        fi
+        version=$("$SISTEMA_PY" -I -c 'import sys; print("%d.%d.%d" % sys.version_info[:3])') ||
+            fallar "El python3 del sistema no arranca."
+        clave="venv $SISTEMA_PY $version"
+    fi
+    PYTHON_CLAVE=$clave
+
+    if hecho python "$clave" && [ -x "$PY" ] && "$PY" -I -c '' 2>/dev/null; then
+        decir "Python ya estaba instalado."
+        return 0
+    fi
+    # The libraries live inside this Python: a new one needs them again.
+    olvidar python
+    olvidar bibliotecas
+
+    if [ "$SISTEMA" = macos ]; then
+        descargar "Python"
+        nuevo_temporal
+        decir "Descomprimiendo Python…"
+        tar -xf "$ARCHIVO" -C "$TEMPORAL" || fallar "No se pudo descomprimir Python."
+        [ -x "$TEMPORAL/python/bin/python3" ] || fallar "El paquete de Python no trae python/bin/python3."
+        [ -e "$TEMPORAL/python/bin/python" ] || ln -s python3 "$TEMPORAL/python/bin/python" ||
+            fallar "No se pudo preparar python/bin/python."
+        rm -rf "$DATOS/python"
+        mv "$TEMPORAL/python" "$DATOS/python" || fallar "No se pudo colocar Python en $DATOS."
+        rm -f "$ARCHIVO"
+    else
+        decir "Creando el entorno de Python a partir de $SISTEMA_PY ($version)…"
+        rm -rf "$DATOS/python"
+        en_marcha "$SISTEMA_PY" -I -m venv "$DATOS/python" ||
+            fallar "No se pudo crear el entorno de Python (¿falta el paquete python3-venv?)."
+    fi
+    "$PY" -I -c '' || fallar "El Python instalado no arranca."
+    marcar python "$clave"
+}
+
+instalar_ffmpeg() {
+    paso 3 "ffmpeg"
+    local sistema version
+    mkdir -p "$DATOS/bin" || fallar "No se pudo crear la carpeta $DATOS/bin."
+    if [ "$SISTEMA" = linux ]; then
+        rm -f "$FFMPEG"
+        sistema=$(command -v ffmpeg 2>/dev/null)
+        if [ -n "$sistema" ]; then
+            ln -s "$sistema" "$FFMPEG" || fallar "No se pudo enlazar el ffmpeg del sistema."
+            decir "Se usa el ffmpeg del sistema ($sistema)."
+        else
+            decir "ffmpeg no está instalado en el sistema; se sigue sin él."
+        fi
+        return 0
+    fi
+
+    item ffmpeg || fallar "El manifiesto no dice de dónde descargar ffmpeg para este Mac."
+    if hecho ffmpeg "$ITEM_SUMA" && [ -x "$FFMPEG" ]; then
+        decir "ffmpeg ya estaba instalado."
+        return 0
+    fi
+    olvidar ffmpeg
+    descargar "ffmpeg"
+    { cp "$ARCHIVO" "$FFMPEG.nuevo" && chmod 755 "$FFMPEG.nuevo" && mv -f "$FFMPEG.nuevo" "$FFMPEG"; } ||
+        fallar "No se pudo colocar ffmpeg en $DATOS/bin."
+    version=$("$FFMPEG" -version 2>&1) || fallar "El ffmpeg descargado no arranca en este Mac."
+    decir "${version%%$'\n'*}"
+    rm -f "$ARCHIVO"
+    marcar ffmpeg "$ITEM_SUMA"
+}
+
+elegir_gestor() {
+    paso 4 "El gestor de paquetes"
+    local candidato version
+    UV=""
+    for candidato in "$(command -v uv 2>/dev/null)" "$HOME/.local/bin/uv" "$HOME/.cargo/bin/uv" \
+        /opt/homebrew/bin/uv /usr/local/bin/uv; do
+        if [ -n "$candidato" ] && [ -x "$candidato" ]; then
+            UV=$candidato
+            decir "Las bibliotecas se instalan con uv ($UV)."
+            return 0
+        fi
+    done
+    if ! version=$("$PY" -I -m pip --version 2>/dev/null); then
+        decir "El Python instalado no trae pip; se añade."
+        en_marcha "$PY" -I -m ensurepip --default-pip || fallar "No se pudo añadir pip al Python instalado."
+        version=$("$PY" -I -m pip --version 2>/dev/null) || fallar "pip no arranca en el Python instalado."
+    fi
+    decir "Las bibliotecas se instalan con ${version%% from *}."
+}
+
+instalar_bibliotecas() {
+    paso 5 "Las bibliotecas (puede tardar varios minutos)"
+    if ! grep -qv -e '^[[:space:]]*$' -e '^[[:space:]]*#' "$REQUISITOS"; then
+        decir "No hace falta ninguna biblioteca más."
+        return 0
+    fi
+    local clave
+    clave="$(suma_de "$REQUISITOS") $PYTHON_CLAVE"
+    if hecho bibliotecas "$clave"; then
+        decir "Las bibliotecas ya estaban instaladas."
+        return 0
+    fi
+    olvidar bibliotecas
+
+    local argumentos=(-r "$REQUISITOS")
+    if [ -n "$RUEDAS" ]; then
+        argumentos+=(--no-index --find-links "$RUEDAS")
+    fi
+    local rc
+    if [ -n "$UV" ]; then
+        en_marcha "$UV" pip install --no-config --no-progress --python "$PY" --break-system-packages "${argumentos[@]}"
+        rc=$?
+    else
+        en_marcha "$PY" -u -I -m pip --isolated install --disable-pip-version-check --no-input \
+            --progress-bar off --no-warn-script-location --break-system-packages --prefer-binary "${argumentos[@]}"
+        rc=$?
+    fi
+    [ "$rc" -eq 0 ] || fallar "No se pudieron instalar las bibliotecas (el instalador terminó con el código $rc)."
+    marcar bibliotecas "$clave"
+}
+
+instalar_aplicacion() {
+    paso 6 "La aplicación"
+    [ -f "$ORIGEN/app/motor/__main__.py" ] || fallar "Falta el motor en el paquete (app/motor)."
+    item interfaz || fallar "El manifiesto no dice de dónde descargar la interfaz del motor."
+    local clave
+    clave="$(huella_de_carpeta "$ORIGEN/app") $ITEM_SUMA"
+    if hecho aplicacion "$clave" && [ -f "$DATOS/app/motor/__main__.py" ]; then
+        decir "La aplicación ya estaba al día."
+        return 0
+    fi
+    olvidar aplicacion
+
+    descargar "la interfaz del motor"
+    nuevo_temporal
+    cp -R "$ORIGEN/app" "$TEMPORAL/app" || fallar "No se pudo copiar la aplicación."
+    find "$TEMPORAL/app" -name __pycache__ -type d -prune -exec rm -rf {} +
+    tar -xf "$ARCHIVO" -C "$TEMPORAL/app" || fallar "No se pudo descomprimir la interfaz del motor."
+
+    # The old engine stays whole until the new one takes its place.
+    if [ -e "$DATOS/app" ]; then
+        mv "$DATOS/app" "$DATOS/app.viejo" || fallar "No se pudo apartar la aplicación anterior."
+    fi
+    if ! mv "$TEMPORAL/app" "$DATOS/app"; then
+        mv "$DATOS/app.viejo" "$DATOS/app" 2>/dev/null
+        fallar "No se pudo colocar la aplicación en $DATOS/app."
+    fi
+    rm -rf "$DATOS/app.viejo"
+    rm -f "$ARCHIVO"
+    marcar aplicacion "$clave"
+    decir "El motor está en $DATOS/app."
+}
+
+comprobar() {
+    paso 7 "Comprobación final"
+    local linea
+    linea=$("$PY" -I -c 'import sys; print("Python %d.%d.%d" % sys.version_info[:3])' 2>&1) ||
+        fallar "El Python instalado no arranca."
+    decir "$linea"
+    "$PY" -I -B -c 'import sys; sys.path.insert(0, sys.argv[1]); import motor.servidor' "$DATOS/app" ||
+        fallar "El motor no se puede cargar con el Python instalado."
+    rmdir "$DESCARGAS" 2>/dev/null
+    decir "Todo listo."
+    # The very last act: only now does VARNO count the installation as done.
+    { printf '%s\n' "$VERSION" >"$DATOS/instalado.txt.parcial" &&
+        mv -f "$DATOS/instalado.txt.parcial" "$DATOS/instalado.txt"; } ||
+        fallar "No se pudo escribir instalado.txt en $DATOS."
+}
+
+preparar
+instalar_python
+instalar_ffmpeg
+elegir_gestor
+instalar_bibliotecas
+instalar_aplicacion
+comprobar
+exit 0

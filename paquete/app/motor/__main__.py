@@ -1,0 +1,5 @@
+import sys
+
+from motor.servidor import principal
+
+sys.exit(principal())
