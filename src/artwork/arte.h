@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class QPainter;
 class QWidget;
@@ -14,6 +16,10 @@ void guardarPNG(const QString& ruta, int ancho, int alto,
 
 // The 1024 × 1024 application icon.
 void guardarIcono(const QString& ruta);
+
+// The pixel size of the background at `escala` (products truncated), or nothing
+// when the scale is not a finite positive number or no image can hold the size.
+std::optional<QSize> tamanoFondo(double escala);
 
 // The disk image's background, 600 × 400 units at `escala`.
 void guardarFondoDmg(const QString& ruta, double escala);
