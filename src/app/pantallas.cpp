@@ -38,12 +38,12 @@ void Delegado::mostrar(qint64 n, bool ejemplo) {
     registroBoton->setHidden(n != 3 && n != 5);
 
     boton->fijarActivo(n != 1 && n != 4);
-    static const QString titulos[] = {
-        QStringLiteral("Instalar"),    QString(), QStringLiteral("Abrir VARNO"),
-        QStringLiteral("Reintentar"), QStringLiteral("Abriendo…"), QStringLiteral("Reintentar")};
-    boton->fijarTitulo(n == 1 ? (actualizando ? QStringLiteral("Actualizando…")
-                                              : QStringLiteral("Instalando…"))
-                              : titulos[n]);
+    static const QString titulos[] = {QStringLiteral("Instalar"),    QString(),
+                                      QStringLiteral("Abrir VARNO"), QStringLiteral("Reintentar"),
+                                      QStringLiteral("Abriendo…"),   QStringLiteral("Reintentar")};
+    boton->fijarTitulo(
+        n == 1 ? (actualizando ? QStringLiteral("Actualizando…") : QStringLiteral("Instalando…"))
+               : titulos[n]);
 
     estado->fijarColor(n == 2 ? Marca::bien : (n == 3 || n == 5) ? Marca::mal : Marca::papel);
 
@@ -70,8 +70,8 @@ bool Delegado::windowShouldClose() {
     pregunta.setIcon(QMessageBox::NoIcon);
     pregunta.setTextFormat(Qt::PlainText);
     pregunta.setText(QStringLiteral("La instalación todavía no terminó."));
-    pregunta.setInformativeText(QStringLiteral(
-        "¿Cancelarla? Se puede volver a empezar después: lo ya descargado no se vuelve a descargar."));
+    pregunta.setInformativeText(QStringLiteral("¿Cancelarla? Se puede volver a empezar después: lo "
+                                               "ya descargado no se vuelve a descargar."));
     QPushButton* cancelar =
         pregunta.addButton(QStringLiteral("Cancelar la instalación"), QMessageBox::AcceptRole);
     pregunta.addButton(QStringLiteral("Seguir"), QMessageBox::RejectRole);

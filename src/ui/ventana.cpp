@@ -7,27 +7,71 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QUrl>
+#include <dlfcn.h>
+#include <type_traits>
 
 namespace {
-constexpr int anchoContenido = 560;
-constexpr int altoContenido = 372;
+// Two AppKit settings Qt has no API for: a title bar that shows the window's
+// background, and the dark appearance. Reached through the Objective-C runtime
+// that Qt's platform plugin has already loaded, so that this file stays C++ and
+// needs no extra library; where the runtime is absent it does nothing.
+[[maybe_unused]] void ajustarVentanaDeMac(WId vista) {
+    using Id = void*;
+    static const auto clase =
+        reinterpret_cast<Id (*)(const char*)>(dlsym(RTLD_DEFAULT, "objc_getClass"));
+    static const auto selector =
+        reinterpret_cast<Id (*)(const char*)>(dlsym(RTLD_DEFAULT, "sel_registerName"));
+    static void* const enviar = dlsym(RTLD_DEFAULT, "objc_msgSend");
+    if (!clase || !selector || !enviar || !vista)
+        return;
+    // objc_msgSend must be called through a pointer of the method's exact type.
+    const auto mensaje = [](auto resultado, Id objeto, const char* nombre, auto... argumentos) {
+        using Funcion = typename decltype(resultado)::type (*)(Id, Id, decltype(argumentos)...);
+        return reinterpret_cast<Funcion>(enviar)(objeto, selector(nombre), argumentos...);
+    };
+    constexpr std::type_identity<Id> objeto;
+    constexpr std::type_identity<void> nada;
+
+    const Id ventana = mensaje(objeto, reinterpret_cast<Id>(vista), "window");
+    if (!ventana)
+        return;
+    mensaje(nada, ventana, "setTitlebarAppearsTransparent:", true);
+    const Id nombre =
+        mensaje(objeto, clase("NSString"), "stringWithUTF8String:", "NSAppearanceNameDarkAqua");
+    if (const Id apariencia = mensaje(objeto, clase("NSAppearance"), "appearanceNamed:", nombre))
+        mensaje(nada, ventana, "setAppearance:", apariencia);
+    const QColor f = Marca::fondo;
+    const Id color =
+        mensaje(objeto, clase("NSColor"), "colorWithSRGBRed:green:blue:alpha:", f.redF(),
+                f.greenF(), f.blueF(), 1.0);
+    if (color)
+        mensaje(nada, ventana, "setBackgroundColor:", color);
+}
+
+void pintarFondo(QWidget* w) {
+    QPalette paleta = w->palette();
+    paleta.setColor(QPalette::Window, Marca::fondo);
+    w->setPalette(paleta);
+    w->setAutoFillBackground(true);
+}
 } // namespace
 
-Ventana::Ventana(QWidget* parent) : QWidget(parent) {
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::WindowMinimizeButtonHint | Qt::CustomizeWindowHint);
-    setFixedSize(anchoContenido, altoContenido);
-    QPalette paleta = palette();
-    paleta.setColor(QPalette::Window, Marca::fondo);
-    setPalette(paleta);
-    setAutoFillBackground(true);
+Ventana::Ventana(QWidget* parent)
+    : QWidget(parent) {
+    // Titled, closable and minimisable; the fixed size makes it not resizable.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint);
+    setFixedSize(ancho, alto);
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setAttribute(Qt::WA_QuitOnClose, true);
+    pintarFondo(this);
 }
 
 void Ventana::fijarContenido(QWidget* contenido) {
     delete contenido_;
     contenido_ = contenido;
     contenido_->setParent(this);
-    contenido_->setGeometry(0, 0, anchoContenido, altoContenido);
+    contenido_->setGeometry(0, 0, ancho, alto);
 }
 
 void Ventana::closeEvent(QCloseEvent* e) {
@@ -37,7 +81,16 @@ void Ventana::closeEvent(QCloseEvent* e) {
         e->accept();
 }
 
-void abrirArchivo(const QString& ruta) { QDesktopServices::openUrl(QUrl::fromLocalFile(ruta)); }
+void Ventana::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+#ifdef Q_OS_MACOS
+    ajustarVentanaDeMac(winId());
+#endif
+}
+
+void abrirArchivo(const QString& ruta) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(ruta));
+}
 
 void Delegado::construir() {
     auto v = std::make_unique<Ventana>();
@@ -45,18 +98,15 @@ void Delegado::construir() {
     v->alCerrar = [d = QPointer<Delegado>(this)] { return !d || d->windowShouldClose(); };
 
     auto* plano = new Plano;
-    QPalette paleta = plano->palette();
-    paleta.setColor(QPalette::Window, Marca::fondo);
-    plano->setPalette(paleta);
-    plano->setAutoFillBackground(true);
+    pintarFondo(plano);
     v->fijarContenido(plano);
 
     auto* logo = new Logo;
     logo->setGeometry(36, 30, 58, 58);
     auto* nombre = etiqueta(QStringLiteral("VARNO"), 38, Peso::heavy, Qt::white);
     nombre->setGeometry(98, 32, 300, 52);
-    auto* lema1 = etiqueta(QStringLiteral("Todos los drops de la noche,"), 17, Peso::semibold,
-                           Marca::papel);
+    auto* lema1 =
+        etiqueta(QStringLiteral("Todos los drops de la noche,"), 17, Peso::semibold, Marca::papel);
     lema1->setGeometry(40, 108, 480, 24);
     auto* lema2 =
         etiqueta(QStringLiteral("listos para publicar."), 17, Peso::semibold, Marca::naranja);
@@ -91,15 +141,17 @@ void Delegado::construir() {
     nuevoRegistro->setGeometry(204, 296, 150, 42);
     nuevoRegistro->fijarSecundario(true);
     nuevoRegistro->fijarTitulo(QStringLiteral("Ver el registro"));
-    const QString registro = g.REGISTRO;
-    const QString mesa = g.MESA_LOG;
-    nuevoRegistro->accion = [d = QPointer<Delegado>(this), registro, mesa] {
+    // The paths are copied in, so the installation log still opens once the
+    // delegate is gone.
+    nuevoRegistro->accion = [d = QPointer<Delegado>(this), registro = g.REGISTRO,
+                             mesa = g.MESA_LOG] {
         abrirArchivo(d && d->noAbrio ? mesa : registro);
     };
 
-    for (QWidget* w : std::initializer_list<QWidget*>{logo, nombre, lema1, lema2, nuevaInfo,
-                                                      nuevoEstado, nuevaBarra, nuevoDetalle,
-                                                      nuevoBoton, nuevoRegistro})
+    // Later views draw above earlier ones.
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{logo, nombre, lema1, lema2, nuevaInfo, nuevoEstado,
+                                         nuevaBarra, nuevoDetalle, nuevoBoton, nuevoRegistro})
         w->setParent(plano);
 
     ventana = std::move(v);

@@ -3,25 +3,32 @@
 #include <QWidget>
 #include <functional>
 
-// The one window. Closing asks `alCerrar` first; the window is kept, not
-// deleted, when it closes.
+// The one window: a fixed 560 × 372 content area on the dark background.
+// Closing asks `alCerrar` first; the window is kept, not deleted, when it
+// closes, and closing the last window quits the application.
 class Ventana : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int ancho = 560;
+    static constexpr int alto = 372;
+
     explicit Ventana(QWidget* parent = nullptr);
 
+    // Whether the window may close now; closing is allowed when unset.
     std::function<bool()> alCerrar;
 
-    // The content view, 560 × 372, laid out from its top-left corner.
+    // The content view, laid out from its top-left corner; replaces (and
+    // deletes) the one before.
     QWidget* contenido() const { return contenido_; }
     void fijarContenido(QWidget* contenido);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
     QWidget* contenido_ = nullptr;
 };
 
-// Opens a file with the desktop's default application.
+// Opens a file with the desktop's default application; the outcome is not looked at.
 void abrirArchivo(const QString& ruta);

@@ -3,9 +3,10 @@
 #include "ui/marca.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
+#include <QScreen>
 #include <QTextLayout>
 
 void dibujarLogo(QPainter& p, QPointF en, qreal lado) {
@@ -27,24 +28,34 @@ void dibujarLogo(QPainter& p, QPointF en, qreal lado) {
     }
 }
 
-QFont fuente(qreal tamano, Peso peso) {
+QFont fuente(qreal tamano, Peso peso, const QPaintDevice* en) {
+#ifdef Q_OS_MACOS
+    QFont f = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+#else
     QFont f;
-#ifndef Q_OS_MACOS
-    // The desktop's default font differs from machine to machine; Inter keeps the
-    // window the same everywhere it is installed.
     static const bool hayInter = QFontDatabase::families().contains(QStringLiteral("Inter"));
     if (hayInter)
         f.setFamily(QStringLiteral("Inter"));
 #endif
-    // Qt takes whole pixel sizes; the half-pixel sizes of the layout round up.
-    f.setPixelSize(qMax(1, qRound(tamano)));
+    // Qt sizes fonts in whole pixels or in points of the device's logical DPI;
+    // points of the very device the text is drawn on keep the half-pixel sizes
+    // exact.
+    qreal ppp = 96;
+    if (en)
+        ppp = en->logicalDpiY();
+    else if (const QScreen* pantalla = QGuiApplication::primaryScreen())
+        ppp = pantalla->logicalDotsPerInchY();
+    f.setPointSizeF(tamano * 72.0 / ppp);
     f.setWeight(static_cast<QFont::Weight>(peso));
+    f.setKerning(true);
     return f;
 }
 
-Plano::Plano(QWidget* parent) : QWidget(parent) {}
+Plano::Plano(QWidget* parent)
+    : QWidget(parent) {}
 
-Logo::Logo(QWidget* parent) : QWidget(parent) {}
+Logo::Logo(QWidget* parent)
+    : QWidget(parent) {}
 
 void Logo::paintEvent(QPaintEvent*) {
     QPainter p(this);
@@ -52,7 +63,29 @@ void Logo::paintEvent(QPaintEvent*) {
     dibujarLogo(p, QPointF(0, 0), qMin(width(), height()));
 }
 
-Etiqueta::Etiqueta(const QString& texto, QWidget* parent) : QWidget(parent), texto_(texto) {}
+namespace {
+constexpr QChar puntos(0x2026);
+
+QString enUnaLinea(QString t) {
+    t.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    for (const QChar c : {QChar(u'\n'), QChar(u'\r'), QChar(QChar::LineSeparator),
+                          QChar(QChar::ParagraphSeparator)})
+        t.replace(c, QLatin1Char(' '));
+    return t;
+}
+
+QString sinEspaciosAlFinal(QString t) {
+    qsizetype n = t.size();
+    while (n > 0 && t.at(n - 1).isSpace())
+        --n;
+    t.truncate(n);
+    return t;
+}
+} // namespace
+
+Etiqueta::Etiqueta(const QString& texto, QWidget* parent)
+    : QWidget(parent)
+    , texto_(texto) {}
 
 void Etiqueta::fijarTexto(const QString& texto) {
     if (texto == texto_)
@@ -66,43 +99,46 @@ void Etiqueta::fijarColor(const QColor& color) {
     update();
 }
 
+void Etiqueta::fijarFuente(qreal tamano, Peso peso) {
+    tamano_ = tamano;
+    peso_ = peso;
+    update();
+}
+
 void Etiqueta::fijarLineasMaximas(int lineas) {
     lineasMaximas_ = qMax(0, lineas);
     update();
 }
 
 QStringList Etiqueta::lineasVisibles() const {
-    const QFontMetricsF m(font());
+    const QFont f = fuente(tamano_, peso_, this);
+    const QFontMetricsF m(f, this);
     const qreal ancho = width();
-    if (lineasMaximas_ == 0) {
-        QString una = texto_;
-        una.replace(QLatin1Char('\n'), QLatin1Char(' '));
-        return {m.elidedText(una, Qt::ElideRight, ancho)};
-    }
-    QTextLayout layout(texto_, font());
+    if (lineasMaximas_ == 0)
+        return {m.elidedText(enUnaLinea(texto_), Qt::ElideRight, ancho)};
+
+    // Line breaks in the text start new lines; long words break anywhere.
+    QString t = texto_;
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    t.replace(QLatin1Char('\n'), QChar(QChar::LineSeparator));
+    QTextLayout layout(t, f, this);
     QTextOption opcion;
     opcion.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(opcion);
     QStringList lineas;
+    bool cortado = false;
     layout.beginLayout();
-    for (;;) {
-        QTextLine l = layout.createLine();
-        if (!l.isValid())
+    for (QTextLine l = layout.createLine(); l.isValid(); l = layout.createLine()) {
+        if (lineas.size() == lineasMaximas_) {
+            cortado = true;
             break;
-        l.setLineWidth(ancho);
-        if (lineas.size() == lineasMaximas_ - 1) {
-            // The last line allowed takes the rest of the text, cut at the tail.
-            const QString resto = texto_.mid(l.textStart());
-            if (m.horizontalAdvance(resto) > ancho) {
-                lineas.append(m.elidedText(resto, Qt::ElideRight, ancho));
-                break;
-            }
         }
-        lineas.append(texto_.mid(l.textStart(), l.textLength()).trimmed());
-        if (lineas.size() == lineasMaximas_)
-            break;
+        l.setLineWidth(ancho);
+        lineas.append(sinEspaciosAlFinal(t.mid(l.textStart(), l.textLength())));
     }
     layout.endLayout();
+    if (cortado)
+        lineas.last() = m.elidedText(lineas.last() + puntos, Qt::ElideRight, ancho);
     return lineas;
 }
 
@@ -110,9 +146,10 @@ void Etiqueta::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
+    const QFont f = fuente(tamano_, peso_, this);
+    p.setFont(f);
     p.setPen(color_);
-    p.setFont(font());
-    const QFontMetricsF m(font());
+    const QFontMetricsF m(f, this);
     qreal y = m.ascent();
     for (const QString& l : lineasVisibles()) {
         p.drawText(QPointF(0, y), l);
@@ -122,12 +159,13 @@ void Etiqueta::paintEvent(QPaintEvent*) {
 
 Etiqueta* etiqueta(const QString& texto, qreal tamano, Peso peso, const QColor& color) {
     auto* e = new Etiqueta(texto);
-    e->setFont(fuente(tamano, peso));
+    e->fijarFuente(tamano, peso);
     e->fijarColor(color);
     return e;
 }
 
-Barra::Barra(QWidget* parent) : QWidget(parent) {}
+Barra::Barra(QWidget* parent)
+    : QWidget(parent) {}
 
 void Barra::fijarValor(double valor) {
     valor_ = valor;
@@ -138,18 +176,21 @@ void Barra::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    const qreal r = height() * 0.5;
+    const QRectF b(rect());
+    const qreal r = b.height() * 0.5;
     p.setBrush(Marca::panel);
-    p.drawRoundedRect(QRectF(rect()), r, r);
+    p.drawRoundedRect(b, r, r);
+    // Never for 0, negative or NaN; once anything is done, at least a circle.
     if (valor_ > 0) {
-        const qreal relleno = qMax(width() * qMin(valor_, 1.0), qreal(height()));
+        const qreal relleno = qMax(b.width() * qMin(valor_, 1.0), b.height());
         p.setBrush(Marca::azul);
-        p.drawRoundedRect(QRectF(0, 0, relleno, height()), r, r);
+        p.drawRoundedRect(QRectF(0, 0, relleno, b.height()), r, r);
     }
 }
 
-Boton::Boton(QWidget* parent) : QWidget(parent) {
-    setMouseTracking(true);
+Boton::Boton(QWidget* parent)
+    : QWidget(parent) {
+    // Active from the start, so the hand shows from the start.
     setCursor(Qt::PointingHandCursor);
 }
 
@@ -183,7 +224,8 @@ void Boton::leaveEvent(QEvent*) {
 }
 
 void Boton::mousePressEvent(QMouseEvent* e) {
-    // The action fires on the press itself, as the button has no pressed look.
+    // The action fires on the press itself: there is no pressed look to cancel.
+    // The press stops here either way.
     e->accept();
     if (e->button() == Qt::LeftButton && activo_ && accion)
         accion();
@@ -192,12 +234,13 @@ void Boton::mousePressEvent(QMouseEvent* e) {
 void Boton::paintEvent(QPaintEvent*) {
     static constexpr qreal radio = 8.0;
     static constexpr qreal grosorBorde = 1.2;
-    static const QColor bordeReposo = QColor::fromRgb(70, 70, 80);
-    static const QColor tituloPrimario = QColor::fromRgb(10, 10, 12);
+    static constexpr QColor bordeReposo(70, 70, 80);
+    static constexpr QColor tituloPrimario(10, 10, 12);
 
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF contorno = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const QRectF b(rect());
+    const QRectF contorno = b.adjusted(0.5, 0.5, -0.5, -0.5);
     QColor relleno;
     if (!activo_)
         relleno = Marca::panel;
@@ -214,7 +257,11 @@ void Boton::paintEvent(QPaintEvent*) {
         p.drawRoundedRect(contorno, radio, radio);
     }
     const QColor colorTitulo = !activo_ ? Marca::tiza : secundario_ ? Marca::papel : tituloPrimario;
+    const QFont f = fuente(14, secundario_ ? Peso::regular : Peso::semibold, this);
+    p.setFont(f);
     p.setPen(colorTitulo);
-    p.setFont(fuente(14, secundario_ ? Peso::regular : Peso::semibold));
-    p.drawText(QRectF(rect()), Qt::AlignCenter | Qt::TextSingleLine, titulo_);
+    // Centred across the whole width, and vertically by the height of a line.
+    const qreal h = QFontMetricsF(f, this).height();
+    p.drawText(QRectF(0, (b.height() - h) * 0.5, b.width(), h), Qt::AlignHCenter | Qt::AlignTop,
+               titulo_);
 }

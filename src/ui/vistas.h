@@ -6,16 +6,21 @@
 #include <functional>
 
 class QPainter;
+class QPaintDevice;
 
 // The three-bar mark in the square whose corner nearest the origin is `en`.
 // The bars are centred vertically, so the mark is the same whichever way y grows.
+// Leaves the painter with no pen and the last bar's brush.
 void dibujarLogo(QPainter& p, QPointF en, qreal lado);
 
 // Font weights as the window uses them.
 enum class Peso { regular = 400, semibold = 600, heavy = 800 };
 
-// The window's font: `tamano` device-independent pixels, whatever the screen's DPI.
-QFont fuente(qreal tamano, Peso peso);
+// The window's font, `tamano` device-independent pixels high (fractions kept)
+// whatever the screen's DPI, for drawing on `en` (the primary screen when null).
+// Inter where the system font varies from machine to machine, so that the window
+// looks the same everywhere; the system's UI font on macOS.
+QFont fuente(qreal tamano, Peso peso, const QPaintDevice* en = nullptr);
 
 // The content view: draws nothing itself; its children are laid out from its
 // top-left corner.
@@ -25,7 +30,7 @@ public:
     explicit Plano(QWidget* parent = nullptr);
 };
 
-// The logo mark in the square at the view's origin.
+// The logo mark in the square at the view's origin; transparent elsewhere.
 class Logo : public QWidget {
     Q_OBJECT
 public:
@@ -35,8 +40,10 @@ protected:
     void paintEvent(QPaintEvent*) override;
 };
 
-// A label that shows plain text only: one line cut at the tail with "…", or
-// word-wrapped and cut after a maximum number of lines.
+// A label that shows plain text only, never markup: the installer's output and
+// log lines come from outside. One line cut at the tail with "…", or
+// word-wrapped and cut after a maximum number of lines (the last one then ends
+// in "…").
 class Etiqueta : public QWidget {
     Q_OBJECT
 public:
@@ -46,6 +53,9 @@ public:
     void fijarTexto(const QString& texto);
     QColor color() const { return color_; }
     void fijarColor(const QColor& color);
+    void fijarFuente(qreal tamano, Peso peso);
+    qreal tamano() const { return tamano_; }
+    Peso peso() const { return peso_; }
     // 0 lines: one line cut at the tail; n > 0: word wrapping cut after n lines.
     int lineasMaximas() const { return lineasMaximas_; }
     void fijarLineasMaximas(int lineas);
@@ -59,10 +69,12 @@ protected:
 private:
     QString texto_;
     QColor color_;
+    qreal tamano_ = 13;
+    Peso peso_ = Peso::regular;
     int lineasMaximas_ = 0;
 };
 
-// The one label factory of the window.
+// The one label factory of the window: one line, cut at the tail.
 Etiqueta* etiqueta(const QString& texto, qreal tamano, Peso peso, const QColor& color);
 
 // A thin pill-shaped progress bar; `valor` is the fraction done.
@@ -72,7 +84,7 @@ public:
     explicit Barra(QWidget* parent = nullptr);
 
     double valor() const { return valor_; }
-    // Stored as given; drawing clamps it.
+    // Stored as given (callers may read back what they set); drawing clamps it.
     void fijarValor(double valor);
 
 protected:
@@ -82,7 +94,9 @@ private:
     double valor_ = 0.0;
 };
 
-// The hand-drawn push button, primary or secondary, with hover and inactive looks.
+// The hand-drawn push button, primary or secondary, with hover and inactive
+// looks. It acts on the press of the left button, only while active; it takes
+// no keyboard focus.
 class Boton : public QWidget {
     Q_OBJECT
 public:
