@@ -15,28 +15,23 @@ inline QImage pintar(QWidget& w) {
     return imagen;
 }
 
-inline std::string hex(QRgb c) {
-    return QColor::fromRgba(c).name(QColor::HexArgb).toStdString();
-}
-
-// The opaque colour at (x, y), as #aarrggbb so that a failure shows it.
-inline std::string en(const QImage& i, int x, int y) {
-    return hex(i.pixel(x, y));
-}
+// Colours as #aarrggbb, so that a failure shows them.
 inline std::string de(const QColor& c) {
-    return hex(c.rgba());
+    return c.name(QColor::HexArgb).toStdString();
+}
+inline std::string en(const QImage& i, int x, int y) {
+    return de(i.pixelColor(x, y));
 }
 
-// How many pixels of `zona` are within `tolerancia` of `color` in every channel.
+// How many opaque pixels of `zona` are within `tolerancia` of `color` in every channel.
 inline int cuantos(const QImage& i, const QRect& zona, const QColor& color, int tolerancia = 24) {
     int n = 0;
     for (int y = zona.top(); y <= zona.bottom(); ++y)
         for (int x = zona.left(); x <= zona.right(); ++x) {
             const QColor c = i.pixelColor(x, y);
-            if (c.alpha() == 255 && qAbs(c.red() - color.red()) <= tolerancia &&
-                qAbs(c.green() - color.green()) <= tolerancia &&
-                qAbs(c.blue() - color.blue()) <= tolerancia)
-                ++n;
+            n += c.alpha() == 255 && qAbs(c.red() - color.red()) <= tolerancia &&
+                 qAbs(c.green() - color.green()) <= tolerancia &&
+                 qAbs(c.blue() - color.blue()) <= tolerancia;
         }
     return n;
 }
