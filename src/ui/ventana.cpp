@@ -40,10 +40,11 @@ namespace {
         mensaje(objeto, clase("NSString"), "stringWithUTF8String:", "NSAppearanceNameDarkAqua");
     if (const Id apariencia = mensaje(objeto, clase("NSAppearance"), "appearanceNamed:", nombre))
         mensaje(nada, ventana, "setAppearance:", apariencia);
+    // CGFloat arguments: doubles, exactly k/255.
     const QColor f = Marca::fondo;
     const Id color =
-        mensaje(objeto, clase("NSColor"), "colorWithSRGBRed:green:blue:alpha:", f.redF(),
-                f.greenF(), f.blueF(), 1.0);
+        mensaje(objeto, clase("NSColor"), "colorWithSRGBRed:green:blue:alpha:", f.red() / 255.0,
+                f.green() / 255.0, f.blue() / 255.0, 1.0);
     if (color)
         mensaje(nada, ventana, "setBackgroundColor:", color);
 }
