@@ -24,6 +24,7 @@ umask 022
 
 # ---------------------------------------------------------------- helpers
 
+SALTO=$'\n'
 TEMPORALES=()   # folders to remove however the run ends
 HIJO=""         # the long command running now, stopped together with us
 
@@ -49,6 +50,7 @@ limpiar() {
 # shellcheck disable=SC2317
 al_recibir_senal() {
     if [ -n "$HIJO" ]; then
+        pkill -TERM -P "$HIJO" 2>/dev/null
         kill "$HIJO" 2>/dev/null
     fi
     decir "Instalación interrumpida."
@@ -180,6 +182,7 @@ descargar() {
             return 0
         fi
         rm -f "$archivo"
+        decir "Lo descargado de $etiqueta estaba dañado; se descarga de nuevo."
     fi
 
     decir "Origen: $origen"
@@ -215,7 +218,7 @@ descargar() {
         fi
         rm -f "$parcial"
         if [ "$reanuda" -eq 1 ]; then
-            decir "Lo ya descargado de $etiqueta estaba dañado; se descarga de nuevo."
+            decir "Lo descargado de $etiqueta estaba dañado; se descarga de nuevo."
             continue
         fi
         fallar "La descarga de $etiqueta no coincide con su suma SHA-256; se ha descartado."
@@ -393,7 +396,7 @@ instalar_ffmpeg() {
     { cp "$ARCHIVO" "$FFMPEG.nuevo" && chmod 755 "$FFMPEG.nuevo" && mv -f "$FFMPEG.nuevo" "$FFMPEG"; } ||
         fallar "No se pudo colocar ffmpeg en $DATOS/bin."
     version=$("$FFMPEG" -version 2>&1) || fallar "El ffmpeg descargado no arranca en este Mac."
-    decir "${version%%$'\n'*}"
+    decir "${version%%"$SALTO"*}"
     rm -f "$ARCHIVO"
     marcar ffmpeg "$ITEM_SUMA"
 }

@@ -12,6 +12,7 @@ import os
 import platform
 import signal
 import sys
+import threading
 import time
 import traceback
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -134,16 +135,6 @@ class Servidor(ThreadingHTTPServer):
             return PAGINA_MINIMA.encode("utf-8")
 
 
-class _Parada(Exception):
-    pass
-
-
-def _parar(signum, marco):
-    # Once is enough: a second signal must not break the orderly close.
-    signal.signal(signum, signal.SIG_IGN)
-    raise _Parada()
-
-
 def principal():
     datos = carpeta_datos()
     registro = Registro(datos / "mesa.log")
@@ -161,16 +152,21 @@ def principal():
             registro.escribir("Error: el puerto %d está ocupado por otro programa." % PUERTO)
             return 1
         registro.empezar()
+
+        def parar(signum, marco):
+            # From another thread: shutdown() waits for the serving loop, which
+            # runs in this one. An exception raised here instead could land in
+            # the middle of a request and be swallowed with it.
+            threading.Thread(target=servidor.shutdown, daemon=True).start()
+
+        signal.signal(signal.SIGTERM, parar)
+        signal.signal(signal.SIGINT, parar)
+        registro.escribir(
+            "Motor %s en marcha en http://127.0.0.1:%d (pid %d, Python %s)."
+            % (servidor.saludo["version"], PUERTO, os.getpid(), platform.python_version())
+        )
         try:
-            signal.signal(signal.SIGTERM, _parar)
-            signal.signal(signal.SIGINT, _parar)
-            registro.escribir(
-                "Motor %s en marcha en http://127.0.0.1:%d (pid %d, Python %s)."
-                % (servidor.saludo["version"], PUERTO, os.getpid(), platform.python_version())
-            )
             servidor.serve_forever(poll_interval=0.5)
-        except _Parada:
-            pass
         finally:
             servidor.server_close()
         registro.escribir("Motor detenido.")
