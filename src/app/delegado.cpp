@@ -119,10 +119,12 @@ bool Delegado::mostrarVentana(const QString& titulo) {
     construir();
     if (!titulo.isEmpty())
         ventana->setWindowTitle(titulo);
+    // The content is centred: before the window is shown, the frame the
+    // window manager will add is not known yet.
     if (const QScreen* pantalla = QGuiApplication::primaryScreen()) {
-        QRect marco = ventana->frameGeometry();
-        marco.moveCenter(pantalla->availableGeometry().center());
-        ventana->move(marco.topLeft());
+        QRect contenido(QPoint(), ventana->size());
+        contenido.moveCenter(pantalla->availableGeometry().center());
+        ventana->setGeometry(contenido);
     }
     ventana->show();
     ventana->raise();
