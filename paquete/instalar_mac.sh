@@ -25,6 +25,7 @@ umask 022
 # ---------------------------------------------------------------- helpers
 
 SALTO=$'\n'
+RETORNO=$'\r'
 TEMPORALES=()   # folders to remove however the run ends
 HIJO=""         # the long command running now, stopped together with us
 
@@ -133,7 +134,8 @@ item() {
         case $nombre in '' | '#'*) continue ;; esac
         [ "$nombre" = "$1" ] || continue
         case $plataforma in "$PLATAFORMA" | "$SISTEMA" | todas) ;; *) continue ;; esac
-        url=${url%$'\r'}
+        url=${url%"$RETORNO"}
+        suma=$(printf '%s' "$suma" | tr 'A-F' 'a-f')
         case $suma in *[!0-9a-f]* | '') fallar "El manifiesto tiene mal escrita la suma SHA-256 de $1." ;; esac
         [ "${#suma}" -eq 64 ] || fallar "El manifiesto tiene mal escrita la suma SHA-256 de $1."
         [ -n "$url" ] || fallar "El manifiesto no dice de dónde descargar $1."
@@ -197,6 +199,14 @@ descargar() {
         en_marcha /usr/bin/curl -fL -sS --proto "$PROTOCOLOS" --proto-redir =https \
             --retry 3 --connect-timeout 30 -C - -o "$parcial" "$origen"
         rc=$?
+        # Checked whatever curl says: a server may refuse to continue a file
+        # that is already whole.
+        if [ -s "$parcial" ] && [ "$(suma_de "$parcial")" = "$ITEM_SUMA" ]; then
+            mv -f "$parcial" "$archivo" || fallar "No se pudo guardar la descarga de $etiqueta."
+            decir "Descarga completa de $etiqueta ($(tamano "$archivo"))."
+            ARCHIVO=$archivo
+            return 0
+        fi
         if [ "$rc" -ne 0 ]; then
             # A partial file the server cannot continue (a range it refuses,
             # a file shorter than what we hold) is started over once; any
@@ -209,12 +219,6 @@ descargar() {
                     ;;
             esac
             fallar "No se pudo descargar $etiqueta: $(motivo_curl "$rc")."
-        fi
-        if [ "$(suma_de "$parcial")" = "$ITEM_SUMA" ]; then
-            mv -f "$parcial" "$archivo" || fallar "No se pudo guardar la descarga de $etiqueta."
-            decir "Descarga completa de $etiqueta ($(tamano "$archivo"))."
-            ARCHIVO=$archivo
-            return 0
         fi
         rm -f "$parcial"
         if [ "$reanuda" -eq 1 ]; then

@@ -13,6 +13,9 @@
 # the manifest; this script checks that the two still agree, so a change to
 # the page without a new sum fails here instead of in the installer.
 #
+# For an offline installation on a Mac, put the macOS files of the manifest
+# into the same folder under the file names of their URLs.
+#
 # Use: bash scripts/espejo.sh [DESTINO]   (by default build/espejo)
 # then: VARNO_ESPEJO=DESTINO bash paquete/instalar_mac.sh
 set -euo pipefail
