@@ -1,6 +1,8 @@
 #include "app/delegado.h"
 #include "app/globales.h"
 #include "app/opciones.h"
+#include "placement/instancia.h"
+#include "ui/ventana.h"
 
 #include <QApplication>
 #include <QDir>
@@ -42,7 +44,22 @@ int main(int argc, char** argv) {
                                    bundle.value_or(QCoreApplication::applicationDirPath()),
                                    ejecutable));
 
+    // A second start hands over to the running one; packaging runs only write a
+    // file and never wait for anybody.
+    Instancia instancia(globales().DATOS);
+    if (!leerOpciones(argumentos).empaquetado() && !instancia.tomar())
+        return 0;
+
     Delegado delegado;
+    instancia.alPedirVentana = [&delegado] {
+        Ventana* v = delegado.ventana.get();
+        if (!v || !v->isVisible())
+            return false;
+        v->showNormal();
+        v->raise();
+        v->activateWindow();
+        return true;
+    };
     QTimer::singleShot(0, &delegado, &Delegado::applicationDidFinishLaunching);
     return aplicacion.exec();
 }

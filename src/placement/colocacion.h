@@ -4,13 +4,47 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
-// The bundle's real location when the system runs it from a translocated copy.
+// The bundle's real location when the system runs it from a translocated copy;
+// any other path, or one the system cannot resolve, comes back unchanged.
 QString rutaOriginal(const QString& ruta);
 
-// Copies the running bundle into an Applications folder and starts the copy.
-// True when the caller must quit now.
+// What the move into Applications depends on, so that it can run on any folders.
+struct Colocacion {
+    QString bundle; // the running bundle
+    QString home;
+    QStringList argumentos;
+    QString aplicaciones = QStringLiteral("/Applications"); // the system-wide folder
+    QString volumenes = QStringLiteral("/Volumes");         // where disk images are mounted
+    Herramientas herramientas;
+};
+
+// Already inside the system-wide or the home folder's Applications, at any depth.
+bool yaColocado(const QString& bundle, const QString& home, const QString& aplicaciones);
+
+// The mounted volume a bundle lies on: `volumenes` and the first folder below it.
+std::optional<QString> volumenDe(const QString& fuente, const QString& volumenes);
+
+// Whether two paths name the same file once links are followed.
+bool mismoArchivo(const QString& a, const QString& b);
+
+// Copies a folder with everything in it: links stay links, modes are kept.
+// `hacia` must not exist yet.
+bool copiarArbol(const QString& desde, const QString& hacia);
+
+// Copies the running bundle into an Applications folder as VARNO.app and starts
+// the copy. True when the caller must quit now.
+bool moverAAplicaciones(const Colocacion& c);
 bool moverAAplicaciones(const Globales& g, const QStringList& argumentos);
 
-// Pins the running bundle to the Dock once.
+// The file URL of a folder as the Dock keeps it: trailing slash, bytes outside
+// the characters a URL path allows percent-encoded.
+QString urlDeCarpeta(const QString& ruta);
+
+// The property-list dictionary that pins `bundle` to the Dock.
+QString entradaDelDock(const QString& bundle);
+
+// Pins `bundle` to the Dock unless an entry already names VARNO.app.
+void ponerEnElDock(const QString& bundle, const Herramientas& h);
 void ponerEnElDock(const Globales& g);

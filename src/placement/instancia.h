@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <functional>
+
+class QSocketNotifier;
+
+// One running VARNO per data folder, so that two installers never write into
+// it at once. A later start asks the running one to show its window and
+// leaves; while the running one has no window to show (it is still deciding,
+// or quitting after a move), the later start waits a little for it to go.
+class Instancia : public QObject {
+    Q_OBJECT
+public:
+    explicit Instancia(const QString& datos, QObject* parent = nullptr);
+    ~Instancia() override;
+
+    // True when this process is the one that runs now.
+    bool tomar(std::chrono::milliseconds espera = std::chrono::seconds(10));
+
+    // Run in the running instance when another start asks for it: brings the
+    // window to the front and answers whether there was one.
+    std::function<bool()> alPedirVentana;
+
+    // Where the lock and the socket live, without extension.
+    static QString nombreDe(const QString& datos);
+
+private:
+    enum class Respuesta { ninguna, sinVentana, mostrada };
+    Respuesta pedirVentana() const;
+    void escuchar();
+    void atender();
+
+    QString nombre_;
+    QLockFile cerrojo_;
+    int oyente_ = -1;
+    QSocketNotifier* aviso_ = nullptr;
+};
