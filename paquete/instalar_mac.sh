@@ -230,6 +230,31 @@ descargar() {
     fallar "No se pudo descargar $etiqueta."
 }
 
+# An engine still running from this installation would go on serving the old
+# version after an update (a second engine leaves the first one be), and its
+# files are about to change: it is asked to stop. Only a process started as
+# VARNO starts it, with this data folder's interpreter, is touched.
+parar_motor_en_marcha() {
+    local pids pid orden _ vivo
+    pids=$(ps axww -o pid= -o command= 2>/dev/null | while read -r pid orden; do
+        if [ "$orden" = "$PY -m motor" ]; then printf '%s ' "$pid"; fi
+    done)
+    [ -n "$pids" ] || return 0
+    decir "Se detiene el motor que estaba en marcha."
+    for pid in $pids; do
+        kill -TERM "$pid" 2>/dev/null
+    done
+    for _ in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20; do
+        vivo=0
+        for pid in $pids; do
+            if kill -0 "$pid" 2>/dev/null; then vivo=1; fi
+        done
+        [ "$vivo" -eq 1 ] || return 0
+        sleep 0.5
+    done
+    decir "El motor anterior no se detuvo; se sigue de todos modos."
+}
+
 # ---------------------------------------------------------------- steps
 
 preparar() {
@@ -312,6 +337,7 @@ preparar() {
         decir "Había instalada la versión $(head -n 1 "$DATOS/instalado.txt"); se pone al día."
         rm -f "$DATOS/instalado.txt" || fallar "No se pudo quitar la marca de la versión anterior."
     fi
+    parar_motor_en_marcha
     # Leftovers of a run that was stopped halfway.
     rm -rf "$DATOS"/.tmp.* "$DATOS/app.viejo"
 

@@ -101,11 +101,17 @@ class Motor(ConTemporal):
         self.assertEqual(rc, 0, "\n".join(lineas))
 
         # Started and probed as VARNO does it.
-        self.esperar_saludo(self.arrancar(datos_de(casa) / "python" / "bin" / "python", datos_de(casa)))
+        motor = self.arrancar(datos_de(casa) / "python" / "bin" / "python", datos_de(casa))
+        self.esperar_saludo(motor)
         cuerpo = subprocess.run(["/usr/bin/curl", "-fs", "-m", "1.5", "http://127.0.0.1:8770/api/hola"],
                                 stdout=subprocess.PIPE).stdout
         self.assertEqual(json.loads(cuerpo)["version"], "3.0.0")
         self.assertIn(b'fetch("/api/hola")', pedir("/")[2])  # the page downloaded in step 6
+
+        # An update stops the engine it replaces, so that the new one can serve.
+        rc, lineas = instalar(casa, self.tmp / "espejo", version="3.1.0")
+        self.assertEqual((rc, "Se detiene el motor que estaba en marcha." in lineas), (0, True))
+        self.assertEqual(motor.wait(30), 0)
 
 
 if __name__ == "__main__":
