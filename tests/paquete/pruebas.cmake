@@ -17,3 +17,9 @@ foreach(grupo IN ITEMS prueba_instalador.Instalacion prueba_instalador.Descargas
         ENVIRONMENT "VARNO_FUENTES=${PROJECT_SOURCE_DIR};PYTHONDONTWRITEBYTECODE=1")
 endforeach()
 set_tests_properties(paquete_motor PROPERTIES RESOURCE_LOCK puerto8770)
+
+# The built program with the bundled installer and engine.
+add_test(NAME paquete_punta_a_punta COMMAND ${Python3_EXECUTABLE} -m unittest -v prueba_punta_a_punta
+    WORKING_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/paquete")
+set_tests_properties(paquete_punta_a_punta PROPERTIES TIMEOUT 900 RESOURCE_LOCK puerto8770
+    ENVIRONMENT "VARNO_FUENTES=${PROJECT_SOURCE_DIR};VARNO_BUNDLE=${VARNO_BUNDLE};PYTHONDONTWRITEBYTECODE=1")
