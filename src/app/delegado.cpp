@@ -27,9 +27,12 @@ Delegado::~Delegado() {
     // here, before anything they could reach is gone.
     cerrando_ = true;
     esperas_.waitForDone();
-    if (Instalacion* corriendo = proceso.data())
+    if (Instalacion* corriendo = proceso.data()) {
+        // Reading may be waiting for this object to show lines it never will.
+        corriendo->soltar();
         QMetaObject::invokeMethod(
             corriendo, [corriendo] { delete corriendo; }, Qt::BlockingQueuedConnection);
+    }
     cola.quit();
     cola.wait();
 }

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QSaveFile>
+#include <QThread>
 #include <QTimer>
 
 #include <csignal>
@@ -57,6 +58,11 @@ void Instalacion::cancelar() {
 }
 
 void Instalacion::leer() {
+    // The window takes lines at its own pace. While it is behind, reading
+    // pauses: the pipe fills and the script waits, so memory stays bounded
+    // whatever the script prints and the window's loop keeps turning.
+    while (enCamino_->load() >= maximoEnCamino && !soltada_.load())
+        QThread::msleep(1);
     entregar(proceso_->readAllStandardOutput());
 }
 
@@ -68,11 +74,13 @@ void Instalacion::entregar(QByteArrayView bytes) {
     // Each chunk is decoded by itself: a character split between two chunks
     // shows as U+FFFD while the log keeps the exact bytes.
     QStringList lineas = encuadre_.agregar(decodificar(bytes));
+    enCamino_->fetch_add(1);
     QMetaObject::invokeMethod(
         delegado_,
-        [d = delegado_, lineas = std::move(lineas)] {
+        [d = delegado_, lineas = std::move(lineas), enCamino = enCamino_] {
             for (const QString& l : lineas)
                 d->linea(l);
+            enCamino->fetch_sub(1);
         },
         Qt::QueuedConnection);
 }
@@ -87,6 +95,10 @@ void Instalacion::alTerminar(int codigo, QProcess::ExitStatus estado) {
     registro_.close();
     corre_ = false;
     const bool bien = estado == QProcess::NormalExit && codigo == 0;
+    // A failed run is retried from the start: nothing it left running (a
+    // download in the background) may go on beside the retry.
+    if (!bien && pid_.load() > 0)
+        ::kill(-static_cast<pid_t>(pid_.load()), SIGTERM);
     QMetaObject::invokeMethod(
         delegado_, [d = delegado_, bien] { d->termino(bien); }, Qt::QueuedConnection);
 }
@@ -192,6 +204,7 @@ void Delegado::cancelarInstalacion() {
 
 void Delegado::soltarInstalacion() {
     if (Instalacion* vieja = proceso.data()) {
+        vieja->soltar();
         proceso.clear();
         vieja->deleteLater();
     }

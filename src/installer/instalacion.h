@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QStringDecoder>
 #include <atomic>
+#include <memory>
 
 class Delegado;
 
@@ -34,6 +35,13 @@ public:
     bool corre() const { return corre_.load(); }
     // Sends the termination signal to the script and everything it started.
     void cancelar();
+    // Readable from any thread: reading stops waiting for the window, which
+    // is going away or has moved on to another run.
+    void soltar() { soltada_ = true; }
+
+    // Chunks handed to the window and not yet shown there, beyond which
+    // reading pauses.
+    static constexpr int maximoEnCamino = 4;
 
 private:
     void leer();
@@ -49,4 +57,7 @@ private:
     std::atomic<bool> corre_{false};
     std::atomic<qint64> pid_{0};
     bool terminada_ = false;
+    // Shared with the blocks queued on the delegate, which may outlive the run.
+    const std::shared_ptr<std::atomic<int>> enCamino_ = std::make_shared<std::atomic<int>>(0);
+    std::atomic<bool> soltada_{false};
 };
