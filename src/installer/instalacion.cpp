@@ -133,10 +133,15 @@ void Delegado::empezar() {
 
     QDir().mkpath(g.DATOS);
     // Each run replaces the log whole, so it always holds exactly one run.
+    const QByteArray linea = cabeceraRegistro(g.VERSION, QDateTime::currentDateTimeUtc()).toUtf8();
     QSaveFile cabecera(g.REGISTRO);
-    if (cabecera.open(QIODevice::WriteOnly)) {
-        cabecera.write(cabeceraRegistro(g.VERSION, QDateTime::currentDateTimeUtc()).toUtf8());
-        cabecera.commit();
+    if (!cabecera.open(QIODevice::WriteOnly) || cabecera.write(linea) != linea.size() ||
+        !cabecera.commit()) {
+        // A folder that takes no new file may still hold a log we can write:
+        // it is then replaced in place, or the run would be appended to the last one.
+        QFile enSuSitio(g.REGISTRO);
+        if (enSuSitio.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            enSuSitio.write(linea);
     }
 
     const QString paquete = QDir(g.RECURSOS).filePath(QStringLiteral("paquete"));

@@ -2,6 +2,8 @@
 
 #include "app/texto.h"
 
+#include <algorithm>
+
 QStringList Encuadre::agregar(QStringView texto) {
     // A line longer than the cap reaches the window cut; the log keeps it whole.
     const auto sumar = [this](QStringView trozo) {
@@ -62,6 +64,14 @@ QString detalleDeFallo(const QString& ultimoDetalle) {
         QStringLiteral("Puedes reintentar: lo ya descargado no se vuelve a descargar.");
     if (ultimoDetalle.isEmpty())
         return reintentar;
+    // The script's text may open a direction override or embedding and never
+    // close it; isolated, it cannot turn our own sentence after it around.
+    const bool cambiaDireccion =
+        std::any_of(ultimoDetalle.begin(), ultimoDetalle.end(), [](QChar c) {
+            return (c >= u'\u202A' && c <= u'\u202E') || (c >= u'\u2066' && c <= u'\u2069');
+        });
+    if (cambiaDireccion)
+        return QChar(0x2068) + ultimoDetalle + QChar(0x2069) + QStringLiteral("  —  ") + reintentar;
     return ultimoDetalle + QStringLiteral("  —  ") + reintentar;
 }
 
