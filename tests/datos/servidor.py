@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A stand-in for the engine's health address, for tests.
 
-servidor.py PORT [--estado N] [--cuerpo TEXT] [--retraso SECONDS]
+servidor.py PORT [--estado N] [--cuerpo TEXT] [--retraso SECONDS] [--marca FILE]
 Prints "listo" once it accepts connections.
 """
 import argparse
@@ -14,6 +14,7 @@ p.add_argument("puerto", type=int)
 p.add_argument("--estado", type=int, default=200)
 p.add_argument("--cuerpo", default='{"version": "1.0.0"}')
 p.add_argument("--retraso", type=float, default=0.0)
+p.add_argument("--marca", help="file that receives the wall-clock time it starts answering")
 a = p.parse_args()
 
 
@@ -35,6 +36,9 @@ class Servidor(http.server.ThreadingHTTPServer):
 
 
 s = Servidor(("127.0.0.1", a.puerto), Manejador)
+if a.marca:
+    with open(a.marca, "w") as f:
+        f.write(repr(time.time()))
 print("listo", flush=True)
 sys.stdout.close()
 s.serve_forever()

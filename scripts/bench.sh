@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release) into build-bench/ and prints every figure
+# beside the limit it is compared with.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/preparar.sh
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNO_BENCH=ON -DVARNO_TESTS=OFF >/dev/null
+cmake --build build-bench
+build-bench/bench/bench_bomba
+build-bench/bench/bench_listo "${LISTO_CORRIDAS:-20}"
+bash bench/procesos.sh build-bench

@@ -1,0 +1,68 @@
+#include "app/arranque.h"
+#include "app/delegado.h"
+#include "app/globales.h"
+#include "app/opciones.h"
+#include "placement/instancia.h"
+#include "ui/ventana.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+
+namespace {
+QStringList argumentosDe(int argc, char** argv) {
+    QStringList lista;
+    for (int i = 0; i < argc; ++i)
+        lista.append(QString::fromLocal8Bit(argv[i]));
+    return lista;
+}
+
+// Without a screen the packaging runs still work on the offscreen platform; a
+// run that needs a window says so in one line instead of a toolkit abort.
+void elegirPlataforma() {
+#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        Delegado::sinPantalla = true;
+    }
+#endif
+}
+} // namespace
+
+int arrancar(int argc, char** argv, const std::function<void(Delegado&)>& preparar) {
+    // Read before the toolkit takes its own options out of argv.
+    const QStringList argumentos = argumentosDe(argc, argv);
+    elegirPlataforma();
+
+    QApplication aplicacion(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VARNO"));
+    aplicacion.setProperty("varno.argumentos", argumentos);
+
+    const QString ejecutable = QCoreApplication::applicationFilePath();
+    const auto bundle = bundleDe(ejecutable);
+    fijarGlobales(calcularGlobales(QDir::homePath(), recursosDe(ejecutable),
+                                   bundle.value_or(QCoreApplication::applicationDirPath()),
+                                   ejecutable));
+
+    // A second start hands over to the running one; packaging runs only write a
+    // file and never wait for anybody.
+    Instancia instancia(globales().DATOS);
+    if (!leerOpciones(argumentos).empaquetado() && !instancia.tomar())
+        return 0;
+
+    Delegado delegado;
+    instancia.alPedirVentana = [&delegado] {
+        Ventana* v = delegado.ventana.get();
+        if (!v || !v->isVisible())
+            return false;
+        v->showNormal();
+        v->raise();
+        v->activateWindow();
+        return true;
+    };
+    if (preparar)
+        preparar(delegado);
+    QTimer::singleShot(0, &delegado, &Delegado::applicationDidFinishLaunching);
+    return aplicacion.exec();
+}
