@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -151,14 +152,31 @@ bool moverAAplicaciones(const Colocacion& c) {
     // destination may be the running bundle itself: removing it would lose both.
     if (mismoArchivo(destino, fuente))
         return false;
-    const QFileInfo antes(destino);
-    if ((antes.exists() || antes.isSymLink()) && !quitar(destino))
-        return false;
+    // An older copy is set aside rather than removed at once: if the copy
+    // fails it is put back whole, and one that cannot be removed entirely is
+    // never left under the bundle's name as half a bundle.
+    const QString aparte = carpeta + QStringLiteral("/.VARNO.app-anterior");
+    const auto hay = [](const QString& ruta) {
+        const QFileInfo i(ruta);
+        return i.exists() || i.isSymLink();
+    };
+    const bool habia = hay(destino);
+    if (habia) {
+        if (hay(aparte))
+            quitar(aparte);
+        if (::rename(QFile::encodeName(destino).constData(),
+                     QFile::encodeName(aparte).constData()) != 0)
+            return false;
+    }
     if (!copiarArbol(fuente, destino)) {
         // Half a bundle in Applications would look installed and fail to start.
         quitar(destino);
+        if (habia)
+            ::rename(QFile::encodeName(aparte).constData(), QFile::encodeName(destino).constData());
         return false;
     }
+    if (habia)
+        quitar(aparte);
 
     // Tools shipped inside the bundle would go to the Trash with it; the copy
     // carries the same ones.

@@ -1,49 +1,16 @@
 // The log cannot be written: the run goes on and the window shows the output.
 #include "banco.h"
 #include "installer/instalacion.h"
+#include "montaje.h"
 #include "ui/vistas.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstring>
-#include <sys/mount.h>
-
 namespace {
 
-// A mount for the length of a test; tests that need one skip where mounting
-// is not permitted.
-class Montaje {
-public:
-    Montaje(const QString& punto, const char* fuente, const char* tipo, unsigned long banderas,
-            const char* datos = nullptr)
-        : punto_(punto.toLocal8Bit()) {
-        hecho_ = ::mount(fuente, punto_.constData(), tipo, banderas, datos) == 0;
-        error_ = hecho_ ? 0 : errno;
-    }
-    // Makes a bind mount read-only, which needs a second call.
-    bool soloLectura() {
-        return hecho_ && ::mount(nullptr, punto_.constData(), nullptr,
-                                 MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
-    }
-    ~Montaje() {
-        if (hecho_)
-            ::umount2(punto_.constData(), MNT_DETACH);
-    }
-    bool hecho() const { return hecho_; }
-    std::string motivo() const { return std::strerror(error_); }
-
-private:
-    QByteArray punto_;
-    bool hecho_ = false;
-    int error_ = 0;
-};
-
-#define MONTAR_O_SALTAR(m)                                                                         \
-    if (!(m).hecho())                                                                              \
-    GTEST_SKIP() << "no se puede montar aquí: " << (m).motivo()
+using fallos::Montaje;
 
 const QByteArray guion = "echo '== 2/7 Descargas'\n"
                          "head -c 600000 /dev/zero | tr '\\0' x\n"
@@ -92,9 +59,8 @@ TEST(RegistroImposible, CarpetaCerradaConElRegistroAbierto) {
     pruebas::escribir(b.d->g.REGISTRO, vieja.toUtf8());
     const QString aparte = b.home() + "/registro-escribible";
     pruebas::escribir(aparte, vieja.toUtf8());
-    Montaje carpeta(b.d->g.DATOS, b.d->g.DATOS.toLocal8Bit().constData(), nullptr, MS_BIND);
+    const Montaje carpeta = Montaje::soloLectura(b.d->g.DATOS);
     MONTAR_O_SALTAR(carpeta);
-    ASSERT_TRUE(carpeta.soloLectura());
     Montaje registro(b.d->g.REGISTRO, aparte.toLocal8Bit().constData(), nullptr, MS_BIND);
     MONTAR_O_SALTAR(registro);
 
