@@ -5,3 +5,9 @@ cd "$(dirname "$0")/.."
 bash scripts/preparar.sh
 cd build
 ctest --output-on-failure -j2 "$@"
+# A whole run (no arguments, as CI makes it) then runs the suite again under
+# the sanitizers and runs the fuzz targets, each in a build folder of its own.
+if [ $# -eq 0 ]; then
+    bash ../scripts/pruebas-sanitizadas.sh
+    bash ../scripts/pruebas-fuzz.sh
+fi
