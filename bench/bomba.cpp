@@ -2,6 +2,7 @@
 // framing and the line protocol, against reading the same bytes into a file.
 #include "app/delegado.h"
 #include "app/globales.h"
+#include "comun.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,11 +35,7 @@ struct Entorno {
     Globales g;
     Entorno() {
         const QString recursos = dir.path() + "/recursos";
-        QDir().mkpath(recursos + "/paquete");
-        QFile f(recursos + "/paquete/instalar_mac.sh");
-        f.open(QIODevice::WriteOnly);
-        f.write(guion);
-        f.close();
+        escribirArchivo(recursos + "/paquete/instalar_mac.sh", guion);
         g = calcularGlobales(dir.path(), recursos);
         qputenv("LINEAS", QByteArray::number(lineasPorCorrida));
     }
@@ -86,10 +83,7 @@ BENCHMARK(BM_Cat)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir casa;
-    qputenv("HOME", casa.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Laboratorio lab;
     QApplication aplicacion(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -2,6 +2,7 @@
 // the probe's pause bounds it near 0.5 s plus one probe.
 #include "app/delegado.h"
 #include "app/globales.h"
+#include "comun.h"
 #include "ui/vistas.h"
 
 #include <QApplication>
@@ -15,23 +16,9 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
-void escribir(const QString& ruta, const QByteArray& texto, bool ejecutable) {
-    QDir().mkpath(QFileInfo(ruta).absolutePath());
-    QFile f(ruta);
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    f.write(texto);
-    f.close();
-    if (ejecutable)
-        f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-}
-} // namespace
-
 int main(int argc, char** argv) {
-    QTemporaryDir casa;
-    qputenv("HOME", casa.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Laboratorio lab;
+    const QTemporaryDir& casa = lab.casa;
     QApplication aplicacion(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     const int corridas = args.size() > 1 ? args[1].toInt() : 20;
@@ -45,14 +32,15 @@ int main(int argc, char** argv) {
         QFile::remove(marca);
         // An engine that starts answering at a moment the probe cannot know.
         const double espera = 0.7 + 0.05 * (i % 11);
-        escribir(g.PYTHON,
-                 QStringLiteral("#!/bin/bash\necho $$ > '%1'\nsleep %2\nexec /usr/bin/python3 '%3' "
-                                "8770 --marca '%4'\n")
-                     .arg(pid)
-                     .arg(espera)
-                     .arg(servidor, marca)
-                     .toUtf8(),
-                 true);
+        escribirArchivo(
+            g.PYTHON,
+            QStringLiteral("#!/bin/bash\necho $$ > '%1'\nsleep %2\nexec /usr/bin/python3 '%3' "
+                           "8770 --marca '%4'\n")
+                .arg(pid)
+                .arg(espera)
+                .arg(servidor, marca)
+                .toUtf8(),
+            true);
         QDir().mkpath(g.DATOS + "/app");
         Tiempos t;
         t.retrasoSalida = std::chrono::hours(1);
