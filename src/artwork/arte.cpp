@@ -29,6 +29,9 @@ void escribirPNG(const QImage& imagen, const QString& ruta) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter escritor(&buffer, "png");
+    // zlib's fastest level: flat artwork packs nearly as small at any level,
+    // and the default one made encoding most of a packaging run.
+    escritor.setQuality(80);
     if (!escritor.write(imagen))
         return;
     QSaveFile archivo(ruta);
