@@ -7,6 +7,7 @@
 #include "comun.h"
 #include "installer/protocolo.h"
 
+#include <algorithm>
 #include <fuzzer/FuzzedDataProvider.h>
 
 namespace {
@@ -58,7 +59,12 @@ void revisarLinea(const QString& linea, Progreso& p) {
         const double esperado =
             p.paso == 5 ? qMin(p.avance + 0.004, Delegado::desde[6] - 0.01) : p.avance;
         EXIGIR(e.progreso.avance == esperado);
-        EXIGIR(detalleDeFallo(d).startsWith(d + QStringLiteral("  —  ")));
+        // Text that changes the direction of writing comes isolated.
+        const bool cambia = std::any_of(d.begin(), d.end(), [](QChar c) {
+            return (c >= u'\u202A' && c <= u'\u202E') || (c >= u'\u2066' && c <= u'\u2069');
+        });
+        const QString dicho = cambia ? QChar(0x2068) + d + QChar(0x2069) : d;
+        EXIGIR(detalleDeFallo(d).startsWith(dicho + QStringLiteral("  —  ")));
     }
     p = e.progreso;
 }
