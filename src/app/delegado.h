@@ -19,6 +19,7 @@ class Boton;
 class Etiqueta;
 class Ventana;
 class Instalacion;
+struct Trozo;
 
 // The one object that holds the program's state: it owns the window and its
 // controls, the installer run and the flags that say what the program is doing.
@@ -40,6 +41,8 @@ public:
 
     void empezar() override;
     void linea(const QString& l);
+    // All complete lines of one chunk of output, in order.
+    void lineas(const Trozo& t);
     void termino(bool bien);
 
     void abrirYEsperar() override;

@@ -5,17 +5,19 @@
 #include <QTextBoundaryFinder>
 
 namespace {
-bool esEspacio(QChar c) { return c == u'\t' || c.category() == QChar::Separator_Space; }
+bool esEspacio(QChar c) {
+    return c == u'\t' || c.category() == QChar::Separator_Space;
+}
 } // namespace
 
-QString recortarEspacios(QStringView linea) {
+QStringView recortada(QStringView linea) {
     qsizetype inicio = 0;
     qsizetype fin = linea.size();
     while (inicio < fin && esEspacio(linea[inicio]))
         ++inicio;
     while (fin > inicio && esEspacio(linea[fin - 1]))
         --fin;
-    return linea.sliced(inicio, fin - inicio).toString();
+    return linea.sliced(inicio, fin - inicio);
 }
 
 QString acortar(const QString& texto, int maximo) {

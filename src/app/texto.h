@@ -14,7 +14,10 @@ constexpr bool esSaltoDeLinea(char16_t c) {
 }
 
 // Spaces (Unicode Zs) and tabs, the white space a line is trimmed of.
-QString recortarEspacios(QStringView linea);
+QStringView recortada(QStringView linea);
+inline QString recortarEspacios(QStringView linea) {
+    return recortada(linea).toString();
+}
 
 // At most `maximo` user-perceived characters; longer text keeps its first
 // `maximo` and ends in "…".

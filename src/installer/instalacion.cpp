@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QSaveFile>
-#include <QThread>
 #include <QTimer>
 
 #include <csignal>
@@ -61,8 +60,8 @@ void Instalacion::leer() {
     // The window takes lines at its own pace. While it is behind, reading
     // pauses: the pipe fills and the script waits, so memory stays bounded
     // whatever the script prints and the window's loop keeps turning.
-    while (enCamino_->load() >= maximoEnCamino && !soltada_.load())
-        QThread::msleep(1);
+    for (int n = enCamino_->load(); n >= maximoEnCamino; n = enCamino_->load())
+        enCamino_->wait(n);
     entregar(proceso_->readAllStandardOutput());
 }
 
@@ -73,14 +72,14 @@ void Instalacion::entregar(QByteArrayView bytes) {
         registro_.write(bytes.data(), bytes.size());
     // Each chunk is decoded by itself: a character split between two chunks
     // shows as U+FFFD while the log keeps the exact bytes.
-    QStringList lineas = encuadre_.agregar(decodificar(bytes));
+    Trozo trozo = encuadre_.trocear(decodificar(bytes));
     enCamino_->fetch_add(1);
     QMetaObject::invokeMethod(
         delegado_,
-        [d = delegado_, lineas = std::move(lineas), enCamino = enCamino_] {
-            for (const QString& l : lineas)
-                d->linea(l);
+        [d = delegado_, trozo = std::move(trozo), enCamino = enCamino_] {
+            d->lineas(trozo);
             enCamino->fetch_sub(1);
+            enCamino->notify_one();
         },
         Qt::QueuedConnection);
 }
@@ -159,15 +158,37 @@ void Delegado::empezar() {
 }
 
 void Delegado::linea(const QString& l) {
-    const EfectoLinea e = interpretarLinea(l, {paso, avance}, desde);
-    if (e.ignorada)
+    Trozo t;
+    t.primera = l;
+    lineas(t);
+}
+
+void Delegado::lineas(const Trozo& t) {
+    // Nothing is painted between two lines of one chunk, so the labels take
+    // only the chunk's last header and last detail, and the bar its end.
+    Progreso p{paso, avance};
+    bool alguna = false;
+    std::optional<LecturaLinea> cabecera;
+    std::optional<QStringView> ultimoDetalle;
+    for (qsizetype i = 0; i < t.cuantas(); ++i) {
+        const LecturaLinea l = leerLinea(t.linea(i), p, desde);
+        if (l.tipo == LecturaLinea::blanca)
+            continue;
+        alguna = true;
+        p = l.progreso;
+        if (l.tipo == LecturaLinea::cabecera)
+            cabecera = l;
+        else
+            ultimoDetalle = l.texto;
+    }
+    if (!alguna)
         return;
-    paso = e.progreso.paso;
-    avance = e.progreso.avance;
-    if (e.estado)
-        estado->fijarTexto(*e.estado);
-    if (e.detalle)
-        detalle->fijarTexto(*e.detalle);
+    paso = p.paso;
+    avance = p.avance;
+    if (cabecera)
+        estado->fijarTexto(textoDeCabecera(cabecera->paso, cabecera->titulo));
+    if (ultimoDetalle)
+        detalle->fijarTexto(acortar(ultimoDetalle->toString(), 160));
     barra->fijarValor(avance);
 }
 

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QStringDecoder>
 #include <atomic>
+#include <limits>
 #include <memory>
 
 class Delegado;
@@ -37,11 +38,14 @@ public:
     void cancelar();
     // Readable from any thread: reading stops waiting for the window, which
     // is going away or has moved on to another run.
-    void soltar() { soltada_ = true; }
+    void soltar() {
+        enCamino_->store(soltada);
+        enCamino_->notify_all();
+    }
 
     // Chunks handed to the window and not yet shown there, beyond which
     // reading pauses.
-    static constexpr int maximoEnCamino = 4;
+    static constexpr int maximoEnCamino = 8;
 
 private:
     void leer();
@@ -58,6 +62,7 @@ private:
     std::atomic<qint64> pid_{0};
     bool terminada_ = false;
     // Shared with the blocks queued on the delegate, which may outlive the run.
+    // Once released the count starts so low that reading never waits again.
+    static constexpr int soltada = std::numeric_limits<int>::min() / 2;
     const std::shared_ptr<std::atomic<int>> enCamino_ = std::make_shared<std::atomic<int>>(0);
-    std::atomic<bool> soltada_{false};
 };

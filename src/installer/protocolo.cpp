@@ -3,54 +3,122 @@
 #include "app/texto.h"
 
 #include <algorithm>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
-QStringList Encuadre::agregar(QStringView texto) {
+QStringView Trozo::linea(qsizetype i) const {
+    if (primera) {
+        if (i == 0)
+            return *primera;
+        --i;
+    }
+    return QStringView(texto).sliced(tramos[i].first, tramos[i].second);
+}
+
+QStringList Trozo::comoLista() const {
+    QStringList l;
+    for (qsizetype i = 0; i < cuantas(); ++i)
+        l.append(linea(i).toString());
+    return l;
+}
+
+Trozo Encuadre::trocear(QString textoDado) {
+    Trozo t;
+    t.texto = std::move(textoDado);
+    const QStringView texto(t.texto);
     // A line longer than the cap reaches the window cut; the log keeps it whole.
     const auto sumar = [this](QStringView trozo) {
         resto_ += trozo.left(qMax<qsizetype>(0, topeResto - resto_.size()));
     };
-    QStringList lineas;
     qsizetype inicio = 0;
-    for (qsizetype i = 0; i < texto.size(); ++i) {
-        if (!esSaltoDeLinea(texto[i].unicode()))
-            continue;
-        sumar(texto.sliced(inicio, i - inicio));
-        lineas.append(std::exchange(resto_, QString()));
-        inicio = i + 1;
+    const char16_t* const d = texto.utf16();
+    const qsizetype n = texto.size();
+    // Characters from U+000E to U+0084 never end a line: one unsigned
+    // comparison rules them out, and whole blocks of them are skipped at once.
+    const auto puedeSerSalto = [](char16_t c) { return char16_t(c - u'\x0e') > 0x76; };
+    const auto bloqueLimpio = [&](qsizetype i) {
+#if defined(__SSE2__)
+        // Sixteen characters in two vector comparisons.
+        const __m128i catorce = _mm_set1_epi16(0x0e);
+        const __m128i limite = _mm_set1_epi16(0x76);
+        const auto fuera = [&](qsizetype j) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + j));
+            return _mm_subs_epu16(_mm_sub_epi16(x, catorce), limite);
+        };
+        const __m128i alguno = _mm_or_si128(fuera(i), fuera(i + 8));
+        return _mm_movemask_epi8(_mm_cmpeq_epi16(alguno, _mm_setzero_si128())) == 0xffff;
+#else
+        bool alguno = false;
+        for (int k = 0; k < 16; ++k)
+            alguno |= puedeSerSalto(d[i + k]);
+        return !alguno;
+#endif
+    };
+    for (qsizetype i = 0; i < n;) {
+        while (i + 16 <= n && bloqueLimpio(i))
+            i += 16;
+        for (const qsizetype fin = qMin(i + 16, n); i < fin; ++i) {
+            if (!puedeSerSalto(d[i]) || !esSaltoDeLinea(d[i]))
+                continue;
+            // Only a line begun in an earlier chunk needs a string of its own.
+            if (t.primera || resto_.isEmpty()) {
+                t.tramos.append({inicio, qMin(i - inicio, topeResto)});
+            } else {
+                sumar(texto.sliced(inicio, i - inicio));
+                t.primera = std::exchange(resto_, QString());
+            }
+            inicio = i + 1;
+        }
     }
     sumar(texto.sliced(inicio));
-    return lineas;
+    return t;
+}
+
+LecturaLinea leerLinea(QStringView linea, Progreso actual, const std::array<double, 8>& desde) {
+    LecturaLinea l;
+    l.progreso = actual;
+    const QStringView limpia = recortada(linea);
+    if (limpia.isEmpty())
+        return l;
+
+    if (limpia.size() > 3 && limpia.startsWith(u"== ")) {
+        const char16_t digito = limpia[3].unicode();
+        if (digito >= u'1' && digito <= u'7') {
+            l.tipo = LecturaLinea::cabecera;
+            l.paso = digito - u'0';
+            if (const qsizetype barra = limpia.indexOf(u"/7"); barra >= 0) {
+                l.titulo = recortada(limpia.sliced(barra + 2));
+                if (const qsizetype nota = l.titulo.indexOf(u" ("); nota >= 0)
+                    l.titulo.truncate(nota);
+            }
+            l.progreso.paso = l.paso;
+            l.progreso.avance = qMax(actual.avance, desde[l.paso]);
+            return l;
+        }
+    }
+
+    l.tipo = LecturaLinea::detalle;
+    l.texto = limpia;
+    if (actual.paso == 5)
+        l.progreso.avance = qMin(actual.avance + 0.004, desde[6] - 0.01);
+    return l;
+}
+
+QString textoDeCabecera(int paso, QStringView titulo) {
+    return QStringLiteral("Paso %1 de 7 · %2").arg(paso).arg(titulo);
 }
 
 EfectoLinea interpretarLinea(const QString& linea, Progreso actual,
                              const std::array<double, 8>& desde) {
+    const LecturaLinea l = leerLinea(linea, actual, desde);
     EfectoLinea e;
-    e.progreso = actual;
-    const QString limpia = recortarEspacios(linea);
-    if (limpia.isEmpty())
-        return e;
-    e.ignorada = false;
-
-    if (limpia.startsWith(QLatin1String("== ")) && limpia.size() > 3) {
-        const char16_t digito = limpia[3].unicode();
-        if (digito >= u'1' && digito <= u'7') {
-            const int n = digito - u'0';
-            QString titulo;
-            if (const qsizetype barra = limpia.indexOf(QLatin1String("/7")); barra >= 0) {
-                titulo = recortarEspacios(QStringView(limpia).sliced(barra + 2));
-                if (const qsizetype nota = titulo.indexOf(QLatin1String(" (")); nota >= 0)
-                    titulo.truncate(nota);
-            }
-            e.progreso.paso = n;
-            e.progreso.avance = qMax(actual.avance, desde[n]);
-            e.estado = QStringLiteral("Paso %1 de 7 · %2").arg(n).arg(titulo);
-            return e;
-        }
-    }
-
-    e.detalle = acortar(limpia, 160);
-    if (actual.paso == 5)
-        e.progreso.avance = qMin(actual.avance + 0.004, desde[6] - 0.01);
+    e.progreso = l.progreso;
+    e.ignorada = l.tipo == LecturaLinea::blanca;
+    if (l.tipo == LecturaLinea::cabecera)
+        e.estado = textoDeCabecera(l.paso, l.titulo);
+    else if (l.tipo == LecturaLinea::detalle)
+        e.detalle = acortar(l.texto.size() == linea.size() ? linea : l.texto.toString(), 160);
     return e;
 }
 

@@ -7,6 +7,18 @@
 #include <array>
 #include <optional>
 
+// The complete lines of one chunk of output: spans of the decoded chunk, and
+// first, when the chunk finishes a line begun earlier, that line whole.
+struct Trozo {
+    QString texto;
+    std::optional<QString> primera;
+    QList<std::pair<qsizetype, qsizetype>> tramos;
+
+    qsizetype cuantas() const { return tramos.size() + (primera ? 1 : 0); }
+    QStringView linea(qsizetype i) const;
+    QStringList comoLista() const;
+};
+
 // Splits decoded installer output into lines. Each of the seven line-break
 // characters ends a line by itself, so "\r\n" yields an empty line between the
 // two. Text after the last break waits for the next chunk.
@@ -16,7 +28,8 @@ public:
     // tell a header from a detail and more than the window can ever show.
     static constexpr qsizetype topeResto = 64 * 1024;
 
-    QStringList agregar(QStringView texto);
+    Trozo trocear(QString texto);
+    QStringList agregar(QStringView texto) { return trocear(texto.toString()).comoLista(); }
     const QString& resto() const { return resto_; }
     void reiniciar() { resto_.clear(); }
 
@@ -40,6 +53,18 @@ struct EfectoLinea {
 
 EfectoLinea interpretarLinea(const QString& linea, Progreso actual,
                              const std::array<double, 8>& desde);
+
+// The same reading without copying the line: a header's step and title, or the
+// trimmed detail text before it is cut for the window.
+struct LecturaLinea {
+    enum Tipo { blanca, cabecera, detalle } tipo = blanca;
+    int paso = 0;
+    QStringView titulo;
+    QStringView texto;
+    Progreso progreso;
+};
+LecturaLinea leerLinea(QStringView linea, Progreso actual, const std::array<double, 8>& desde);
+QString textoDeCabecera(int paso, QStringView titulo);
 
 // The first line of the installation log.
 QString cabeceraRegistro(const QString& version, const QDateTime& cuando);

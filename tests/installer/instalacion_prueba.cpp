@@ -2,6 +2,7 @@
 #include "comun/comun.h"
 #include "engine/motor.h"
 #include "installer/instalacion.h"
+#include "installer/protocolo.h"
 #include "ui/vistas.h"
 
 #include <QFile>
@@ -139,6 +140,34 @@ TEST(Instalacion, CancelarParaTambienLoQueElGuionArranco) {
     ASSERT_TRUE(pruebas::esperarHasta([&] { return !b.d->instalando; }));
     EXPECT_FALSE(b.d->listo);
     EXPECT_TRUE(pruebas::esperarHasta([&] { return !sigueVivo(hijo); }));
+}
+
+} // namespace
+
+namespace {
+
+// A chunk is applied at once; the window must end as if each line had come alone.
+TEST(Instalacion, UnTrozoDejaLaVentanaComoLineaALinea) {
+    const QString salidas[] = {
+        "== 1/7 A\nb\n== 5/7 Las bibliotecas\nDownloading torch (60.5MiB)\n== 4/7 C\nd\n",
+        "x\r\n\r\n   \n== 5/7 L\n" + QString("y\n").repeated(200) + "== 3/7 (nota)\n",
+        "solo detalle sin salto",
+        "\n\n\t\n",
+    };
+    for (const QString& salida : salidas) {
+        Banco uno("exit:0");
+        Banco todos("exit:0");
+        Encuadre e;
+        const Trozo t = e.trocear(salida);
+        for (const QString& l : t.comoLista())
+            uno.d->linea(l);
+        todos.d->lineas(t);
+        EXPECT_EQ(todos.d->paso, uno.d->paso);
+        EXPECT_DOUBLE_EQ(todos.d->avance, uno.d->avance);
+        EXPECT_DOUBLE_EQ(todos.d->barra->valor(), uno.d->barra->valor());
+        EXPECT_EQ(todos.d->estado->texto(), uno.d->estado->texto());
+        EXPECT_EQ(todos.d->detalle->texto(), uno.d->detalle->texto());
+    }
 }
 
 } // namespace
