@@ -1,9 +1,9 @@
 #include "artwork/arte.h"
 
+#include "artwork/png.h"
+
 #include "ui/vistas.h"
 
-#include <QBuffer>
-#include <QImageWriter>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSaveFile>
@@ -25,14 +25,8 @@ bool cabe(double ancho, double alto) {
 // The PNG is made in memory first and the file replaced in one step, so a
 // failure on the way leaves any earlier file whole.
 void escribirPNG(const QImage& imagen, const QString& ruta) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter escritor(&buffer, "png");
-    // zlib's fastest level: flat artwork packs nearly as small at any level,
-    // and the default one made encoding most of a packaging run.
-    escritor.setQuality(80);
-    if (!escritor.write(imagen))
+    const QByteArray bytes = codificarPNG(imagen);
+    if (bytes.isEmpty())
         return;
     QSaveFile archivo(ruta);
     // A writable file in a folder that is not can still be rewritten in place.
