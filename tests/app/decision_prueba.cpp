@@ -4,150 +4,69 @@
 
 namespace {
 
-// Records what the decision asks for, answering from a given situation.
+// Records what the decision asks for. The situation is a set of letters:
+// M the move starts a copy, I installed, R the engine answers, A an older
+// installation, N no screen.
 struct Grabadora : Acciones {
-    bool mueve = false;
-    bool instaladoYa = false;
-    bool responde = false;
-    bool anterior = false;
-    bool pantalla = true;
+    QString situacion;
     QStringList hechas;
 
-    void escribirIcono(const QString& r) override { hechas << "icono " + r; }
+    bool anota(const QString& que, QChar letra = {}) {
+        hechas << que;
+        return !letra.isNull() && situacion.contains(letra);
+    }
+    void escribirIcono(const QString& r) override { anota("icono " + r); }
     void escribirFondoDmg(const QString& r, double e) override {
-        hechas << QStringLiteral("fondo %1 %2").arg(r).arg(e);
+        anota(QStringLiteral("fondo %1 %2").arg(r).arg(e));
     }
     void escribirCaptura(const QString& r, qint64 n) override {
-        hechas << QStringLiteral("captura %1 %2").arg(r).arg(n);
+        anota(QStringLiteral("captura %1 %2").arg(r).arg(n));
     }
-    void salir(int e) override { hechas << QStringLiteral("salir %1").arg(e); }
-    bool moverAAplicaciones() override {
-        hechas << "mover";
-        return mueve;
-    }
-    void terminar() override { hechas << "terminar"; }
-    void programarExpulsion(const QString& v) override { hechas << "expulsar " + v; }
-    bool estaInstalado() override {
-        hechas << "instalado?";
-        return instaladoYa;
-    }
-    bool motorResponde() override {
-        hechas << "responde?";
-        return responde;
-    }
-    void lanzarMotor() override { hechas << "lanzar"; }
-    bool hayInstalacionAnterior() override { return anterior; }
-    void fijarActualizando(bool a) override { hechas << QStringLiteral("actualizando %1").arg(a); }
-    bool mostrarVentana(const QString& t) override {
-        hechas << "ventana " + t;
-        return pantalla;
-    }
-    void abrirYEsperar() override { hechas << "esperar"; }
-    void empezar() override { hechas << "empezar"; }
+    void salir(int e) override { anota(QStringLiteral("salir %1").arg(e)); }
+    bool moverAAplicaciones() override { return anota("mover", 'M'); }
+    void terminar() override { anota("terminar"); }
+    void programarExpulsion(const QString& v) override { anota("expulsar " + v); }
+    bool estaInstalado() override { return anota("instalado?", 'I'); }
+    bool motorResponde() override { return anota("responde?", 'R'); }
+    void lanzarMotor() override { anota("lanzar"); }
+    bool hayInstalacionAnterior() override { return situacion.contains('A'); }
+    void fijarActualizando(bool a) override { anota(QStringLiteral("actualizando %1").arg(a)); }
+    bool mostrarVentana(const QString& t) override { return !anota("ventana " + t, 'N'); }
+    void abrirYEsperar() override { anota("esperar"); }
+    void empezar() override { anota("empezar"); }
 };
-
-QStringList argumentos(const QString& resto) {
-    QStringList l{QStringLiteral("/x/VARNO")};
-    if (!resto.isEmpty())
-        l += resto.split(' ');
-    return l;
-}
 
 TEST(Decision, CadaSituacionLlevaASuDesenlace) {
     struct Caso {
-        const char* nombre;
-        const char* linea;
-        bool mueve, instalado, responde, anterior;
-        QStringList esperado;
+        const char* argumentos;
+        const char* situacion;
+        const char* esperado;
     };
     const Caso casos[] = {
-        {"icono gana a todo",
-         "--icono i.png --fondo-dmg f.png 2 --expulsar /Volumes/D",
-         true,
-         true,
-         true,
-         true,
-         {"icono i.png", "salir 0"}},
-        {"fondo antes que captura",
-         "--captura c.png 3 --fondo-dmg f.png 2",
-         false,
-         false,
-         false,
-         false,
-         {"fondo f.png 2", "salir 0"}},
-        {"captura con pantalla inválida",
-         "--captura c.png abc",
-         false,
-         false,
-         false,
-         false,
-         {"captura c.png 0", "salir 0"}},
-        {"icono sin valor se ignora",
-         "--icono",
-         false,
-         false,
-         false,
-         false,
-         {"mover", "instalado?", "actualizando 0", "ventana "}},
-        {"el traslado gana a la expulsión",
-         "--expulsar /Volumes/D",
-         true,
-         false,
-         false,
-         false,
-         {"mover", "terminar"}},
-        {"relevo: instalado y respondiendo",
-         "--expulsar /Volumes/D",
-         false,
-         true,
-         true,
-         false,
-         {"mover", "expulsar /Volumes/D", "instalado?", "responde?", "lanzar", "terminar"}},
-        {"abrir: instalado sin respuesta",
-         "",
-         false,
-         true,
-         false,
-         false,
-         {"mover", "instalado?", "responde?", "ventana VARNO", "esperar"}},
-        {"actualizar",
-         "",
-         false,
-         false,
-         false,
-         true,
-         {"mover", "instalado?", "actualizando 1", "ventana Actualizar VARNO", "empezar"}},
-        {"primera instalación espera el botón",
-         "",
-         false,
-         false,
-         false,
-         false,
-         {"mover", "instalado?", "actualizando 0", "ventana "}},
+        // Packaging wins over everything, in the order icon, background, capture.
+        {"--icono i.png --fondo-dmg f.png 2 --expulsar /V/D", "MIRA", "icono i.png;salir 0"},
+        {"--captura c.png 3 --fondo-dmg f.png 2", "", "fondo f.png 2;salir 0"},
+        {"--captura c.png abc", "", "captura c.png 0;salir 0"},
+        {"--icono", "", "mover;instalado?;actualizando 0;ventana "},
+        // A relaunch wins over the eject; the hand-off shows no window.
+        {"--expulsar /V/D", "M", "mover;terminar"},
+        {"--expulsar /V/D", "IR", "mover;expulsar /V/D;instalado?;responde?;lanzar;terminar"},
+        {"", "I", "mover;instalado?;responde?;ventana VARNO;esperar"},
+        {"", "A", "mover;instalado?;actualizando 1;ventana Actualizar VARNO;empezar"},
+        // Without a screen nothing starts behind a window that could not be shown.
+        {"", "AN", "mover;instalado?;actualizando 1;ventana Actualizar VARNO"},
+        {"", "IN", "mover;instalado?;responde?;ventana VARNO"},
     };
     for (const auto& c : casos) {
-        SCOPED_TRACE(c.nombre);
+        SCOPED_TRACE(std::string(c.argumentos) + " / " + c.situacion);
         Grabadora g;
-        g.mueve = c.mueve;
-        g.instaladoYa = c.instalado;
-        g.responde = c.responde;
-        g.anterior = c.anterior;
-        decidirArranque(argumentos(QString::fromUtf8(c.linea)), g);
-        EXPECT_EQ(g.hechas, c.esperado);
+        g.situacion = QString::fromUtf8(c.situacion);
+        QStringList argumentos{"/x/VARNO"};
+        if (*c.argumentos)
+            argumentos += QString::fromUtf8(c.argumentos).split(' ');
+        decidirArranque(argumentos, g);
+        EXPECT_EQ(g.hechas.join(';'), QString::fromUtf8(c.esperado));
     }
-}
-
-TEST(Decision, SinPantallaNoSigue) {
-    Grabadora g;
-    g.anterior = true;
-    g.pantalla = false;
-    decidirArranque(argumentos({}), g);
-    EXPECT_FALSE(g.hechas.contains("empezar"));
-    g = Grabadora{};
-    g.instaladoYa = true;
-    g.pantalla = false;
-    decidirArranque(argumentos({}), g);
-    EXPECT_FALSE(g.hechas.contains("esperar"));
 }
 
 } // namespace

@@ -7,70 +7,45 @@
 namespace {
 
 TEST(Correr, DevuelveLaSalidaEstandarTalCual) {
-    struct Caso {
-        const char* nombre;
-        QString programa;
-        QStringList argumentos;
-        QString esperado;
+    const std::tuple<QString, QStringList, QString> casos[] = {
+        {"/bin/echo", {"a b", "$HOME", "*"}, "a b $HOME *\n"}, // no shell in between
+        {"/bin/sh", {"-c", "echo fallo >&2; exit 3"}, ""},     // standard error is dropped
+        {"/usr/bin/printf", {"a\\377b\\n"}, "a\uFFFDb\n"},
+        {"/no/existe/herramienta", {}, ""},
+        {"/etc/hostname", {}, ""},
+        {"echo", {"x"}, ""}, // no PATH lookup
     };
-    const Caso casos[] = {
-        {"argumentos sin shell", "/bin/echo", {"a b", "$HOME", "*"}, "a b $HOME *\n"},
-        {"solo stderr da vacío", "/bin/sh", {"-c", "echo fallo >&2; exit 3"}, ""},
-        {"UTF-8 inválido se reemplaza", "/usr/bin/printf", {"a\\377b\\n"}, "a\uFFFDb\n"},
-        {"programa inexistente", "/no/existe/herramienta", {}, ""},
-        {"no ejecutable", "/etc/hostname", {}, ""},
-        {"ruta relativa no se busca en PATH", "echo", {"x"}, ""},
-    };
-    for (const auto& c : casos) {
-        SCOPED_TRACE(c.nombre);
-        EXPECT_EQ(correr(c.programa, c.argumentos), c.esperado);
-    }
-}
+    for (const auto& [programa, argumentos, esperado] : casos)
+        EXPECT_EQ(correr(programa, argumentos), esperado) << programa.toStdString();
 
-TEST(Correr, MasSalidaQueLaQueCabeEnUnaTuberia) {
-    // 4 MB: far more than a pipe buffer; the tool would block if not drained.
-    const QString salida =
-        correr("/bin/sh", {"-c", "head -c 4000000 /dev/zero | tr '\\0' x; echo fin"});
-    EXPECT_EQ(salida.size(), 4000000 + 4);
-    EXPECT_TRUE(salida.endsWith("fin\n"));
+    // Far more than a pipe holds: the tool would block if the output were not drained.
+    const QString mucho = correr("/bin/sh", {"-c", "head -c 4000000 /dev/zero | tr '\\0' x"});
+    EXPECT_EQ(mucho.size(), 4000000);
 }
 
 TEST(UltimaLinea, EligeLaLineaQueExplica) {
-    struct Caso {
-        const char* nombre;
-        QByteArray log;
-        std::optional<QString> esperada;
+    const std::pair<QByteArray, std::optional<QString>> casos[] = {
+        {"uno\ndos\ntres\n", "tres"},
+        {"a\nValueError: x\nb\nc\n", "ValueError: x"},
+        {"Error uno\nmedio\nerror dos\nfin\n", "error dos"},
+        {"ERROR grave\nfin\n", "fin"},
+        {"real\n---\n--- fin ---\n", "real"},
+        {"x\n \t  Error: puerto ocupado  \n", "Error: puerto ocupado"},
+        {"a\r\nb\rc\r\n", "c"},
+        {"a\u2028b\u0085c", "c"},
+        {"Error " + QByteArray(154, 'x') + "\nfin\n", "Error " + QString(154, 'x')},
+        {"Error " + QByteArray(155, 'x') + "\nfin\n", "Error " + QString(154, 'x') + QChar(0x2026)},
+        {" \n\t\n\n", std::nullopt},
+        {"", std::nullopt},
+        {"Error\xff\n", std::nullopt},
     };
-    const Caso casos[] = {
-        {"la última sin errores", "uno\ndos\ntres\n", "tres"},
-        {"un Error arriba gana a las siguientes", "a\nTraceback\nValueError: x\nb\nc\n",
-         "ValueError: x"},
-        {"de dos con error, la más tardía", "Error uno\nmedio\nerror dos\nfin\n", "error dos"},
-        {"ERROR en mayúsculas no cuenta", "ERROR grave\nfin\n", "fin"},
-        {"separadores --- no cuentan", "real\n---\n--- fin ---\n", "real"},
-        {"sangría fuera", "x\n \t  Error: puerto ocupado  \n", "Error: puerto ocupado"},
-        {"CRLF y CR sueltos", "a\r\nb\rc\r\n", "c"},
-        {"separadores Unicode", "a\u2028b\u0085c", "c"},
-        {"solo blancos", " \n\t\n\n", std::nullopt},
-        {"vacío", "", std::nullopt},
-        {"UTF-8 inválido", "Error\xff\n", std::nullopt},
-    };
-    for (const auto& c : casos) {
-        SCOPED_TRACE(c.nombre);
-        QTemporaryDir d;
-        pruebas::escribir(d.filePath("mesa.log"), c.log);
-        EXPECT_EQ(ultimaLinea(d.filePath("mesa.log")), c.esperada);
-    }
-    EXPECT_EQ(ultimaLinea("/no/existe/mesa.log"), std::nullopt);
-}
-
-TEST(UltimaLinea, CortaA160Caracteres) {
     QTemporaryDir d;
     const QString ruta = d.filePath("mesa.log");
-    pruebas::escribir(ruta, "Error " + QByteArray(154, 'x') + "\nfin\n");
-    EXPECT_EQ(ultimaLinea(ruta)->size(), 160);
-    pruebas::escribir(ruta, "Error " + QByteArray(155, 'x') + "\nfin\n");
-    EXPECT_EQ(*ultimaLinea(ruta), "Error " + QString(154, 'x') + QChar(0x2026));
+    for (const auto& [log, esperada] : casos) {
+        pruebas::escribir(ruta, log);
+        EXPECT_EQ(ultimaLinea(ruta), esperada) << log.left(40).data();
+    }
+    EXPECT_EQ(ultimaLinea("/no/existe/mesa.log"), std::nullopt);
 }
 
 } // namespace

@@ -6,8 +6,6 @@
 #include "ui/marca.h"
 #include "ui/vistas.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -52,44 +50,36 @@ struct Espera {
     int motores() const { return pruebas::leer(pids).count('\n'); }
 };
 
-TEST(Espera, ElMotorRespondeALaPrimera) {
+// An answer wins, even when our own engine died: another copy may serve.
+TEST(Espera, UnaRespuestaAbre) {
     pruebas::Servidor s;
     ASSERT_TRUE(s.listo());
-    Espera e("sleep 30");
-    ASSERT_TRUE(e.esperar());
-    EXPECT_FALSE(e.d->noAbrio);
-    EXPECT_EQ(e.d->barra->valor(), 1.0);
-    EXPECT_EQ(e.d->estado->texto(), "VARNO está abierto.");
-    EXPECT_EQ(e.d->estado->color(), Marca::bien);
-    EXPECT_EQ(e.d->detalle->texto(), "La ventana de VARNO aparece en unos segundos.");
-    EXPECT_FALSE(e.d->boton->activo()) << "the opening screen stays up until VARNO quits";
-}
-
-TEST(Espera, OtraCopiaQueYaRespondeGanaAunqueLaNuestraMuera) {
-    pruebas::Servidor s;
-    ASSERT_TRUE(s.listo());
-    Espera e("exit 1");
-    ASSERT_TRUE(e.esperar());
-    EXPECT_FALSE(e.d->noAbrio);
+    for (const char* motor : {"sleep 30", "exit 1"}) {
+        Espera e(motor);
+        ASSERT_TRUE(e.esperar());
+        EXPECT_FALSE(e.d->noAbrio) << motor;
+        EXPECT_EQ(e.d->barra->valor(), 1.0);
+        EXPECT_EQ(e.d->estado->texto(), "VARNO está abierto.");
+        EXPECT_EQ(e.d->estado->color(), Marca::bien);
+        EXPECT_FALSE(e.d->boton->activo()) << "the opening screen stays up until VARNO quits";
+    }
 }
 
 TEST(Espera, SeRindeConLaLineaQueExplica) {
     struct Caso {
-        const char* nombre;
-        QByteArray motor;
+        QByteArray motor; // empty: no interpreter at all
         std::optional<QByteArray> log;
         QString detalle;
     };
+    const QString motivo = "El motivo está en el registro.";
     const Caso casos[] = {
-        {"sin intérprete", "",
-         QByteArray("arrancando\nError: el puerto 8770 está ocupado\nadiós\n"),
+        {"", "arrancando\nError: el puerto 8770 está ocupado\nadiós\n",
          "Error: el puerto 8770 está ocupado"},
-        {"muere al momento, sin registro", "exit 3", std::nullopt,
-         "El motivo está en el registro."},
-        {"no responde nunca", "sleep 30", QByteArray("---\n"), "El motivo está en el registro."},
+        {"exit 3", std::nullopt, motivo},
+        {"sleep 30", "---\n", motivo},
     };
     for (const auto& c : casos) {
-        SCOPED_TRACE(c.nombre);
+        SCOPED_TRACE(c.motor.data());
         Espera e(c.motor);
         if (c.log)
             pruebas::escribir(e.d->g.MESA_LOG, *c.log);
@@ -127,14 +117,6 @@ TEST(Espera, UnaSolaAperturaTrasInstalar) {
     pruebas::esperarHasta([] { return false; }, 600ms);
     EXPECT_FALSE(e.d->abriendo);
     EXPECT_EQ(e.motores(), 1);
-}
-
-TEST(Espera, CerrarDuranteLaEsperaNoDejaNadaColgado) {
-    Espera e("sleep 30");
-    e.d->abrirYEsperar();
-    pruebas::esperarHasta([] { return false; }, 200ms);
-    e.d.reset(); // returns once the wait has stopped
-    SUCCEED();
 }
 
 } // namespace

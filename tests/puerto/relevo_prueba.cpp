@@ -41,11 +41,13 @@ TEST(Relevo, ArrancaElMotorYSaleSinVentana) {
     pruebas::Casa casa;
     const QString datos = casa.home() + "/Library/Application Support/VARNO";
     const QString huella = casa.home() + "/huella";
-    pruebas::escribir(datos + "/python/bin/python",
-                      "#!/bin/sh\nsalida=$(readlink /proc/$$/fd/1)\n"
-                      "{ echo \"$@\"; pwd; echo \"$VARNO_APP\"; echo \"$salida\"; } > '" +
-                          huella.toUtf8() + "'\n",
-                      true);
+    pruebas::escribir(
+        datos + "/python/bin/python",
+        "#!/bin/sh\nsalida=$(readlink /proc/$$/fd/1)\n"
+        "{ echo \"$@\"; pwd; echo \"$VARNO_APP\"; echo \"$salida\"; echo \"$OTRA\"; } "
+        "> \"$HOME/h\"; mv \"$HOME/h\" '" +
+            huella.toUtf8() + "'\n",
+        true);
     QDir().mkpath(datos + "/app");
     const QByteArray version = pruebas::leer(pruebas::bundle() + "/Contents/Resources/version.txt");
     pruebas::escribir(datos + "/instalado.txt", version);
@@ -54,6 +56,8 @@ TEST(Relevo, ArrancaElMotorYSaleSinVentana) {
     QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
     entorno.insert("HOME", casa.home());
     entorno.insert("QT_QPA_PLATFORM", "offscreen");
+    entorno.insert("VARNO_APP", "heredado"); // replaced, not passed on
+    entorno.insert("OTRA", "sigue");
     varno.setProcessEnvironment(entorno);
     varno.start(pruebas::ejecutable(), {"--no-mover"});
     ASSERT_TRUE(varno.waitForFinished(30'000));
@@ -66,6 +70,7 @@ TEST(Relevo, ArrancaElMotorYSaleSinVentana) {
     EXPECT_EQ(lineas.value(1), datos + "/app");
     EXPECT_EQ(lineas.value(2), pruebas::bundle());
     EXPECT_EQ(lineas.value(3), "/dev/null");
+    EXPECT_EQ(lineas.value(4), "sigue");
 }
 
 } // namespace
