@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QByteArray>
 #include <QFile>
-#include <QList>
-#include <QString>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -19,53 +16,48 @@ class Montaje {
 public:
     Montaje(const QString& punto, const char* fuente, const char* tipo, unsigned long banderas,
             const char* datos = nullptr)
-        : punto_(punto.toLocal8Bit()) {
-        hecho_ = ::mount(fuente, punto_.constData(), tipo, banderas, datos) == 0;
-        error_ = hecho_ ? 0 : errno;
+        : punto_(QFile::encodeName(punto)) {
+        montado_ = ::mount(fuente, punto_.constData(), tipo, banderas, datos) == 0;
+        error_ = montado_ ? 0 : errno;
     }
-    // A bind mount of `carpeta` onto itself, read-only.
+    // `carpeta` bound onto itself, read-only.
     static Montaje soloLectura(const QString& carpeta) {
-        Montaje m(carpeta, carpeta.toLocal8Bit().constData(), nullptr, MS_BIND);
-        if (m.hecho_ && ::mount(nullptr, m.punto_.constData(), nullptr,
-                                MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+        Montaje m(carpeta, QFile::encodeName(carpeta).constData(), nullptr, MS_BIND);
+        if (m.montado_ && ::mount(nullptr, m.punto_.constData(), nullptr,
+                                  MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
             m.error_ = errno;
         return m;
     }
     Montaje(Montaje&& otro) noexcept
         : punto_(otro.punto_)
-        , hecho_(std::exchange(otro.hecho_, false))
+        , montado_(std::exchange(otro.montado_, false))
         , error_(otro.error_) {}
-    Montaje(const Montaje&) = delete;
-    Montaje& operator=(const Montaje&) = delete;
     ~Montaje() {
-        if (hecho_)
+        if (montado_)
             ::umount2(punto_.constData(), MNT_DETACH);
     }
-    bool hecho() const { return hecho_ && error_ == 0; }
+    bool hecho() const { return montado_ && error_ == 0; }
     std::string motivo() const { return std::strerror(error_); }
 
 private:
     QByteArray punto_;
-    bool hecho_ = false;
+    bool montado_ = false;
     int error_ = 0;
 };
 
-// Detaches every mount below `carpeta`, deepest first: a test whose code
-// under test moves a folder moves the mounts inside it as well.
+// Detaches every mount below `carpeta`, deepest first: code that moves a
+// folder moves the mounts inside it as well.
 inline void desmontarBajo(const QString& carpeta) {
     QFile montajes(QStringLiteral("/proc/self/mounts"));
     if (!montajes.open(QIODevice::ReadOnly))
         return;
     QList<QByteArray> puntos;
-    const QByteArray prefijo = QFile::encodeName(carpeta) + '/';
     for (const QByteArray& linea : montajes.readAll().split('\n')) {
         // The kernel writes blanks and backslashes in octal.
         QByteArray punto = linea.split(' ').value(1);
-        for (const char* c : {"\\040", "\\011", "\\012", "\\134"}) {
-            const char valor = char(QByteArray(c + 1).toInt(nullptr, 8));
-            punto.replace(c, QByteArray(1, valor));
-        }
-        if (punto.startsWith(prefijo))
+        for (const char* c : {"\\040", "\\011", "\\012", "\\134"})
+            punto.replace(c, QByteArray(1, char(QByteArray(c + 1).toInt(nullptr, 8))));
+        if (punto.startsWith(QFile::encodeName(carpeta) + '/'))
             puntos.append(punto);
     }
     std::sort(puntos.begin(), puntos.end(),
