@@ -4,184 +4,100 @@
 #include "montaje.h"
 #include "placement/colocacion.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
-#include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include <vector>
 
 using fallos::Montaje;
 using pruebas::escribir;
-using pruebas::leer;
 
 namespace {
 
-// Everything in a folder, one line per entry: its path, mode, and content or
-// the text of the link.
+// Everything below a folder: each entry's path, type, mode and link text, and each file's sum.
 std::string arbol(const QString& raiz) {
-    QStringList entradas;
-    QDirIterator it(raiz, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QFileInfo i(it.next());
-        struct stat st {};
-        ::lstat(QFile::encodeName(i.filePath()).constData(), &st);
-        QString e = i.filePath().mid(raiz.size()) + QStringLiteral(" %1 ").arg(st.st_mode, 0, 8);
-        if (i.isSymLink()) {
-            char texto[4096];
-            const ssize_t n =
-                ::readlink(QFile::encodeName(i.filePath()).constData(), texto, sizeof texto);
-            e += QStringLiteral("-> ") + QString::fromLocal8Bit(texto, n < 0 ? 0 : n);
-        } else if (i.isFile()) {
-            e += QString::fromLatin1(
-                QCryptographicHash::hash(leer(i.filePath()), QCryptographicHash::Sha1).toHex());
-        } else {
-            e += QStringLiteral("/");
-        }
-        entradas.append(e);
-    }
-    entradas.sort();
-    return entradas.join('\n').toStdString();
+    QProcess p;
+    p.start("/bin/sh", {"-c",
+                        "cd \"$1\" && find . -printf '%p %y %m %l\\n' | sort && "
+                        "find . -type f -exec sha1sum {} + | sort",
+                        "sh", raiz});
+    p.waitForFinished();
+    return p.readAllStandardOutput().toStdString();
 }
-
-struct Escena {
-    QTemporaryDir t;
-    Herramientas h;
-    QString llamadas;
-
-    Escena() {
-        llamadas = r("llamadas");
-        const QByteArray anotar = "#!/bin/sh\necho \"$0 $*\" >> '" + llamadas.toUtf8() + "'\n";
-        h.xattr = r("herramientas/xattr");
-        h.open = r("herramientas/open");
-        escribir(h.xattr, anotar, true);
-        escribir(h.open, anotar, true);
-    }
-    ~Escena() { fallos::desmontarBajo(t.path()); }
-    QString r(const QString& relativa) const { return t.path() + "/" + relativa; }
-    // A bundle big enough not to fit where the disk is full.
-    void bundle(const QString& relativa, const QByteArray& marca) const {
-        escribir(r(relativa) + "/Contents/MacOS/VARNO", marca, true);
-        escribir(r(relativa) + "/Contents/Resources/grande", QByteArray(1024 * 1024, 'g'));
-        QFile::link("../MacOS/VARNO", r(relativa) + "/Contents/Resources/enlace");
-    }
-    Colocacion colocacion(const QString& bundle) const {
-        return {r(bundle), r("home"), {"VARNO"}, r("sistema/Applications"), r("Volumes"), h};
-    }
-    bool llamo() const { return QFileInfo::exists(llamadas); }
-};
 
 const QString descargas = QStringLiteral("home/Descargas/VARNO.app");
+const QString sistema = QStringLiteral("sistema/Applications/VARNO.app");
 
-// The copy runs out of room after the older copy has been removed.
-TEST(ColocacionFallida, DiscoLlenoTrasQuitarLaCopiaAnterior) {
-    Escena e;
-    e.bundle(descargas, "nuevo");
-    ASSERT_TRUE(QDir().mkpath(e.r("sistema/Applications")));
-    const Montaje lleno(e.r("sistema/Applications"), "tmpfs", "tmpfs", 0, "size=256k");
-    MONTAR_O_SALTAR(lleno);
-    escribir(e.r("sistema/Applications/VARNO.app/Contents/MacOS/VARNO"), "viejo", true);
-    const std::string nuevo = arbol(e.r(descargas));
-    const std::string viejo = arbol(e.r("sistema/Applications"));
-
-    EXPECT_FALSE(moverAAplicaciones(e.colocacion(descargas)));
-    EXPECT_EQ(arbol(e.r(descargas)), nuevo);
-    EXPECT_FALSE(e.llamo());
-    // The older copy is back as it was, and no half bundle is left.
-    EXPECT_EQ(arbol(e.r("sistema/Applications")), viejo);
-}
-
-TEST(ColocacionFallida, DestinoDeSoloLectura) {
+// A move that cannot be made changes nothing at all: the running bundle and an
+// older copy stay as they were, nothing is started, nothing half-made is left.
+// One that can leaves a whole copy and touches nothing a link points to.
+TEST(ColocacionFallida, NadaSePierde) {
     struct Caso {
         const char* nombre;
-        bool casaDeSoloLectura; // the Applications folder in home as well
         bool mueve;
+        bool anterior;     // an older copy in the system folder
+        const char* lleno; // a folder on a disk with room for one copy only
+        QStringList soloLectura;
+        QString enlace, apunta; // a link made at `enlace`
+        QString corre = descargas;
     };
+    // clang-format off
     const Caso casos[] = {
-        {"el del sistema: va a home", false, true},
-        {"los dos", true, false},
+        {"disco lleno tras apartar la copia anterior", false, true, "sistema/Applications", {}},
+        {"los dos destinos de solo lectura", false, true, nullptr, {"sistema/Applications", "home/Applications"}},
+        {"en el destino, un enlace al bundle que corre", false, false, nullptr, {}, sistema, descargas},
+        {"el bundle corre a través de un enlace", false, true, nullptr, {}, "home/Enlace", "sistema/Applications", "home/Enlace/VARNO.app"},
+        {"en el destino, un enlace a otra carpeta", true, false, nullptr, {}, sistema, "home/Documentos"},
+        {"en el destino, un enlace a nada", true, false, nullptr, {}, sistema, "home/no-existe"},
+        {"una copia anterior que no se puede quitar entera", true, true, nullptr, {sistema + "/Contents/Resources"}},
     };
+    // clang-format on
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
-        Escena e;
-        e.bundle(descargas, "nuevo");
-        escribir(e.r("sistema/Applications/VARNO.app/Contents/MacOS/VARNO"), "viejo", true);
-        ASSERT_TRUE(QDir().mkpath(e.r("home/Applications")));
-        const std::string viejo = arbol(e.r("sistema/Applications"));
-        const std::string nuevo = arbol(e.r(descargas));
-        const Montaje sistema = Montaje::soloLectura(e.r("sistema/Applications"));
-        MONTAR_O_SALTAR(sistema);
-        std::optional<Montaje> casa;
-        if (c.casaDeSoloLectura) {
-            casa.emplace(Montaje::soloLectura(e.r("home/Applications")));
-            MONTAR_O_SALTAR(*casa);
+        QTemporaryDir t;
+        const auto r = [&](const QString& relativa) { return t.path() + "/" + relativa; };
+        const auto desmontar = qScopeGuard([&] { fallos::desmontarBajo(t.path()); });
+        Herramientas h;
+        h.xattr = h.open = r("anotar"); // leaves a trace of being run
+        escribir(h.open, "#!/bin/sh\ntouch \"$0.hecho\"\n", true);
+        // Too big for a full disk; with a hidden file, an empty folder and a relative link.
+        const auto bundle = [&](const QString& b, const QByteArray& marca) {
+            escribir(r(b) + "/Contents/MacOS/VARNO", marca, true);
+            escribir(r(b) + "/Contents/Resources/.grande", QByteArray(1024 * 1024, 'g'));
+            QDir().mkpath(r(b) + "/Contents/vacia");
+            QFile::link("../MacOS/VARNO", r(b) + "/Contents/Resources/enlace");
+        };
+        bundle(descargas, "nuevo");
+        escribir(r("home/Documentos/tesis.txt"), "no se toca");
+        QDir().mkpath(r("home/Applications"));
+        QDir().mkpath(r("sistema/Applications"));
+        std::vector<Montaje> montajes;
+        if (c.lleno)
+            montajes.emplace_back(r(c.lleno), "tmpfs", "tmpfs", 0, "size=1536k");
+        if (c.anterior) {
+            bundle(sistema, "viejo");
+            escribir(r(sistema) + "/Contents/sobra", "viejo");
         }
+        if (!c.enlace.isEmpty())
+            ASSERT_TRUE(QFile::link(r(c.apunta), r(c.enlace)));
+        for (const QString& carpeta : c.soloLectura)
+            montajes.push_back(Montaje::soloLectura(r(carpeta)));
+        for (const Montaje& m : montajes)
+            MONTAR_O_SALTAR(m);
+        const std::string antes = arbol(t.path()), nuevo = arbol(r(descargas)),
+                          documentos = arbol(r("home/Documentos"));
 
-        EXPECT_EQ(moverAAplicaciones(e.colocacion(descargas)), c.mueve);
-        EXPECT_EQ(arbol(e.r("sistema/Applications")), viejo);
-        EXPECT_EQ(e.llamo(), c.mueve);
+        EXPECT_EQ(
+            moverAAplicaciones(
+                {r(c.corre), r("home"), {"VARNO"}, r("sistema/Applications"), r("Volumes"), h}),
+            c.mueve);
         if (c.mueve) {
-            EXPECT_EQ(arbol(e.r("home/Applications/VARNO.app")), nuevo);
+            EXPECT_EQ(arbol(r(sistema)), nuevo);
+            EXPECT_EQ(arbol(r("home/Documentos")), documentos);
         } else {
-            EXPECT_EQ(arbol(e.r(descargas)), nuevo);
-            EXPECT_TRUE(QDir(e.r("home/Applications")).isEmpty());
-        }
-    }
-}
-
-// The older copy cannot be removed whole (part of it is read-only): what is
-// left under the bundle's name is a whole bundle, never a gutted one.
-TEST(ColocacionFallida, CopiaAnteriorQueNoSePuedeQuitarEntera) {
-    Escena e;
-    e.bundle(descargas, "nuevo");
-    e.bundle("sistema/Applications/VARNO.app", "viejo");
-    const std::string nuevo = arbol(e.r(descargas));
-    const Montaje recursos =
-        Montaje::soloLectura(e.r("sistema/Applications/VARNO.app/Contents/Resources"));
-    MONTAR_O_SALTAR(recursos);
-
-    EXPECT_TRUE(moverAAplicaciones(e.colocacion(descargas)));
-    EXPECT_EQ(arbol(e.r("sistema/Applications/VARNO.app")), nuevo);
-}
-
-// A link where the copy goes: to the running bundle it must not be followed
-// into a removal; to anything else, only the link goes.
-TEST(ColocacionFallida, EnlaceEnElDestino) {
-    struct Caso {
-        const char* nombre;
-        const char* apunta; // nullptr: the running bundle
-        bool mueve;
-    };
-    const Caso casos[] = {
-        {"al bundle que corre", nullptr, false},
-        {"a otra carpeta", "home/Documentos", true},
-        {"a nada", "home/no-existe", true},
-    };
-    for (const auto& c : casos) {
-        SCOPED_TRACE(c.nombre);
-        Escena e;
-        e.bundle(descargas, "nuevo");
-        escribir(e.r("home/Documentos/tesis.txt"), "no se toca");
-        const std::string nuevo = arbol(e.r(descargas));
-        const std::string documentos = arbol(e.r("home/Documentos"));
-        ASSERT_TRUE(QDir().mkpath(e.r("sistema/Applications")));
-        ASSERT_TRUE(QFile::link(e.r(c.apunta ? c.apunta : descargas),
-                                e.r("sistema/Applications/VARNO.app")));
-
-        EXPECT_EQ(moverAAplicaciones(e.colocacion(descargas)), c.mueve);
-        EXPECT_EQ(arbol(e.r("home/Documentos")), documentos);
-        const QFileInfo destino(e.r("sistema/Applications/VARNO.app"));
-        if (c.mueve) {
-            EXPECT_FALSE(destino.isSymLink());
-            EXPECT_EQ(arbol(destino.filePath()), nuevo);
-        } else {
-            EXPECT_EQ(arbol(e.r(descargas)), nuevo);
-            EXPECT_TRUE(destino.isSymLink());
-            EXPECT_FALSE(e.llamo());
+            EXPECT_EQ(arbol(t.path()), antes);
         }
     }
 }

@@ -1,72 +1,48 @@
 """The built program with the bundled installer and engine, from end to end:
 an update from an older version installs against the offline mirror, opens
-the engine and quits, leaving the engine answering."""
+the engine and quits, leaving the engine answering; a later update stops it."""
 
 import json
 import os
-import signal
 import subprocess
-import tempfile
-import time
-import unittest
 import urllib.request
 from pathlib import Path
 
-from comun import construir_espejo, datos_de
+from comun import ConTemporal, construir_espejo, datos_de, instalar
 
 BUNDLE = Path(os.environ["VARNO_BUNDLE"])
 
 
-def saludo():
-    with urllib.request.urlopen("http://127.0.0.1:8770/api/hola", timeout=2) as r:
-        return json.load(r)
+def pedir(ruta):
+    with urllib.request.urlopen("http://127.0.0.1:8770" + ruta, timeout=2) as r:
+        return r.read()
 
 
-class PuntaAPunta(unittest.TestCase):
+class PuntaAPunta(ConTemporal):
     def test_update_installs_opens_the_engine_and_quits(self):
-        with tempfile.TemporaryDirectory() as tmp:
-            tmp = Path(tmp)
-            espejo = construir_espejo(tmp / "espejo")
-            casa = tmp / "casa"
-            datos = datos_de(casa)
-            # An older version is in place.
-            (datos / "python" / "bin").mkdir(parents=True)
-            viejo = datos / "python" / "bin" / "python"
-            viejo.write_text("#!/bin/sh\nexit 1\n")
-            viejo.chmod(0o755)
-            (datos / "instalado.txt").write_text("0.1\n")
+        casa, espejo = self.tmp / "casa", construir_espejo(self.tmp / "espejo")
+        datos = datos_de(casa)
+        # An older version is in place.
+        (datos / "python" / "bin").mkdir(parents=True)
+        (datos / "python" / "bin" / "python").write_text("#!/bin/sh\nexit 1\n")
+        (datos / "python" / "bin" / "python").chmod(0o755)
+        (datos / "instalado.txt").write_text("0.1\n")
+        env = dict(os.environ, HOME=str(casa), QT_QPA_PLATFORM="offscreen", VARNO_ESPEJO=str(espejo),
+                   XDG_DATA_HOME=str(casa / ".local" / "share"))
 
-            env = dict(os.environ, HOME=str(casa), QT_QPA_PLATFORM="offscreen",
-                       VARNO_ESPEJO=str(espejo), XDG_DATA_HOME=str(casa / ".local" / "share"))
-            varno = subprocess.run([str(BUNDLE / "Contents" / "MacOS" / "VARNO"), "--no-mover"],
-                                   env=env, stdin=subprocess.DEVNULL, capture_output=True,
-                                   timeout=900)
-            pid = None
-            try:
-                self.assertEqual(varno.returncode, 0, varno.stderr.decode(errors="replace"))
-                version = (BUNDLE / "Contents" / "Resources" / "version.txt").read_text().strip()
-                self.assertEqual((datos / "instalado.txt").read_text().strip(), version)
-                hola = saludo()
-                pid = hola.get("pid")
-                self.assertEqual(hola["version"], version)
-                registro = (datos / "instalacion.log").read_text()
-                self.assertTrue(registro.startswith("VARNO %s: instalación " % version))
-                self.assertIn("== 7/7", registro)
-            finally:
-                if pid is None:
-                    try:
-                        pid = saludo().get("pid")
-                    except OSError:
-                        pass
-                if pid:
-                    os.kill(pid, signal.SIGTERM)
-                    for _ in range(50):
-                        try:
-                            os.kill(pid, 0)
-                        except ProcessLookupError:
-                            break
-                        time.sleep(0.1)
+        varno = subprocess.run([str(BUNDLE / "Contents" / "MacOS" / "VARNO"), "--no-mover"], env=env,
+                               stdin=subprocess.DEVNULL, capture_output=True, timeout=900)
 
-
-if __name__ == "__main__":
-    unittest.main()
+        hola = json.loads(pedir("/api/hola"))
+        self.addCleanup(subprocess.run, ["kill", str(hola["pid"])], stderr=subprocess.DEVNULL)
+        self.assertEqual(varno.returncode, 0, varno.stderr.decode(errors="replace"))
+        version = (BUNDLE / "Contents" / "Resources" / "version.txt").read_text().strip()
+        self.assertEqual((datos / "instalado.txt").read_text().strip(), version)
+        self.assertEqual(hola["version"], version)
+        self.assertIn(b'fetch("/api/hola")', pedir("/"))  # the page downloaded in step 6
+        self.assertTrue((datos / "instalacion.log").read_text().startswith("VARNO %s: instalación " % version))
+        # An update stops the engine it replaces, so that the new one can serve.
+        rc, lineas = instalar(casa, espejo, version="99.0")
+        self.assertEqual((rc, "Se detiene el motor que estaba en marcha." in lineas), (0, True), "\n".join(lineas))
+        with self.assertRaises(ProcessLookupError):
+            os.kill(hola["pid"], 0)
