@@ -7,24 +7,25 @@
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
-#include <limits>
 
 namespace {
 
 QImage leer(const QString& ruta) {
     return QImage(ruta, "png").convertToFormat(QImage::Format_ARGB32);
 }
-
 // A pixel addressed from the bottom-left corner, as the drawings are.
 QRgb en(const QImage& i, qreal x, qreal y) {
     return i.pixel(int(x), i.height() - 1 - int(y));
 }
 
-constexpr QRgb cara = qRgb(18, 18, 22), fondo = qRgb(244, 244, 246), flecha = qRgb(160, 160, 168);
+constexpr QRgb cara = qRgb(18, 18, 22);
 
 } // namespace
 
+// Drawn from the bottom-left corner, 8-bit RGBA, replacing the file; nothing
+// written for an empty or huge image or a path that cannot be a file.
 TEST(GuardarPNG, RgbaDesdeAbajoYNadaCuandoNoPuede) {
     QTemporaryDir dir;
     const auto ruta = [&](const char* nombre) { return dir.filePath(QString::fromLatin1(nombre)); };
@@ -34,100 +35,75 @@ TEST(GuardarPNG, RgbaDesdeAbajoYNadaCuandoNoPuede) {
     EXPECT_EQ(pruebas::leer(ruta("a.png")).mid(24, 2), QByteArray("\x08\x06", 2)) << "8-bit RGBA";
     const QImage i = leer(ruta("a.png"));
     ASSERT_EQ(i.size(), QSize(4, 3));
-    EXPECT_EQ(en(i, 1, 0), qRgb(255, 0, 0));
-    EXPECT_EQ(en(i, 2, 0), 0u);
-    EXPECT_EQ(en(i, 0, 2), 0u);
-
+    EXPECT_EQ(std::tuple(en(i, 1, 0), en(i, 2, 0), en(i, 0, 2)),
+              std::tuple(qRgb(255, 0, 0), 0u, 0u));
     QDir(dir.path()).mkdir(QStringLiteral("carpeta"));
-    const struct {
-        const char* ruta;
-        int ancho, alto;
-    } fallos[] = {{"cero.png", 0, 10},
-                  {"neg.png", 10, -1},
-                  {"enorme.png", 1 << 20, 1 << 20},
-                  {"falta/a.png", 4, 4},
-                  {"carpeta", 4, 4}};
-    for (const auto& f : fallos) {
-        guardarPNG(ruta(f.ruta), f.ancho, f.alto, rojo);
-        EXPECT_FALSE(QFileInfo(ruta(f.ruta)).isFile()) << f.ruta;
+    for (const auto& [nombre, ancho, alto] : {std::tuple("cero.png", 0, 10),
+                                              {"neg.png", 10, -1},
+                                              {"enorme.png", 1 << 20, 1 << 20},
+                                              {"falta/a.png", 4, 4},
+                                              {"carpeta", 4, 4}}) {
+        guardarPNG(ruta(nombre), ancho, alto, rojo);
+        EXPECT_FALSE(QFileInfo(ruta(nombre)).isFile()) << nombre;
     }
 }
 
+// The face with its faint rim, transparent around it; the mark at side 600 from
+// (212, 212): bars 75 wide, centred on y 512, each edge where it belongs.
 TEST(Icono, CaraBordeYMarca) {
     QTemporaryDir dir;
     guardarIcono(dir.filePath(QStringLiteral("i.png")));
     const QImage i = leer(dir.filePath(QStringLiteral("i.png")));
     ASSERT_EQ(i.size(), QSize(1024, 1024));
-    EXPECT_EQ(en(i, 0, 0), 0u);
-    EXPECT_EQ(en(i, 50, 512), 0u);
-    EXPECT_EQ(en(i, 512, 150), cara);
-    EXPECT_EQ(en(i, 512, 106), cara);
-    // The mark at side 600: bars 75 wide, centred on y 512.
-    const struct {
-        int izquierda, abajo, alto;
-        QRgb color;
-    } barras[] = {{344, 380, 264, Marca::azul.rgb()},
-                  {476, 305, 414, Marca::amarillo.rgb()},
-                  {608, 419, 186, Marca::azul.rgb()}};
-    for (const auto& b : barras) {
-        const int medio = b.izquierda + 37;
-        int izquierda = 1024, abajo = 1024, ancho = 0, alto = 0;
-        for (int k = 0; k < 1024; ++k) {
-            if (en(i, medio, k) == b.color)
-                abajo = std::min(abajo, k), ++alto;
-            if (std::abs(k - medio) < 60 && en(i, k, 512) == b.color)
-                izquierda = std::min(izquierda, k), ++ancho;
-        }
-        EXPECT_NEAR(izquierda, b.izquierda, 1);
-        EXPECT_NEAR(ancho, 75, 1);
-        EXPECT_NEAR(abajo, b.abajo, 1);
-        EXPECT_NEAR(alto, b.alto, 2);
-    }
-    // The rim, white at 8 % over the face, on all four sides.
+    EXPECT_EQ(std::tuple(en(i, 0, 0), en(i, 50, 512), en(i, 512, 150), en(i, 512, 106)),
+              std::tuple(0u, 0u, cara, cara));
     for (const QPoint p : {QPoint(512, 101), QPoint(512, 922), QPoint(101, 512), QPoint(922, 512)})
-        EXPECT_NEAR(qRed(en(i, p.x(), p.y())), 37, 3) << p.x() << "," << p.y();
+        EXPECT_NEAR(qRed(en(i, p.x(), p.y())), 37, 3) << p.x() << "," << p.y() << ": white at 8 %";
+    for (const auto& [x, abajo, alto, color] : {std::tuple(344, 380, 264, Marca::azul),
+                                                {476, 305, 414, Marca::amarillo},
+                                                {608, 419, 186, Marca::azul}}) {
+        const int medio = x + 37, arriba = abajo + alto;
+        for (const auto& [px, py, dentro] : {std::tuple(x + 1, 512, true),
+                                             {x - 2, 512, false},
+                                             {x + 77, 512, false},
+                                             {medio, abajo + 1, true},
+                                             {medio, abajo - 2, false},
+                                             {medio, arriba + 1, false}})
+            EXPECT_EQ(en(i, px, py), dentro ? color.rgb() : cara) << px << "," << py;
+    }
 }
 
-TEST(FondoDmg, TamanoSegunLaEscala) {
-    const double inf = std::numeric_limits<double>::infinity();
+// The size follows the scale, products truncated; nothing is written for a scale
+// that is not a finite positive number or gives no image. At scales 1 and 2 all
+// that is not background lies in the arrow's band or a text box, in its colour,
+// and each is centred on x 300.
+TEST(FondoDmg, TamanoFlechaYTextos) {
     const struct {
         double escala;
         QSize tamano; // invalid: nothing written
     } casos[] = {{1, {600, 400}},    {2, {1200, 800}}, {1.5, {900, 600}}, {0.333, {199, 133}},
-                 {std::nan(""), {}}, {inf, {}},        {0, {}},           {-1, {}},
+                 {std::nan(""), {}}, {HUGE_VAL, {}},   {0, {}},           {-1, {}},
                  {0.001, {}},        {1e7, {}}};
-    QTemporaryDir dir;
-    for (const auto& c : casos) {
-        const QString ruta = dir.filePath(QStringLiteral("%1.png").arg(c.escala));
-        guardarFondoDmg(ruta, c.escala);
-        const QImage i = leer(ruta);
-        EXPECT_EQ(i.isNull() ? QSize() : i.size(), c.tamano) << c.escala;
-    }
-}
-
-// All that is not background lies in the arrow's band or in a text box, in the
-// right colour, and each text is centred on x 300.
-TEST(FondoDmg, FlechaYTextosEnSuSitio) {
     const struct {
         QRectF zona;
         QRgb tinta;
         int margen;
-    } zonas[] = {{{243, 194, 115, 32}, flecha, 0},
+    } zonas[] = {{{243, 194, 115, 32}, qRgb(160, 160, 168), 0},
                  {{0, 332, 600, 30}, qRgb(22, 22, 26), 20},
                  {{0, 34, 600, 20}, qRgb(107, 107, 115), 20}};
     QTemporaryDir dir;
-    const QString ruta = dir.filePath(QStringLiteral("fondo.png"));
-    for (const double s : {1.0, 2.0}) {
+    for (const auto& [s, tamano] : casos) {
+        const QString ruta = dir.filePath(QStringLiteral("%1.png").arg(s));
         guardarFondoDmg(ruta, s);
         const QImage i = leer(ruta);
-        ASSERT_EQ(i.size(), QSize(600 * s, 400 * s));
-        EXPECT_EQ(en(i, 150 * s, 100 * s), fondo);
-        EXPECT_EQ(en(i, 300 * s, 210 * s), flecha);
+        ASSERT_EQ(i.isNull() ? QSize() : i.size(), tamano) << s;
+        if (s != 1 && s != 2)
+            continue;
         QRectF tinta[3];
         int oscuro[3] = {255, 255, 255};
         for (int y = 0; y < i.height(); ++y)
             for (int x = 0; x < i.width(); ++x) {
-                if (en(i, x, y) == fondo)
+                if (en(i, x, y) == qRgb(244, 244, 246))
                     continue;
                 const QPointF p((x + 0.5) / s, (y + 0.5) / s);
                 int z = 0;
