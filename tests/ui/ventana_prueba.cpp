@@ -71,7 +71,7 @@ TEST(Barra, PistaYRelleno) {
 
 // The fill, the border (secondary only) and the title's ink of a 150 × 42
 // button follow from its three flags.
-TEST(Boton, AspectoSegunActivoSecundarioYEncima) {
+TEST(Boton, AparienciaSegunActivoSecundarioYEncima) {
     const QColor reposo(70, 70, 80), oscuro(10, 10, 12);
     const struct {
         bool activo, secundario, encima;
