@@ -3,7 +3,7 @@
 // an unfinished line can outgrow its cap), framed into lines, and every line
 // is read by the line protocol.
 #include "app/delegado.h"
-#include "app/texto.h"
+#include "base/texto.h"
 #include "comun.h"
 #include "installer/protocolo.h"
 

@@ -3,7 +3,7 @@
 // is also read as a scale and as a screen number and checked against a plain
 // reading of the same rules.
 #include "app/opciones.h"
-#include "app/texto.h"
+#include "base/texto.h"
 #include "comun.h"
 
 #include <cerrno>

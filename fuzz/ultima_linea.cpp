@@ -1,6 +1,6 @@
 // The telling line of the engine's log: the input is the log, read from a
 // file and as text already decoded.
-#include "app/texto.h"
+#include "base/texto.h"
 #include "comun.h"
 #include "engine/correr.h"
 

@@ -1,8 +1,8 @@
 // The version file and the trimming rules: the input is written as
 // version.txt and read back as the bundle's version; decoded, it is also
 // trimmed as an output line is.
-#include "app/globales.h"
-#include "app/texto.h"
+#include "base/globales.h"
+#include "base/texto.h"
 #include "comun.h"
 
 #include <QDir>

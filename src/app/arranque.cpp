@@ -1,6 +1,6 @@
 #include "app/arranque.h"
 #include "app/delegado.h"
-#include "app/globales.h"
+#include "base/globales.h"
 #include "app/opciones.h"
 #include "placement/instancia.h"
 #include "ui/ventana.h"
@@ -37,7 +37,6 @@ int arrancar(int argc, char** argv, const std::function<void(Delegado&)>& prepar
 
     QApplication aplicacion(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VARNO"));
-    aplicacion.setProperty("varno.argumentos", argumentos);
 
     const QString ejecutable = QCoreApplication::applicationFilePath();
     const auto bundle = bundleDe(ejecutable);
@@ -63,6 +62,7 @@ int arrancar(int argc, char** argv, const std::function<void(Delegado&)>& prepar
     };
     if (preparar)
         preparar(delegado);
-    QTimer::singleShot(0, &delegado, &Delegado::applicationDidFinishLaunching);
+    QTimer::singleShot(0, &delegado,
+                       [&delegado, argumentos] { delegado.applicationDidFinishLaunching(argumentos); });
     return aplicacion.exec();
 }

@@ -1,9 +1,9 @@
+// The delegate's life, the launch decision's actions and the window's showing.
 #include "app/delegado.h"
 
 #include "artwork/arte.h"
 #include "engine/correr.h"
 #include "engine/motor.h"
-#include "installer/instalacion.h"
 #include "placement/colocacion.h"
 #include "ui/ventana.h"
 #include "ui/vistas.h"
@@ -37,14 +37,7 @@ Delegado::~Delegado() {
     cola.wait();
 }
 
-void Delegado::applicationDidFinishLaunching() {
-    QStringList argumentos = QCoreApplication::arguments();
-    if (const QVariant originales = qApp->property("varno.argumentos"); originales.isValid())
-        argumentos = originales.toStringList();
-    decidir(argumentos);
-}
-
-void Delegado::decidir(const QStringList& argumentos) {
+void Delegado::applicationDidFinishLaunching(const QStringList& argumentos) {
     decidirArranque(argumentos, *this);
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/decision.h"
-#include "app/globales.h"
-#include "app/tiempos.h"
+#include "base/globales.h"
+#include "base/tiempos.h"
+#include "engine/espera.h"
+#include "installer/instalacion.h"
 
 #include <QObject>
 #include <QPointer>
@@ -18,20 +20,21 @@ class Barra;
 class Boton;
 class Etiqueta;
 class Ventana;
-class Instalacion;
-struct Trozo;
 
 // The one object that holds the program's state: it owns the window and its
 // controls, the installer run and the flags that say what the program is doing.
-class Delegado : public QObject, public Acciones {
+// It is the only object that ties the window to the installer and the engine.
+class Delegado : public QObject,
+                 public Acciones,
+                 public OyenteInstalacion,
+                 public OyenteEspera {
     Q_OBJECT
 public:
     explicit Delegado(Globales g = globales(), Tiempos t = {}, QObject* parent = nullptr);
     ~Delegado() override;
 
     // The end of launching: decides once what this start is for.
-    void applicationDidFinishLaunching();
-    void decidir(const QStringList& argumentos);
+    void applicationDidFinishLaunching(const QStringList& argumentos);
     // The close guard: asks before closing while the installer really runs.
     bool windowShouldClose();
 
@@ -41,13 +44,19 @@ public:
 
     void empezar() override;
     void linea(const QString& l);
-    // All complete lines of one chunk of output, in order.
-    void lineas(const Trozo& t);
-    void termino(bool bien);
+    // OyenteInstalacion: all complete lines of one chunk of output, in order;
+    // the end of the run.
+    void lineas(const Trozo& t) override;
+    void termino(bool bien) override;
+    void noEmpezo(const QString& motivo) override;
 
     void abrirYEsperar() override;
     void abrio();
     void noArranco();
+    // OyenteEspera: called on the waiting thread, handed on to this one.
+    void esperaAvanza(double valor) override;
+    void motorAbrio() override;
+    void motorNoAbrio() override;
 
     void captura(const QString& ruta);
 
@@ -101,8 +110,6 @@ public:
     static inline bool sinPantalla = false;
 
 private:
-    // The engine wait; runs on `esperas_`.
-    void esperarMotor(std::optional<qint64> motor, std::chrono::steady_clock::time_point inicio);
     // Queues `f` on this object unless it is going away.
     template <typename F> void publicar(F f);
 

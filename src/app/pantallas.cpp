@@ -1,3 +1,4 @@
+// The window: building it, its screens, its button and its close guard.
 #include "app/delegado.h"
 
 #include "ui/marca.h"
@@ -26,6 +27,29 @@ constexpr Ejemplo ejemplos[] = {
     {"VARNO no pudo abrirse.", "ModuleNotFoundError: No module named 'cv2'", 0.6},
 };
 } // namespace
+
+void Delegado::construir() {
+    VentanaConstruida c = construirVentana();
+    c.ventana->alCerrar = [d = QPointer<Delegado>(this)] { return !d || d->windowShouldClose(); };
+    c.boton->accion = [d = QPointer<Delegado>(this)] {
+        if (d)
+            d->alBoton();
+    };
+    // The paths are copied in, so the installation log still opens once the
+    // delegate is gone.
+    c.registroBoton->accion = [d = QPointer<Delegado>(this), registro = g.REGISTRO,
+                               mesa = g.MESA_LOG] {
+        abrirArchivo(d && d->noAbrio ? mesa : registro);
+    };
+    ventana = std::move(c.ventana);
+    info = c.info;
+    estado = c.estado;
+    detalle = c.detalle;
+    barra = c.barra;
+    boton = c.boton;
+    registroBoton = c.registroBoton;
+    mostrar(0, false);
+}
 
 void Delegado::mostrar(qint64 n, bool ejemplo) {
     // Only the screens 0 to 5 exist; any other number leaves the window as it is.

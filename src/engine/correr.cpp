@@ -1,6 +1,6 @@
 #include "engine/correr.h"
 
-#include "app/texto.h"
+#include "base/texto.h"
 
 #include <QDir>
 #include <QProcess>

@@ -1,6 +1,6 @@
 #include "engine/motor.h"
 
-#include "app/texto.h"
+#include "base/texto.h"
 #include "engine/correr.h"
 
 #include <QDir>

@@ -11,11 +11,21 @@
 #include <limits>
 #include <memory>
 
-class Delegado;
+// Who hears of a run: each chunk's complete lines, then its end. The calls
+// arrive on the thread of the context object handed to the run, in order.
+class OyenteInstalacion {
+public:
+    virtual ~OyenteInstalacion() = default;
+    virtual void lineas(const Trozo& t) = 0;
+    virtual void termino(bool bien) = 0;
+    // The script could not be started at all; `motivo` says why.
+    virtual void noEmpezo(const QString& motivo) = 0;
+};
 
-// One run of the installer script. It lives on the delegate's reading thread,
-// which owns the process, the log and the line framing; the window hears of
-// it only through calls queued on the delegate.
+// One run of the installer script. It lives on a reading thread of its own,
+// which owns the process, the log and the line framing; the listener hears of
+// it only through calls queued on the context object, so nothing reaches a
+// listener that is gone.
 class Instalacion : public QObject {
     Q_OBJECT
 public:
@@ -26,7 +36,7 @@ public:
         QProcessEnvironment entorno;
     };
 
-    Instalacion(Parametros p, Delegado* delegado);
+    Instalacion(Parametros p, QObject* contexto, OyenteInstalacion* oyente);
     ~Instalacion() override;
 
     // Starts the script; runs on the reading thread.
@@ -43,7 +53,7 @@ public:
         enCamino_->notify_all();
     }
 
-    // Chunks handed to the window and not yet shown there, beyond which
+    // Chunks handed to the listener and not yet taken by it, beyond which
     // reading pauses.
     static constexpr int maximoEnCamino = 8;
 
@@ -54,7 +64,9 @@ private:
     void alFallar(QProcess::ProcessError error);
 
     const Parametros p_;
-    Delegado* const delegado_;
+    // The listener lives on the context's thread.
+    QObject* const contexto_;
+    OyenteInstalacion* const oyente_;
     QProcess* proceso_ = nullptr;
     QFile registro_;
     Encuadre encuadre_;

@@ -1,6 +1,6 @@
 #include "installer/protocolo.h"
 
-#include "app/texto.h"
+#include "base/texto.h"
 
 #include <algorithm>
 #if defined(__SSE2__)

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <functional>
 
-class QSocketNotifier;
+class QLocalServer;
 
 // One running VARNO per data folder, so that two installers never write into
 // it at once. A later start asks the running one to show its window and
@@ -36,6 +36,5 @@ private:
 
     QString nombre_;
     QLockFile cerrojo_;
-    int oyente_ = -1;
-    QSocketNotifier* aviso_ = nullptr;
+    QLocalServer* servidor_ = nullptr;
 };

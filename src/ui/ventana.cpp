@@ -1,6 +1,5 @@
 #include "ui/ventana.h"
 
-#include "app/delegado.h"
 #include "ui/marca.h"
 #include "ui/vistas.h"
 
@@ -93,10 +92,9 @@ void abrirArchivo(const QString& ruta) {
     QDesktopServices::openUrl(QUrl::fromLocalFile(ruta));
 }
 
-void Delegado::construir() {
+VentanaConstruida construirVentana() {
     auto v = std::make_unique<Ventana>();
     v->setWindowTitle(QStringLiteral("Instalar VARNO"));
-    v->alCerrar = [d = QPointer<Delegado>(this)] { return !d || d->windowShouldClose(); };
 
     auto* plano = new Plano;
     pintarFondo(plano);
@@ -133,21 +131,11 @@ void Delegado::construir() {
 
     auto* nuevoBoton = new Boton;
     nuevoBoton->setGeometry(40, 296, 150, 42);
-    nuevoBoton->accion = [d = QPointer<Delegado>(this)] {
-        if (d)
-            d->alBoton();
-    };
 
     auto* nuevoRegistro = new Boton;
     nuevoRegistro->setGeometry(204, 296, 150, 42);
     nuevoRegistro->fijarSecundario(true);
     nuevoRegistro->fijarTitulo(QStringLiteral("Ver el registro"));
-    // The paths are copied in, so the installation log still opens once the
-    // delegate is gone.
-    nuevoRegistro->accion = [d = QPointer<Delegado>(this), registro = g.REGISTRO,
-                             mesa = g.MESA_LOG] {
-        abrirArchivo(d && d->noAbrio ? mesa : registro);
-    };
 
     // Later views draw above earlier ones.
     for (QWidget* w :
@@ -155,12 +143,6 @@ void Delegado::construir() {
                                          nuevaBarra, nuevoDetalle, nuevoBoton, nuevoRegistro})
         w->setParent(plano);
 
-    ventana = std::move(v);
-    info = nuevaInfo;
-    estado = nuevoEstado;
-    barra = nuevaBarra;
-    detalle = nuevoDetalle;
-    boton = nuevoBoton;
-    registroBoton = nuevoRegistro;
-    mostrar(0, false);
+    return {std::move(v), nuevaInfo,    nuevoEstado,  nuevoDetalle,
+            nuevaBarra,   nuevoBoton, nuevoRegistro};
 }

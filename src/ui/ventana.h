@@ -2,6 +2,11 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
+
+class Barra;
+class Boton;
+class Etiqueta;
 
 // The one window: a fixed 560 × 372 content area on the dark background.
 // Closing asks `alCerrar` first; the window is kept, not deleted, when it
@@ -32,3 +37,16 @@ private:
 
 // Opens a file with the desktop's default application; the outcome is not looked at.
 void abrirArchivo(const QString& ruta);
+
+// The window with all its views, and the ones that change while it shows. The
+// views belong to the window; the buttons have no action yet.
+struct VentanaConstruida {
+    std::unique_ptr<Ventana> ventana;
+    Etiqueta* info;
+    Etiqueta* estado;
+    Etiqueta* detalle;
+    Barra* barra;
+    Boton* boton;
+    Boton* registroBoton;
+};
+VentanaConstruida construirVentana();

@@ -1,5 +1,5 @@
-#include "app/globales.h"
-#include "app/texto.h"
+#include "base/globales.h"
+#include "base/texto.h"
 #include "comun/comun.h"
 
 #include <QDir>

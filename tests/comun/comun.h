@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/globales.h"
+#include "base/globales.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "app/texto.h"
+#include "base/texto.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,6 +1,6 @@
-#include "app/globales.h"
+#include "base/globales.h"
 
-#include "app/texto.h"
+#include "base/texto.h"
 
 #include <QDir>
 #include <QFileInfo>
