@@ -1,7 +1,7 @@
 // The installer's output from the pipe to the window: reading, logging,
 // framing and the line protocol, against reading the same bytes into a file.
 #include "app/delegado.h"
-#include "app/globales.h"
+#include "base/globales.h"
 #include "comun.h"
 
 #include <QApplication>

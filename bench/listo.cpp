@@ -1,7 +1,7 @@
 // From the moment the engine starts answering to the moment the window knows:
 // the probe's pause bounds it near 0.5 s plus one probe.
 #include "app/delegado.h"
-#include "app/globales.h"
+#include "base/globales.h"
 #include "comun.h"
 #include "ui/vistas.h"
 

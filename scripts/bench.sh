@@ -8,4 +8,5 @@ cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNO_BENCH=ON -
 cmake --build build-bench
 build-bench/bench/bench_bomba
 build-bench/bench/bench_listo "${LISTO_CORRIDAS:-20}"
+build-bench/bench/bench_png
 bash bench/procesos.sh build-bench

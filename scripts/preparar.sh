@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 paquetes=(
     g++ cmake ninja-build pkg-config
-    qt6-base-dev qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-qpa-plugins libgl-dev libpng-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     fonts-inter
     xvfb xauth xdotool x11-apps imagemagick

@@ -4,7 +4,8 @@
 
 class QImage;
 
-// The image as a PNG file: 8-bit RGBA, unfiltered rows, zlib's fastest level.
-// Flat artwork packs nearly as small this way as with a general encoder's
-// per-row filter search, which made up most of a packaging run.
+// The image as a PNG file: 8-bit RGBA, unfiltered rows, zlib's fastest level,
+// written by libpng. Flat artwork packs nearly as small this way as with the
+// usual per-row filter search, which made up most of a packaging run; Qt's
+// own writer has no setting that turns that search off.
 QByteArray codificarPNG(const QImage& imagen);
