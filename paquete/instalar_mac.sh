@@ -195,9 +195,15 @@ motivo_curl() {
 # resumed download) or Content-Length; without either only bytes and speed.
 vigilar() {
     local etiqueta=$1 parcial=$2 cabeceras=$3 ahora muestras=()
-    while sleep 1; do
+    while true; do
         ahora=$({ wc -c <"$parcial"; } 2>/dev/null | tr -d ' ')
         muestras=(${muestras[@]+"${muestras[@]}"} "${ahora:-0}")
+        # The first sample is what was there before: it counts as arrived,
+        # never as speed.
+        if [ "${#muestras[@]}" -eq 1 ]; then
+            sleep 1
+            continue
+        fi
         [ "${#muestras[@]}" -le 6 ] || muestras=("${muestras[@]:1}")
         awk -v e="$etiqueta" -v b="${ahora:-0}" -v antes="${muestras[0]}" -v s="$((${#muestras[@]} - 1))" '
             function cifra(x, d,  t) { t = sprintf("%." d "f", x); sub(/\./, ",", t); return t }
@@ -220,6 +226,7 @@ vigilar() {
                 }
                 print l
             }' "$cabeceras" 2>/dev/null
+        sleep 1
     done
 }
 
