@@ -28,10 +28,15 @@ SALTO=$'\n'
 RETORNO=$'\r'
 TEMPORALES=()   # folders to remove however the run ends
 HIJO=""         # the long command running now, stopped together with us
+VIGIA=""        # the loop that reports a download's progress
+PASO=0
 
 decir() { printf '%s\n' "$*"; }
 
-paso() { printf '== %s/7 %s\n' "$1" "$2"; }
+paso() {
+    PASO=$1
+    printf '== %s/7 %s\n' "$1" "$2"
+}
 
 # The last line printed is what the failure screen shows: one plain sentence
 # that names what failed.
@@ -43,6 +48,7 @@ fallar() {
 # shellcheck disable=SC2317  # run by the traps below
 limpiar() {
     local t
+    [ -z "$VIGIA" ] || kill "$VIGIA" 2>/dev/null
     for t in ${TEMPORALES[@]+"${TEMPORALES[@]}"}; do
         rm -rf "$t"
     done
@@ -51,6 +57,10 @@ limpiar() {
 # shellcheck disable=SC2317
 al_recibir_senal() {
     if [ -n "$HIJO" ]; then
+        # Two levels: the command may run inside a pipeline (see con_copia).
+        for hijo in $(pgrep -P "$HIJO" 2>/dev/null); do
+            pkill -TERM -P "$hijo" 2>/dev/null
+        done
         pkill -TERM -P "$HIJO" 2>/dev/null
         kill "$HIJO" 2>/dev/null
     fi
@@ -71,6 +81,23 @@ en_marcha() {
     local rc=$?
     HIJO=""
     return "$rc"
+}
+
+# Runs a command with its merged output passed on and kept in the file $1 too.
+# shellcheck disable=SC2317  # run through en_marcha
+con_copia() {
+    local copia=$1
+    shift
+    "$@" 2>&1 | tee "$copia"
+}
+
+# The failure line when a certificate could not be checked: most often a
+# company proxy that inspects secure connections with a certificate of its own.
+# The window shows 160 characters; VARNO keeps its log beside the data.
+fallar_por_certificado() {
+    local registro="$DATOS/instalacion.log"
+    case $registro in "$HOME"/*) registro="~${registro#"$HOME"}" ;; esac
+    fallar "Certificado no reconocido, quizá de un proxy de empresa; SSL_CERT_FILE puede indicar el suyo. Registro: $registro"
 }
 
 # A fresh folder inside DATOS (so that moving out of it is a rename), in
@@ -157,10 +184,50 @@ motivo_curl() {
         22) decir "el servidor respondió con un error" ;;
         23) decir "no se pudo escribir en el disco" ;;
         28) decir "se agotó el tiempo de espera" ;;
-        35 | 60) decir "falló la conexión segura" ;;
         37) decir "el archivo no existe" ;;
         *) decir "curl terminó con el código $1" ;;
     esac
+}
+
+# Every second while a download runs, one line with what has arrived, how fast
+# (over the last five seconds) and what is left. The size comes from the
+# headers curl writes as they arrive: the last response's Content-Range (a
+# resumed download) or Content-Length; without either only bytes and speed.
+vigilar() {
+    local etiqueta=$1 parcial=$2 cabeceras=$3 ahora muestras=()
+    while true; do
+        ahora=$({ wc -c <"$parcial"; } 2>/dev/null | tr -d ' ')
+        muestras=(${muestras[@]+"${muestras[@]}"} "${ahora:-0}")
+        # The first sample is what was there before: it counts as arrived,
+        # never as speed.
+        if [ "${#muestras[@]}" -eq 1 ]; then
+            sleep 1
+            continue
+        fi
+        [ "${#muestras[@]}" -le 6 ] || muestras=("${muestras[@]:1}")
+        awk -v e="$etiqueta" -v b="${ahora:-0}" -v antes="${muestras[0]}" -v s="$((${#muestras[@]} - 1))" '
+            function cifra(x, d,  t) { t = sprintf("%." d "f", x); sub(/\./, ",", t); return t }
+            /^HTTP\// { largo = 0; total = 0 }
+            tolower($1) == "content-length:" { largo = $2 + 0 }
+            tolower($1) == "content-range:" { n = split($3, r, "/"); total = r[n] + 0 }
+            END {
+                if (total == 0) total = largo
+                m = total > 0 ? total : b
+                if (m >= 1e9) { f = 1e9; d = 2; u = "GB" } else if (m >= 1e6) { f = 1e6; d = 1; u = "MB" } else { f = 1e3; d = 0; u = "KB" }
+                l = toupper(substr(e, 1, 1)) substr(e, 2) ": " cifra(b / f, d)
+                l = l (total > 0 ? " de " cifra(total / f, d) : "") " " u
+                v = s > 0 ? (b - antes) / s : 0
+                l = l " · " (v >= 1e6 ? cifra(v / 1e6, 1) " MB/s" : cifra(v / 1e3, 0) " KB/s")
+                if (total > 0 && v > 0 && total > b) {
+                    q = int((total - b) / v + 0.999)
+                    if (q < 60) l = l " · quedan " q " s"
+                    else if (q < 3600) l = l " · quedan " int((q + 59) / 60) " min"
+                    else l = l " · quedan " int(q / 3600) " h " int((q % 3600 + 59) / 60) " min"
+                }
+                print l
+            }' "$cabeceras" 2>/dev/null
+        sleep 1
+    done
 }
 
 # Fetches the item set by `item` (ITEM_URL, ITEM_SUMA) into DESCARGAS and sets
@@ -196,9 +263,21 @@ descargar() {
         else
             decir "Descargando $etiqueta…"
         fi
-        en_marcha /usr/bin/curl -fL -sS --proto "$PROTOCOLOS" --proto-redir =https \
-            --retry 3 --connect-timeout 30 -C - -o "$parcial" "$origen"
+        # Step 5 moves the bar with every line: its downloads stay quiet.
+        if [ "$PASO" != 5 ]; then
+            : >"$parcial.cabeceras"
+            vigilar "$etiqueta" "$parcial" "$parcial.cabeceras" &
+            VIGIA=$!
+        fi
+        en_marcha "$CURL" -fL -sS --proto "$PROTOCOLOS" --proto-redir =https ${CERTIFICADOS[@]+"${CERTIFICADOS[@]}"} \
+            --retry 3 --connect-timeout 30 -C - -D "$parcial.cabeceras" -o "$parcial" "$origen"
         rc=$?
+        if [ -n "$VIGIA" ]; then
+            kill "$VIGIA" 2>/dev/null
+            wait "$VIGIA" 2>/dev/null
+            VIGIA=""
+        fi
+        rm -f "$parcial.cabeceras"
         # Checked whatever curl says: a server may refuse to continue a file
         # that is already whole.
         if [ -s "$parcial" ] && [ "$(suma_de "$parcial")" = "$ITEM_SUMA" ]; then
@@ -218,6 +297,7 @@ descargar() {
                     continue
                     ;;
             esac
+            case $rc in 35 | 51 | 58 | 60 | 77) fallar_por_certificado ;; esac
             fallar "No se pudo descargar $etiqueta: $(motivo_curl "$rc")."
         fi
         rm -f "$parcial"
@@ -255,6 +335,51 @@ parar_motor_en_marcha() {
     decir "El motor anterior no se detuvo; se sigue de todos modos."
 }
 
+# ---------------------------------------------------------------- network
+
+# A proxy URL for the log, without a user name or password.
+sin_clave() {
+    local resto=${1#*://}
+    printf '%s%s\n' "${1%"$resto"}" "${resto##*@}"
+}
+
+# The user's proxy variables are used as they are. Without any, a proxy set in
+# the Mac's System Settings (which curl and pip do not read) is taken from
+# `scutil --proxy`: its HTTPS and HTTP proxies, and its exceptions, to which
+# the loopback is always added.
+elegir_proxy() {
+    local variable sistema https http excepciones
+    for variable in https_proxy HTTPS_PROXY http_proxy HTTP_PROXY all_proxy ALL_PROXY; do
+        if [ -n "${!variable:-}" ]; then
+            decir "Se usa el proxy de $variable: $(sin_clave "${!variable}")."
+            return 0
+        fi
+    done
+    command -v scutil >/dev/null 2>&1 || return 0
+    # Only the top level counts: per-interface settings nest the same keys.
+    sistema=$(scutil --proxy 2>/dev/null | awk '
+        / \{$/ { if (nivel == 1 && $1 == "ExceptionsList") lista = 1; nivel++; next }
+        /^ *\}$/ { nivel--; lista = 0; next }
+        nivel == 2 && lista && $3 != "" { sub(/^\*/, "", $3); ex = ex (ex == "" ? "" : ",") $3; next }
+        nivel == 1 { v[$1] = $3 }
+        function proxy(p) { return v[p "Enable"] == 1 && v[p "Proxy"] != "" ? "http://" v[p "Proxy"] (v[p "Port"] == "" ? "" : ":" v[p "Port"]) : "-" }
+        END { print proxy("HTTPS"), proxy("HTTP"), (ex == "" ? "-" : ex) }')
+    read -r https http excepciones <<<"$sistema"
+    [ "${https:--}" != - ] || [ "${http:--}" != - ] || return 0
+    no_proxy="localhost,127.0.0.1,::1"
+    [ "$excepciones" = - ] || no_proxy="$no_proxy,$excepciones"
+    export no_proxy
+    if [ "$https" != - ]; then export https_proxy=$https; fi
+    if [ "$http" != - ]; then export http_proxy=$http; fi
+    if [ "$https" = "$http" ] || [ "$http" = - ]; then
+        decir "Se usa el proxy del sistema $https, salvo para ${no_proxy//,/, }."
+    elif [ "$https" = - ]; then
+        decir "Se usa el proxy del sistema $http, salvo para ${no_proxy//,/, }."
+    else
+        decir "Se usa el proxy del sistema $https ($http para http), salvo para ${no_proxy//,/, }."
+    fi
+}
+
 # ---------------------------------------------------------------- steps
 
 preparar() {
@@ -285,7 +410,7 @@ preparar() {
     PLATAFORMA="$SISTEMA-$ARQ"
     decir "Sistema: $PLATAFORMA"
 
-    [ -x /usr/bin/curl ] || fallar "Falta /usr/bin/curl, que hace falta para descargar."
+    CURL=$(command -v curl) || fallar "Falta curl, que hace falta para descargar."
     command -v tar >/dev/null 2>&1 || fallar "Falta tar, que hace falta para descomprimir."
     if command -v sha256sum >/dev/null 2>&1; then
         SUMADOR=(sha256sum)
@@ -302,6 +427,11 @@ preparar() {
             PYTHON* | PIP_* | UV_* | VIRTUAL_ENV | CONDA_PREFIX | __PYVENV_LAUNCHER__) unset "$variable" ;;
         esac
     done
+
+    elegir_proxy
+    # A company's own certificate, for a proxy that inspects secure connections.
+    CERTIFICADOS=()
+    if [ -n "${SSL_CERT_FILE:-}" ]; then CERTIFICADOS=(--cacert "$SSL_CERT_FILE"); fi
 
     ESPEJO_URL=""
     RUEDAS=""
@@ -469,14 +599,25 @@ instalar_bibliotecas() {
     if [ -n "$RUEDAS" ]; then
         argumentos+=(--no-index --find-links "$RUEDAS")
     fi
-    local rc
+    local rc salida
+    nuevo_temporal
+    salida="$TEMPORAL/salida"
+    # A slow link may stall for a while: long waits and a few retries keep a
+    # stall from throwing away a long step.
     if [ -n "$UV" ]; then
-        en_marcha "$UV" pip install --no-config --no-progress --python "$PY" --break-system-packages "${argumentos[@]}"
+        en_marcha con_copia "$salida" env UV_HTTP_TIMEOUT=120 UV_HTTP_RETRIES=5 \
+            "$UV" pip install --no-config --no-progress --python "$PY" --break-system-packages "${argumentos[@]}"
         rc=$?
     else
-        en_marcha "$PY" -u -I -m pip --isolated install --disable-pip-version-check --no-input \
-            --progress-bar off --no-warn-script-location --break-system-packages --prefer-binary "${argumentos[@]}"
+        case $RUEDAS in http://*) argumentos+=(--trusted-host "$(printf '%s\n' "$RUEDAS" | cut -d/ -f3)") ;; esac
+        if [ -n "${SSL_CERT_FILE:-}" ]; then argumentos+=(--cert "$SSL_CERT_FILE"); fi
+        en_marcha con_copia "$salida" "$PY" -u -I -m pip --isolated install --disable-pip-version-check --no-input \
+            --progress-bar off --no-warn-script-location --break-system-packages --prefer-binary \
+            --timeout 120 --retries 5 "${argumentos[@]}"
         rc=$?
+    fi
+    if [ "$rc" -ne 0 ] && grep -qi -e CERTIFICATE_VERIFY_FAILED -e 'invalid peer certificate' "$salida"; then
+        fallar_por_certificado
     fi
     [ "$rc" -eq 0 ] || fallar "No se pudieron instalar las bibliotecas (el instalador terminó con el código $rc)."
     marcar bibliotecas "$clave"

@@ -12,8 +12,10 @@
 #include <csignal>
 
 QStringList argumentosSonda() {
-    return {QStringLiteral("-fs"), QStringLiteral("-m"), QStringLiteral("1.5"),
-            QString::fromLatin1(URL_SALUD)};
+    // A proxy from the user's environment would get the loopback request and
+    // never pass it on: the probe always goes straight to the engine.
+    return {QStringLiteral("-fs"), QStringLiteral("--noproxy"), QStringLiteral("*"),
+            QStringLiteral("-m"), QStringLiteral("1.5"), QString::fromLatin1(URL_SALUD)};
 }
 
 bool instalado(const Globales& g) {

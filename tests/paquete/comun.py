@@ -26,7 +26,8 @@ def construir_espejo(destino):
 def instalar(casa, espejo, origen=PAQUETE, version="1.0.0", entorno=None):
     """Runs the script as VARNO does, with its PATH; returns its exit status and its lines."""
     env = dict(HOME=str(casa), PATH="/usr/bin:/bin:/usr/sbin:/sbin", LANG="C.UTF-8", VARNO_ORIGEN=str(origen),
-               VARNO_VERSION=version, VARNO_ESPEJO=str(espejo), **(entorno or {}))
+               VARNO_VERSION=version, VARNO_ESPEJO=str(espejo))
+    env.update(entorno or {})
     r = subprocess.run(["/bin/bash", str(PAQUETE / "instalar_mac.sh")], env=env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=900)
     return r.returncode, r.stdout.decode("utf-8", "replace").splitlines()

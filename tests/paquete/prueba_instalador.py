@@ -1,10 +1,15 @@
 """The installer script run on its own, offline, in a temporary HOME."""
 
+import http.server
 import os
+import re
 import shutil
 import subprocess
 import tempfile
+import threading
+import time
 from pathlib import Path
+from urllib.parse import urlsplit
 
 from comun import INTERFAZ, PAQUETE, ConTemporal, construir_espejo, construir_rueda, copiar_paquete, datos_de, instalar
 
@@ -92,9 +97,25 @@ class Descargas(ConInstalacionBase):
                 self.assertFalse(descargas.exists())
 
 
+def sustituto(nombre, cuerpo):
+    """Spoils the mirror by putting a stand-in for a tool in its bin/, which comes first on PATH."""
+    def poner(espejo):
+        (espejo / "bin").mkdir()
+        (espejo / "bin" / nombre).write_text("#!/bin/sh\n" + cuerpo + "\n")
+        (espejo / "bin" / nombre).chmod(0o755)
+    return poner
+
+
+CERTIFICADO = ("Certificado no reconocido, quizá de un proxy de empresa; SSL_CERT_FILE puede indicar el suyo. "
+               "Registro: ~/Library/Application Support/VARNO/instalacion.log")
+
+
 class Fallos(ConInstalacionBase):
     def test_failure_is_told_last_and_no_marker_outlives_a_change(self):
-        casos = [  # name, spoil(mirror), libraries, last line, marker left (the old one, if nothing changed)
+        casos = [(f"curl exit {c}", sustituto("curl", f"exit {c}"), None, CERTIFICADO, None) for c in (35, 51, 58, 60, 77)]
+        casos += [(f"uv says {t}", sustituto("uv", f"echo 'error: {t}'; exit 1"), "x==1\n", CERTIFICADO, None)
+                  for t in ("[SSL: CERTIFICATE_VERIFY_FAILED] certificate verify failed", "invalid peer certificate")]
+        casos += [  # name, spoil(mirror), libraries, last line, marker left (the old one, if nothing changed)
             ("checksum mismatch", lambda e: (e / INTERFAZ).write_bytes(b"otra cosa"), None,
              "La descarga de la interfaz del motor no coincide con su suma SHA-256; se ha descartado.", None),
             ("file missing from the mirror", lambda e: (e / INTERFAZ).unlink(), None,
@@ -111,7 +132,7 @@ class Fallos(ConInstalacionBase):
                 estropear(espejo)
                 origen = copiar_paquete(self.tmp / ("p%d" % i), requisitos) if requisitos else PAQUETE
 
-                rc, lineas = instalar(casa, espejo, origen)
+                rc, lineas = instalar(casa, espejo, origen, entorno=dict(PATH="%s/bin:/usr/bin:/bin" % espejo))
 
                 self.assertNotEqual(rc, 0)
                 self.assertIn(ultima, lineas[-1])
@@ -138,3 +159,73 @@ class EntornoHostil(ConTemporal):
                                stdout=subprocess.PIPE, check=True, env={}).stdout.decode()
         self.assertTrue(donde.startswith(str(python)), donde)
         self.assertFalse((self.tmp / "fuera").exists())
+
+
+class Espejo(http.server.BaseHTTPRequestHandler):
+    """The mirror's folder served slowly, both as itself and as a proxy for any
+    host; each request is recorded as it came (a proxied one names its URL)."""
+
+    def do_GET(self):
+        self.server.pedidos.append(self.path)
+        ruta = self.server.espejo / urlsplit(self.path).path.strip("/")
+        if ruta.is_dir():
+            datos = "".join('<a href="/%s">x</a>' % h.relative_to(self.server.espejo) for h in ruta.iterdir()).encode()
+        else:
+            datos = ruta.read_bytes()
+        desde = int(re.match(r"bytes=(\d+)-", self.headers.get("Range", "bytes=0-"))[1])
+        self.send_response(206 if desde else 200)
+        self.send_header("Content-Type", "text/html")  # all pip looks at
+        if desde:
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (desde, len(datos) - 1, len(datos)))
+        if not self.server.sin_largo:
+            self.send_header("Content-Length", str(len(datos) - desde))
+        self.end_headers()
+        for i in range(desde, len(datos), 1000):
+            self.wfile.write(datos[i:i + 1000])
+            self.wfile.flush()
+            time.sleep(0.5)
+
+    def log_message(self, *_):
+        pass
+
+
+class Red(ConInstalacionBase):
+    def test_proxy_and_progress_of_a_slow_download(self):
+        servidor = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Espejo)
+        threading.Thread(target=servidor.serve_forever, daemon=True).start()
+        self.addCleanup(servidor.server_close)
+        self.addCleanup(servidor.shutdown)
+        proxy = "http://127.0.0.1:%d" % servidor.server_port
+        scutil = ("<dictionary> {\n  ExceptionsList : <array> {\n    0 : *.empresa.local\n  }\n  HTTPSEnable : 1\n"
+                  "  HTTPSPort : %d\n  HTTPSProxy : 127.0.0.1\n  HTTPEnable : 1\n  HTTPPort : %d\n  HTTPProxy : 127.0.0.1\n  __SCOPED__ : <dictionary> {\n    en0 : <dictionary> {\n"
+                  "      HTTPProxy : otro\n    }\n  }\n}" % (servidor.server_port, servidor.server_port))
+        por_nombre, progreso = "http://varno-espejo.invalid", r"La interfaz del motor: (\d+)( de 10)? KB · \d+ KB/s( · quedan \d+ s)?"
+        casos = [  # name, mirror, proxy port in System Settings, environment, unknown size, resumed, first line, through the proxy
+            ("system proxy, mirror by name", por_nombre, servidor.server_port, {}, False, True,
+             "Se usa el proxy del sistema %s, salvo para localhost, 127.0.0.1, ::1, .empresa.local." % proxy, True),
+            ("system proxy, mirror on the loopback", proxy, servidor.server_port, {}, False, False, "Se usa el proxy del sistema", False),
+            ("the user's own variable wins", por_nombre, 9, dict(http_proxy=proxy), True, False,
+             "Se usa el proxy de http_proxy: %s." % proxy, True),
+        ]
+        for i, (nombre, espejo, puerto, entorno, sin_largo, reanuda, linea, proxiado) in enumerate(casos):
+            with self.subTest(nombre):
+                casa, servidor.espejo = self.copia("casa%d" % i)
+                construir_rueda(servidor.espejo / "ruedas")
+                servidor.pedidos, servidor.sin_largo = [], sin_largo
+                sustituto("scutil", "cat <<'FIN'\n%s\nFIN" % scutil.replace(str(servidor.server_port), str(puerto)))(servidor.espejo)
+                if reanuda:
+                    (datos_de(casa) / "descargas").mkdir()
+                    (datos_de(casa) / "descargas" / (INTERFAZ + ".parcial")).write_bytes(
+                        (servidor.espejo / INTERFAZ).read_bytes()[:6000])
+                origen = copiar_paquete(self.tmp / ("p%d" % i), "varno-prueba==1.0\n")
+
+                rc, lineas = instalar(casa, espejo, origen, entorno=dict(entorno, PATH="%s/bin:/usr/bin:/bin" % servidor.espejo))
+
+                self.assertEqual(rc, 0, "\n".join(lineas))
+                self.assertIn(linea, lineas[2])
+                self.assertEqual({p.startswith(por_nombre + "/") for p in servidor.pedidos}, {proxiado}, servidor.pedidos)
+                self.assertIn(por_nombre + "/ruedas" if proxiado else "/ruedas", servidor.pedidos)
+                vistas = [re.fullmatch(progreso, l) for l in lineas if l.startswith("La interfaz del motor: ")]
+                self.assertTrue(vistas and all(vistas) and len(vistas) <= 5, lineas)  # 10 KB in 5 s, 4 KB of them resumed
+                self.assertEqual({(v[2] or v[3]) is None for v in vistas}, {sin_largo}, lineas)
+                self.assertEqual(int(vistas[0][1]) >= 6, reanuda, lineas)  # counted from what was there

@@ -9,7 +9,7 @@ add_test(NAME paquete_shellcheck COMMAND ${VARNO_SHELLCHECK} paquete/instalar_ma
 # One test per group so that CTest can run them side by side; each makes its own
 # installation in a temporary HOME. The engine and the built program bind port 8770.
 foreach(grupo IN ITEMS instalador.Instalacion instalador.Descargas instalador.Fallos
-        instalador.EntornoHostil motor punta_a_punta)
+        instalador.EntornoHostil instalador.Red motor punta_a_punta)
     string(REPLACE "." "_" nombre "paquete_${grupo}")
     add_test(NAME ${nombre} COMMAND ${Python3_EXECUTABLE} -m unittest -v prueba_${grupo}
         WORKING_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/paquete")

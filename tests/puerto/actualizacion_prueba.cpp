@@ -53,6 +53,8 @@ TEST(Actualizacion, InstalaAbreElMotorYSaleDejandoloEnMarcha) {
     QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
     entorno.insert("HOME", casa.home());
     entorno.insert("QT_QPA_PLATFORM", "offscreen");
+    entorno.insert("http_proxy", "http://127.0.0.1:9"); // nobody answers there
+    entorno.insert("HTTP_PROXY", "http://127.0.0.1:9");
     p.setProcessEnvironment(entorno);
     p.start(varno, {"--no-mover"});
     ASSERT_TRUE(p.waitForFinished(60'000));

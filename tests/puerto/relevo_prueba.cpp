@@ -49,7 +49,7 @@ TEST(Relevo, ArrancaElMotorYSaleSinVentana) {
     pruebas::escribir(
         datos + "/python/bin/python",
         "#!/bin/sh\nsalida=$(readlink /proc/$$/fd/1)\n"
-        "{ echo \"$@\"; pwd; echo \"$VARNO_APP\"; echo \"$salida\"; echo \"$OTRA\"; } "
+        "{ echo \"$@\"; pwd; echo \"$VARNO_APP\"; echo \"$salida\"; echo \"$http_proxy\"; } "
         "> \"$HOME/h\"; mv \"$HOME/h\" '" +
             huella.toUtf8() + "'\n",
         true);
@@ -62,7 +62,9 @@ TEST(Relevo, ArrancaElMotorYSaleSinVentana) {
     entorno.insert("HOME", casa.home());
     entorno.insert("QT_QPA_PLATFORM", "offscreen");
     entorno.insert("VARNO_APP", "heredado"); // replaced, not passed on
-    entorno.insert("OTRA", "sigue");
+    // A proxy nobody answers: the probe must not use it, the engine inherits it.
+    entorno.insert("http_proxy", "http://127.0.0.1:9");
+    entorno.insert("HTTP_PROXY", "http://127.0.0.1:9");
     varno.setProcessEnvironment(entorno);
     varno.start(pruebas::ejecutable(), {"--no-mover"});
     ASSERT_TRUE(varno.waitForFinished(30'000));
@@ -75,7 +77,7 @@ TEST(Relevo, ArrancaElMotorYSaleSinVentana) {
     EXPECT_EQ(lineas.value(1), datos + "/app");
     EXPECT_EQ(lineas.value(2), pruebas::bundle());
     EXPECT_EQ(lineas.value(3), "/dev/null");
-    EXPECT_EQ(lineas.value(4), "sigue");
+    EXPECT_EQ(lineas.value(4), "http://127.0.0.1:9");
 }
 
 } // namespace
