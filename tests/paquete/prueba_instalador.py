@@ -6,7 +6,7 @@ import subprocess
 import tempfile
 from pathlib import Path
 
-from comun import INTERFAZ, PAQUETE, ConTemporal, construir_espejo, construir_rueda, copiar_paquete, datos_de, instalar
+from comun import FFMPEG, ConTemporal, construir_espejo, construir_rueda, copiar_paquete, datos_de, instalar
 
 
 class ConInstalacionBase(ConTemporal):
@@ -17,16 +17,17 @@ class ConInstalacionBase(ConTemporal):
         cls.base = Path(tempfile.mkdtemp(prefix="varno-base-"))
         cls.addClassCleanup(shutil.rmtree, cls.base, True)
         (cls.base / "casa").mkdir()
+        cls.origen = copiar_paquete(cls.base / "paquete", ffmpeg=True)
         # A space in the mirror's path, as in "Application Support".
-        cls.rc, cls.lineas = instalar(cls.base / "casa", construir_espejo(cls.base / "espejo local"))
+        cls.rc, cls.lineas = instalar(cls.base / "casa", construir_espejo(cls.base / "espejo local"), cls.origen)
         assert cls.rc == 0, "\n".join(cls.lineas)
 
     def copia(self, nombre):
-        """A HOME with the base installation but for the engine, and a mirror to download it again."""
+        """A HOME with the base installation but for ffmpeg, and a mirror to download it again."""
         casa = self.tmp / nombre
         shutil.copytree(self.base / "casa", casa, symlinks=True)
-        shutil.rmtree(datos_de(casa) / "app")
-        (datos_de(casa) / ".pasos" / "aplicacion").unlink()
+        (datos_de(casa) / "bin" / "ffmpeg").unlink()
+        (datos_de(casa) / ".pasos" / "ffmpeg").unlink()
         return casa, construir_espejo(self.tmp / ("espejo-" + nombre))
 
 
@@ -36,7 +37,8 @@ class Instalacion(ConInstalacionBase):
         datos = datos_de(self.base / "casa")
         self.assertEqual((datos / "instalado.txt").read_text(), "1.0.0\n")
         self.assertTrue(os.access(datos / "python" / "bin" / "python", os.X_OK))
-        self.assertTrue((datos / "app" / "interfaz" / "index.html").is_file())
+        self.assertEqual(os.listdir(datos / "app"), [])  # the engine is in Python, installed by pip
+        self.assertEqual(len(list((datos / "python").glob("lib/python3*/site-packages/varno_motor-*.dist-info"))), 1)
         marca = (datos / "instalado.txt").stat().st_mtime_ns
         archivos = [r for r in datos.rglob("*") if r.is_file() and not r.is_symlink()]
         self.assertEqual([str(r) for r in archivos if r.stat().st_mtime_ns > marca], [])
@@ -47,12 +49,16 @@ class Instalacion(ConInstalacionBase):
         shutil.copytree(self.base / "casa", casa, symlinks=True)
         entorno = (datos_de(casa) / "python" / "pyvenv.cfg").stat().st_ino
         (self.tmp / "vacio").mkdir()  # any download from this mirror would fail
+        # An engine that an older version copied into the working folder would hide the installed one.
+        (datos_de(casa) / "app" / "motor").mkdir()
+        (datos_de(casa) / "app" / "motor" / "__init__.py").write_text("raise SystemExit('el motor viejo')\n")
 
-        rc, lineas = instalar(casa, self.tmp / "vacio", version="1.0.1")
+        rc, lineas = instalar(casa, self.tmp / "vacio", self.origen, version="1.0.1")
 
         self.assertEqual(rc, 0, "\n".join(lineas))
-        for linea in ["Python ya estaba instalado.", "La aplicación ya estaba al día."]:
+        for linea in ["Python ya estaba instalado.", "ffmpeg ya estaba instalado.", "Las bibliotecas ya estaban instaladas."]:
             self.assertIn(linea, lineas)
+        self.assertFalse((datos_de(casa) / "app" / "motor").exists())
         self.assertEqual((datos_de(casa) / "python" / "pyvenv.cfg").stat().st_ino, entorno)
         self.assertEqual((datos_de(casa) / "instalado.txt").read_text(), "1.0.1\n")
 
@@ -78,27 +84,27 @@ class Descargas(ConInstalacionBase):
                 casa, espejo = self.copia("casa%d" % i)
                 descargas = datos_de(casa) / "descargas"
                 descargas.mkdir()
-                preparar(descargas / (INTERFAZ + ".parcial"), descargas / INTERFAZ, espejo / INTERFAZ,
-                         (espejo / INTERFAZ).read_bytes())
+                preparar(descargas / (FFMPEG + ".parcial"), descargas / FFMPEG, espejo / FFMPEG,
+                         (espejo / FFMPEG).read_bytes())
 
                 # Half of the cases name the mirror by URL, as a user may.
-                rc, lineas = instalar(casa, espejo.as_uri() if i % 2 else espejo)
+                rc, lineas = instalar(casa, espejo.as_uri() if i % 2 else espejo, self.origen)
 
                 texto = "\n".join(lineas)
                 self.assertEqual(rc, 0, texto)
                 self.assertIn(esperada, texto)
                 self.assertNotIn(ausente or "\0", texto)
-                self.assertTrue((datos_de(casa) / "app" / "interfaz" / "index.html").is_file())
+                self.assertTrue((datos_de(casa) / "bin" / "ffmpeg").is_file())
                 self.assertFalse(descargas.exists())
 
 
 class Fallos(ConInstalacionBase):
     def test_failure_is_told_last_and_no_marker_outlives_a_change(self):
         casos = [  # name, spoil(mirror), libraries, last line, marker left (the old one, if nothing changed)
-            ("checksum mismatch", lambda e: (e / INTERFAZ).write_bytes(b"otra cosa"), None,
-             "La descarga de la interfaz del motor no coincide con su suma SHA-256; se ha descartado.", None),
-            ("file missing from the mirror", lambda e: (e / INTERFAZ).unlink(), None,
-             "No se pudo descargar la interfaz del motor: el archivo no existe.", None),
+            ("checksum mismatch", lambda e: (e / FFMPEG).write_bytes(b"otra cosa"), None,
+             "La descarga de ffmpeg no coincide con su suma SHA-256; se ha descartado.", None),
+            ("file missing from the mirror", lambda e: (e / FFMPEG).unlink(), None,
+             "No se pudo descargar ffmpeg: el archivo no existe.", None),
             ("library missing from the mirror", lambda e: None, "no-existe==1.0\n",
              "No se pudieron instalar las bibliotecas (el instalador terminó con el código 1).", None),
             ("no mirror at all", shutil.rmtree, None, "No se encuentra el espejo local", "0.9.0\n"),
@@ -109,14 +115,14 @@ class Fallos(ConInstalacionBase):
                 marcador = datos_de(casa) / "instalado.txt"
                 marcador.write_text("0.9.0\n")
                 estropear(espejo)
-                origen = copiar_paquete(self.tmp / ("p%d" % i), requisitos) if requisitos else PAQUETE
+                origen = copiar_paquete(self.tmp / ("p%d" % i), requisitos) if requisitos else self.origen
 
                 rc, lineas = instalar(casa, espejo, origen)
 
                 self.assertNotEqual(rc, 0)
                 self.assertIn(ultima, lineas[-1])
                 self.assertEqual(marcador.read_text() if marcador.exists() else None, marca)
-                self.assertEqual(list(datos_de(casa).rglob("*.parcial")) + list(datos_de(casa).rglob(INTERFAZ)), [])
+                self.assertEqual(list(datos_de(casa).rglob("*.parcial")) + list(datos_de(casa).rglob(FFMPEG)), [])
 
 
 class EntornoHostil(ConTemporal):
