@@ -4,7 +4,6 @@ and signing and notarization run against stand-ins for Apple's tools."""
 import os
 import plistlib
 import subprocess
-from pathlib import Path
 from urllib.parse import urlsplit
 
 from comun import BUNDLE, PAQUETE, RAIZ, ConTemporal
@@ -34,8 +33,6 @@ class Empaquetado(ConTemporal):
                         CFBundleVersion=version, NSHighResolutionCapable=True, NSPrincipalClass="NSApplication")
         self.assertEqual({k: plist.get(k) for k in esperado}, esperado)
         self.assertTrue((BUNDLE / "Contents" / "MacOS" / plist["CFBundleExecutable"]).is_file())
-        for clave in ["CFBundleIconFile", "LSMinimumSystemVersion", "LSApplicationCategoryType", "NSHumanReadableCopyright"]:
-            self.assertTrue(plist.get(clave), clave)
 
     def correr(self, orden, falla="", **entorno):
         """Runs `orden` with stand-ins for codesign, xcrun and spctl; returns its status, its last line
