@@ -3,6 +3,8 @@
 # background is made for the macOS package.
 
 set(VARNO_CMAKE "${CMAKE_CURRENT_LIST_DIR}")
+set(VARNO_FIRMA "" CACHE STRING
+    "Identity that signs the macOS package (\"Developer ID Application: …\"); empty signs ad hoc")
 
 # The command that has VARNO write one picture with `modo` into `salida`;
 # further arguments (-DESCALA=…) go before the script, where cmake reads them.
@@ -19,7 +21,6 @@ if(APPLE)
     list(APPEND icono_salidas "${VARNO_ICNS}")
     list(APPEND icono_comandos COMMAND "${CMAKE_COMMAND}" "-DPNG=${VARNO_ICONO}"
          "-DICNS=${VARNO_ICNS}" -P "${VARNO_CMAKE}/icns.cmake")
-    set_target_properties(VARNO PROPERTIES MACOSX_BUNDLE_ICON_FILE icono.icns)
 endif()
 add_custom_command(OUTPUT ${icono_salidas}
     ${icono_comandos}
@@ -66,6 +67,15 @@ if(APPLE)
     if(VARNO_MACDEPLOYQT)
         install(CODE "execute_process(COMMAND \"${VARNO_MACDEPLOYQT}\"
             \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/VARNO.app\" COMMAND_ERROR_IS_FATAL ANY)")
+    endif()
+    # Signed last, once nothing in the bundle changes any more; then the disk
+    # image with the same identity (an ad hoc image would mean nothing).
+    install(CODE "execute_process(COMMAND \"${CMAKE_COMMAND}\"
+        \"-DBUNDLE=\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/VARNO.app\" \"-DIDENTIDAD=${VARNO_FIRMA}\"
+        -P \"${VARNO_CMAKE}/firma.cmake\" COMMAND_ERROR_IS_FATAL ANY)")
+    if(VARNO_FIRMA)
+        set(CPACK_VARNO_FIRMA "${VARNO_FIRMA}")
+        set(CPACK_POST_BUILD_SCRIPTS "${VARNO_CMAKE}/firma.cmake")
     endif()
 endif()
 

@@ -10,8 +10,9 @@
 # VARNO that the installation is usable, is written last.
 #
 # What is downloaded, from where and with which SHA-256 sum is listed in
-# manifiesto.txt; the libraries in requisitos.txt. VARNO_ESPEJO (a folder or a
-# file:// URL) takes every download from that mirror by its file name and the
+# manifiesto.txt; the libraries in requisitos.txt. The engine itself travels
+# in this folder, as a wheel in ruedas/. VARNO_ESPEJO (a folder or a file://
+# URL) takes every download from that mirror by its file name and the
 # libraries from its ruedas/ folder, without touching the network.
 #
 # A run picks up where an earlier one stopped: finished steps are skipped and
@@ -113,22 +114,6 @@ suma_de() {
     printf '%s\n' "${linea%% *}"
 }
 
-suma_de_la_entrada() {
-    local linea
-    linea=$("${SUMADOR[@]}") || return 1
-    printf '%s\n' "${linea%% *}"
-}
-
-# A sum over the names and contents of the files under a folder.
-huella_de_carpeta() {
-    (
-        cd "$1" || exit 1
-        find . -type f ! -name '*.pyc' -print | LC_ALL=C sort | while IFS= read -r f; do
-            printf '%s %s\n' "$(suma_de "$f")" "$f"
-        done
-    ) | suma_de_la_entrada
-}
-
 tamano() {
     local bytes
     bytes=$(wc -c <"$1" | tr -d ' ')
@@ -214,7 +199,7 @@ vigilar() {
                 if (total == 0) total = largo
                 m = total > 0 ? total : b
                 if (m >= 1e9) { f = 1e9; d = 2; u = "GB" } else if (m >= 1e6) { f = 1e6; d = 1; u = "MB" } else { f = 1e3; d = 0; u = "KB" }
-                l = toupper(substr(e, 1, 1)) substr(e, 2) ": " cifra(b / f, d)
+                l = e ": " cifra(b / f, d)
                 l = l (total > 0 ? " de " cifra(total / f, d) : "") " " u
                 v = s > 0 ? (b - antes) / s : 0
                 l = l " · " (v >= 1e6 ? cifra(v / 1e6, 1) " MB/s" : cifra(v / 1e3, 0) " KB/s")
@@ -534,7 +519,9 @@ instalar_ffmpeg() {
     paso 3 "ffmpeg"
     local sistema version
     mkdir -p "$DATOS/bin" || fallar "No se pudo crear la carpeta $DATOS/bin."
-    if [ "$SISTEMA" = linux ]; then
+    # Linux uses the system's ffmpeg unless the manifest names one for it.
+    if [ "$SISTEMA" = linux ] && ! item ffmpeg; then
+        olvidar ffmpeg
         rm -f "$FFMPEG"
         sistema=$(command -v ffmpeg 2>/dev/null)
         if [ -n "$sistema" ]; then
@@ -581,78 +568,77 @@ elegir_gestor() {
     decir "Las bibliotecas se instalan con ${version%% from *}."
 }
 
-instalar_bibliotecas() {
-    paso 5 "Las bibliotecas (puede tardar varios minutos)"
-    if ! grep -qv -e '^[[:space:]]*$' -e '^[[:space:]]*#' "$REQUISITOS"; then
-        decir "No hace falta ninguna biblioteca más."
-        return 0
-    fi
-    local clave
-    clave="$(suma_de "$REQUISITOS") $PYTHON_CLAVE"
-    if hecho bibliotecas "$clave"; then
-        decir "Las bibliotecas ya estaban instaladas."
-        return 0
-    fi
-    olvidar bibliotecas
-
-    local argumentos=(-r "$REQUISITOS")
-    if [ -n "$RUEDAS" ]; then
-        argumentos+=(--no-index --find-links "$RUEDAS")
-    fi
-    local rc salida
+# pip, or uv where present, installing into the installed Python; $1 is the
+# sentence that tells it failed.
+instalar_con_gestor() {
+    local que=$1 rc salida
+    shift
     nuevo_temporal
     salida="$TEMPORAL/salida"
     # A slow link may stall for a while: long waits and a few retries keep a
     # stall from throwing away a long step.
     if [ -n "$UV" ]; then
         en_marcha con_copia "$salida" env UV_HTTP_TIMEOUT=120 UV_HTTP_RETRIES=5 \
-            "$UV" pip install --no-config --no-progress --python "$PY" --break-system-packages "${argumentos[@]}"
+            "$UV" pip install --no-config --no-progress --python "$PY" --break-system-packages "$@"
         rc=$?
     else
-        case $RUEDAS in http://*) argumentos+=(--trusted-host "$(printf '%s\n' "$RUEDAS" | cut -d/ -f3)") ;; esac
-        if [ -n "${SSL_CERT_FILE:-}" ]; then argumentos+=(--cert "$SSL_CERT_FILE"); fi
+        local extra=()
+        case $RUEDAS in http://*) extra+=(--trusted-host "$(printf '%s\n' "$RUEDAS" | cut -d/ -f3)") ;; esac
+        if [ -n "${SSL_CERT_FILE:-}" ]; then extra+=(--cert "$SSL_CERT_FILE"); fi
         en_marcha con_copia "$salida" "$PY" -u -I -m pip --isolated install --disable-pip-version-check --no-input \
             --progress-bar off --no-warn-script-location --break-system-packages --prefer-binary \
-            --timeout 120 --retries 5 "${argumentos[@]}"
+            --timeout 120 --retries 5 ${extra[@]+"${extra[@]}"} "$@"
         rc=$?
     fi
     if [ "$rc" -ne 0 ] && grep -qi -e CERTIFICATE_VERIFY_FAILED -e 'invalid peer certificate' "$salida"; then
         fallar_por_certificado
     fi
-    [ "$rc" -eq 0 ] || fallar "No se pudieron instalar las bibliotecas (el instalador terminó con el código $rc)."
+    [ "$rc" -eq 0 ] || fallar "$que (el instalador terminó con el código $rc)."
+}
+
+instalar_bibliotecas() {
+    paso 5 "Las bibliotecas (puede tardar varios minutos)"
+    local ruedas=("$ORIGEN"/ruedas/varno_motor-*.whl)
+    if [ "${#ruedas[@]}" -ne 1 ] || [ ! -f "${ruedas[0]}" ]; then
+        fallar "Falta el motor en el paquete (ruedas/)."
+    fi
+    MOTOR_RUEDA=${ruedas[0]}
+    local clave
+    clave="$(suma_de "$REQUISITOS") $(suma_de "$MOTOR_RUEDA") $PYTHON_CLAVE"
+    if hecho bibliotecas "$clave"; then
+        decir "Las bibliotecas ya estaban instaladas."
+        return 0
+    fi
+    olvidar bibliotecas
+
+    # With a mirror nothing may come from anywhere else.
+    local origenes=()
+    if [ -n "$RUEDAS" ]; then
+        origenes=(--no-index --find-links "$RUEDAS")
+    fi
+    if grep -qv -e '^[[:space:]]*$' -e '^[[:space:]]*#' "$REQUISITOS"; then
+        instalar_con_gestor "No se pudieron instalar las bibliotecas" ${origenes[@]+"${origenes[@]}"} -r "$REQUISITOS"
+    fi
+    # The engine's own wheel replaces whatever engine is there, even one that
+    # claims the same version; its libraries are the ones above.
+    decir "Instalando el motor (${MOTOR_RUEDA##*/})…"
+    if [ -n "$UV" ]; then
+        instalar_con_gestor "No se pudo instalar el motor" --no-index --no-deps --reinstall "$MOTOR_RUEDA"
+    else
+        instalar_con_gestor "No se pudo instalar el motor" --no-index --no-deps --force-reinstall "$MOTOR_RUEDA"
+    fi
     marcar bibliotecas "$clave"
 }
 
 instalar_aplicacion() {
     paso 6 "La aplicación"
-    [ -f "$ORIGEN/app/motor/__main__.py" ] || fallar "Falta el motor en el paquete (app/motor)."
-    item interfaz || fallar "El manifiesto no dice de dónde descargar la interfaz del motor."
-    local clave
-    clave="$(huella_de_carpeta "$ORIGEN/app") $ITEM_SUMA"
-    if hecho aplicacion "$clave" && [ -f "$DATOS/app/motor/__main__.py" ]; then
-        decir "La aplicación ya estaba al día."
-        return 0
-    fi
-    olvidar aplicacion
-
-    descargar "la interfaz del motor"
-    nuevo_temporal
-    cp -R "$ORIGEN/app" "$TEMPORAL/app" || fallar "No se pudo copiar la aplicación."
-    find "$TEMPORAL/app" -name __pycache__ -type d -prune -exec rm -rf {} +
-    tar -xf "$ARCHIVO" -C "$TEMPORAL/app" || fallar "No se pudo descomprimir la interfaz del motor."
-
-    # The old engine stays whole until the new one takes its place.
-    if [ -e "$DATOS/app" ]; then
-        mv "$DATOS/app" "$DATOS/app.viejo" || fallar "No se pudo apartar la aplicación anterior."
-    fi
-    if ! mv "$TEMPORAL/app" "$DATOS/app"; then
-        mv "$DATOS/app.viejo" "$DATOS/app" 2>/dev/null
-        fallar "No se pudo colocar la aplicación en $DATOS/app."
-    fi
-    rm -rf "$DATOS/app.viejo"
-    rm -f "$ARCHIVO"
-    marcar aplicacion "$clave"
-    decir "El motor está en $DATOS/app."
+    # The engine is installed inside Python; DATOS/app is only the folder it
+    # works in. An engine copied there by an older version would be imported
+    # before the installed one, so it goes.
+    mkdir -p "$DATOS/app" || fallar "No se pudo crear la carpeta $DATOS/app."
+    rm -rf "$DATOS/app/motor" "$DATOS/app/interfaz" "$PASOS/aplicacion" ||
+        fallar "No se pudo quitar el motor anterior de $DATOS/app."
+    decir "El motor trabaja en $DATOS/app."
 }
 
 comprobar() {
@@ -661,7 +647,9 @@ comprobar() {
     linea=$("$PY" -I -c 'import sys; print("Python %d.%d.%d" % sys.version_info[:3])' 2>&1) ||
         fallar "El Python instalado no arranca."
     decir "$linea"
-    "$PY" -I -B -c 'import sys; sys.path.insert(0, sys.argv[1]); import motor.servidor' "$DATOS/app" ||
+    # As VARNO starts it: from its working folder, the installed engine.
+    (cd "$DATOS/app" && "$PY" -E -s -B -c 'import sys, motor.servidor
+sys.exit(not motor.__file__.startswith(sys.prefix + "/"))') ||
         fallar "El motor no se puede cargar con el Python instalado."
     rmdir "$DESCARGAS" 2>/dev/null
     decir "Todo listo."

@@ -30,6 +30,9 @@ else
 fi
 
 datos="$casa/Library/Application Support/VARNO"
+# Step 5: pip installed the engine's wheel from the bundle.
+grep -h -e '^Instalando el motor' -e '^Successfully installed' "$datos/instalacion.log" ||
+    { echo "pip no instaló el motor; mira $datos/instalacion.log." >&2; exit 1; }
 if curl -fs -m 2 http://127.0.0.1:8770/api/hola | grep -q version; then
     echo "El motor responde en http://127.0.0.1:8770/ (registro: $datos/mesa.log)."
     echo "Para pararlo: bash scripts/parar-motor.sh"

@@ -1,6 +1,7 @@
 """Every installation goes to a temporary HOME and takes its files from an
 offline mirror built by scripts/espejo.sh: no real home folder, no network."""
 
+import hashlib
 import os
 import shutil
 import subprocess
@@ -11,7 +12,14 @@ from pathlib import Path
 
 RAIZ = Path(os.environ.get("VARNO_FUENTES", Path(__file__).resolve().parents[2]))
 PAQUETE = RAIZ / "paquete"
-INTERFAZ = "interfaz-1.tar"
+BUNDLE = Path(os.environ.get("VARNO_BUNDLE", RAIZ / "build" / "VARNO.app"))
+# The package as the build put it into the bundle, with the engine's wheel.
+EMPAQUETADO = BUNDLE / "Contents" / "Resources" / "paquete"
+# A stand-in for an ffmpeg that the manifest of copiar_paquete(ffmpeg=True)
+# names for Linux: there Python and ffmpeg come from the system, so without it
+# nothing would be downloaded.
+FFMPEG = "ffmpeg-prueba"
+FFMPEG_DATOS = b"#!/bin/sh\necho 'ffmpeg version prueba'\n" + b"#" * 200000 + b"\n"
 
 
 def datos_de(casa):
@@ -20,10 +28,11 @@ def datos_de(casa):
 
 def construir_espejo(destino):
     subprocess.run(["bash", str(RAIZ / "scripts" / "espejo.sh"), str(destino)], check=True, stdout=subprocess.DEVNULL)
+    (Path(destino) / FFMPEG).write_bytes(FFMPEG_DATOS)
     return Path(destino)
 
 
-def instalar(casa, espejo, origen=PAQUETE, version="1.0.0", entorno=None):
+def instalar(casa, espejo, origen=EMPAQUETADO, version="1.0.0", entorno=None):
     """Runs the script as VARNO does, with its PATH; returns its exit status and its lines."""
     env = dict(HOME=str(casa), PATH="/usr/bin:/bin:/usr/sbin:/sbin", LANG="C.UTF-8", VARNO_ORIGEN=str(origen),
                VARNO_VERSION=version, VARNO_ESPEJO=str(espejo))
@@ -33,9 +42,13 @@ def instalar(casa, espejo, origen=PAQUETE, version="1.0.0", entorno=None):
     return r.returncode, r.stdout.decode("utf-8", "replace").splitlines()
 
 
-def copiar_paquete(destino, requisitos):
-    shutil.copytree(PAQUETE, destino, ignore=shutil.ignore_patterns("__pycache__"))
-    (Path(destino) / "requisitos.txt").write_text(requisitos)
+def copiar_paquete(destino, requisitos=None, ffmpeg=False):
+    shutil.copytree(EMPAQUETADO, destino)
+    if requisitos is not None:
+        (Path(destino) / "requisitos.txt").write_text(requisitos)
+    if ffmpeg:
+        with open(Path(destino) / "manifiesto.txt", "a") as m:
+            m.write("ffmpeg linux %s https://example.com/%s\n" % (hashlib.sha256(FFMPEG_DATOS).hexdigest(), FFMPEG))
     return Path(destino)
 
 

@@ -11,7 +11,7 @@ import time
 from pathlib import Path
 from urllib.parse import urlsplit
 
-from comun import INTERFAZ, PAQUETE, ConTemporal, construir_espejo, construir_rueda, copiar_paquete, datos_de, instalar
+from comun import FFMPEG, FFMPEG_DATOS, ConTemporal, construir_espejo, construir_rueda, copiar_paquete, datos_de, instalar
 
 
 class ConInstalacionBase(ConTemporal):
@@ -22,16 +22,17 @@ class ConInstalacionBase(ConTemporal):
         cls.base = Path(tempfile.mkdtemp(prefix="varno-base-"))
         cls.addClassCleanup(shutil.rmtree, cls.base, True)
         (cls.base / "casa").mkdir()
+        cls.origen = copiar_paquete(cls.base / "paquete", ffmpeg=True)
         # A space in the mirror's path, as in "Application Support".
-        cls.rc, cls.lineas = instalar(cls.base / "casa", construir_espejo(cls.base / "espejo local"))
+        cls.rc, cls.lineas = instalar(cls.base / "casa", construir_espejo(cls.base / "espejo local"), cls.origen)
         assert cls.rc == 0, "\n".join(cls.lineas)
 
     def copia(self, nombre):
-        """A HOME with the base installation but for the engine, and a mirror to download it again."""
+        """A HOME with the base installation but for ffmpeg, and a mirror to download it again."""
         casa = self.tmp / nombre
         shutil.copytree(self.base / "casa", casa, symlinks=True)
-        shutil.rmtree(datos_de(casa) / "app")
-        (datos_de(casa) / ".pasos" / "aplicacion").unlink()
+        (datos_de(casa) / "bin" / "ffmpeg").unlink()
+        (datos_de(casa) / ".pasos" / "ffmpeg").unlink()
         return casa, construir_espejo(self.tmp / ("espejo-" + nombre))
 
 
@@ -41,7 +42,8 @@ class Instalacion(ConInstalacionBase):
         datos = datos_de(self.base / "casa")
         self.assertEqual((datos / "instalado.txt").read_text(), "1.0.0\n")
         self.assertTrue(os.access(datos / "python" / "bin" / "python", os.X_OK))
-        self.assertTrue((datos / "app" / "interfaz" / "index.html").is_file())
+        self.assertEqual(os.listdir(datos / "app"), [])  # the engine is in Python, installed by pip
+        self.assertEqual(len(list((datos / "python").glob("lib/python3*/site-packages/varno_motor-*.dist-info"))), 1)
         marca = (datos / "instalado.txt").stat().st_mtime_ns
         archivos = [r for r in datos.rglob("*") if r.is_file() and not r.is_symlink()]
         self.assertEqual([str(r) for r in archivos if r.stat().st_mtime_ns > marca], [])
@@ -52,12 +54,16 @@ class Instalacion(ConInstalacionBase):
         shutil.copytree(self.base / "casa", casa, symlinks=True)
         entorno = (datos_de(casa) / "python" / "pyvenv.cfg").stat().st_ino
         (self.tmp / "vacio").mkdir()  # any download from this mirror would fail
+        # An engine that an older version copied into the working folder would hide the installed one.
+        (datos_de(casa) / "app" / "motor").mkdir()
+        (datos_de(casa) / "app" / "motor" / "__init__.py").write_text("raise SystemExit('el motor viejo')\n")
 
-        rc, lineas = instalar(casa, self.tmp / "vacio", version="1.0.1")
+        rc, lineas = instalar(casa, self.tmp / "vacio", self.origen, version="1.0.1")
 
         self.assertEqual(rc, 0, "\n".join(lineas))
-        for linea in ["Python ya estaba instalado.", "La aplicación ya estaba al día."]:
+        for linea in ["Python ya estaba instalado.", "ffmpeg ya estaba instalado.", "Las bibliotecas ya estaban instaladas."]:
             self.assertIn(linea, lineas)
+        self.assertFalse((datos_de(casa) / "app" / "motor").exists())
         self.assertEqual((datos_de(casa) / "python" / "pyvenv.cfg").stat().st_ino, entorno)
         self.assertEqual((datos_de(casa) / "instalado.txt").read_text(), "1.0.1\n")
 
@@ -83,17 +89,17 @@ class Descargas(ConInstalacionBase):
                 casa, espejo = self.copia("casa%d" % i)
                 descargas = datos_de(casa) / "descargas"
                 descargas.mkdir()
-                preparar(descargas / (INTERFAZ + ".parcial"), descargas / INTERFAZ, espejo / INTERFAZ,
-                         (espejo / INTERFAZ).read_bytes())
+                preparar(descargas / (FFMPEG + ".parcial"), descargas / FFMPEG, espejo / FFMPEG,
+                         (espejo / FFMPEG).read_bytes())
 
                 # Half of the cases name the mirror by URL, as a user may.
-                rc, lineas = instalar(casa, espejo.as_uri() if i % 2 else espejo)
+                rc, lineas = instalar(casa, espejo.as_uri() if i % 2 else espejo, self.origen)
 
                 texto = "\n".join(lineas)
                 self.assertEqual(rc, 0, texto)
                 self.assertIn(esperada, texto)
                 self.assertNotIn(ausente or "\0", texto)
-                self.assertTrue((datos_de(casa) / "app" / "interfaz" / "index.html").is_file())
+                self.assertTrue((datos_de(casa) / "bin" / "ffmpeg").is_file())
                 self.assertFalse(descargas.exists())
 
 
@@ -116,10 +122,10 @@ class Fallos(ConInstalacionBase):
         casos += [(f"uv says {t}", sustituto("uv", f"echo 'error: {t}'; exit 1"), "x==1\n", CERTIFICADO, None)
                   for t in ("[SSL: CERTIFICATE_VERIFY_FAILED] certificate verify failed", "invalid peer certificate")]
         casos += [  # name, spoil(mirror), libraries, last line, marker left (the old one, if nothing changed)
-            ("checksum mismatch", lambda e: (e / INTERFAZ).write_bytes(b"otra cosa"), None,
-             "La descarga de la interfaz del motor no coincide con su suma SHA-256; se ha descartado.", None),
-            ("file missing from the mirror", lambda e: (e / INTERFAZ).unlink(), None,
-             "No se pudo descargar la interfaz del motor: el archivo no existe.", None),
+            ("checksum mismatch", lambda e: (e / FFMPEG).write_bytes(b"otra cosa"), None,
+             "La descarga de ffmpeg no coincide con su suma SHA-256; se ha descartado.", None),
+            ("file missing from the mirror", lambda e: (e / FFMPEG).unlink(), None,
+             "No se pudo descargar ffmpeg: el archivo no existe.", None),
             ("library missing from the mirror", lambda e: None, "no-existe==1.0\n",
              "No se pudieron instalar las bibliotecas (el instalador terminó con el código 1).", None),
             ("no mirror at all", shutil.rmtree, None, "No se encuentra el espejo local", "0.9.0\n"),
@@ -130,14 +136,14 @@ class Fallos(ConInstalacionBase):
                 marcador = datos_de(casa) / "instalado.txt"
                 marcador.write_text("0.9.0\n")
                 estropear(espejo)
-                origen = copiar_paquete(self.tmp / ("p%d" % i), requisitos) if requisitos else PAQUETE
+                origen = copiar_paquete(self.tmp / ("p%d" % i), requisitos) if requisitos else self.origen
 
                 rc, lineas = instalar(casa, espejo, origen, entorno=dict(PATH="%s/bin:/usr/bin:/bin" % espejo))
 
                 self.assertNotEqual(rc, 0)
                 self.assertIn(ultima, lineas[-1])
                 self.assertEqual(marcador.read_text() if marcador.exists() else None, marca)
-                self.assertEqual(list(datos_de(casa).rglob("*.parcial")) + list(datos_de(casa).rglob(INTERFAZ)), [])
+                self.assertEqual(list(datos_de(casa).rglob("*.parcial")) + list(datos_de(casa).rglob(FFMPEG)), [])
 
 
 class EntornoHostil(ConTemporal):
@@ -180,8 +186,9 @@ class Espejo(http.server.BaseHTTPRequestHandler):
         if not self.server.sin_largo:
             self.send_header("Content-Length", str(len(datos) - desde))
         self.end_headers()
-        for i in range(desde, len(datos), 1000):
-            self.wfile.write(datos[i:i + 1000])
+        paso = max(1, len(datos) // 10)  # the whole file in about 5 s
+        for i in range(desde, len(datos), paso):
+            self.wfile.write(datos[i:i + paso])
             self.wfile.flush()
             time.sleep(0.5)
 
@@ -199,7 +206,7 @@ class Red(ConInstalacionBase):
         scutil = ("<dictionary> {\n  ExceptionsList : <array> {\n    0 : *.empresa.local\n  }\n  HTTPSEnable : 1\n"
                   "  HTTPSPort : %d\n  HTTPSProxy : 127.0.0.1\n  HTTPEnable : 1\n  HTTPPort : %d\n  HTTPProxy : 127.0.0.1\n  __SCOPED__ : <dictionary> {\n    en0 : <dictionary> {\n"
                   "      HTTPProxy : otro\n    }\n  }\n}" % (servidor.server_port, servidor.server_port))
-        por_nombre, progreso = "http://varno-espejo.invalid", r"La interfaz del motor: (\d+)( de 10)? KB · \d+ KB/s( · quedan \d+ s)?"
+        por_nombre, progreso = "http://varno-espejo.invalid", r"ffmpeg: (\d+)( de 200)? KB · \d+ KB/s( · quedan \d+ s)?"
         casos = [  # name, mirror, proxy port in System Settings, environment, unknown size, resumed, first line, through the proxy
             ("system proxy, mirror by name", por_nombre, servidor.server_port, {}, False, True,
              "Se usa el proxy del sistema %s, salvo para localhost, 127.0.0.1, ::1, .empresa.local." % proxy, True),
@@ -215,9 +222,8 @@ class Red(ConInstalacionBase):
                 sustituto("scutil", "cat <<'FIN'\n%s\nFIN" % scutil.replace(str(servidor.server_port), str(puerto)))(servidor.espejo)
                 if reanuda:
                     (datos_de(casa) / "descargas").mkdir()
-                    (datos_de(casa) / "descargas" / (INTERFAZ + ".parcial")).write_bytes(
-                        (servidor.espejo / INTERFAZ).read_bytes()[:6000])
-                origen = copiar_paquete(self.tmp / ("p%d" % i), "varno-prueba==1.0\n")
+                    (datos_de(casa) / "descargas" / (FFMPEG + ".parcial")).write_bytes(FFMPEG_DATOS[:120000])
+                origen = copiar_paquete(self.tmp / ("p%d" % i), "varno-prueba==1.0\n", ffmpeg=True)
 
                 rc, lineas = instalar(casa, espejo, origen, entorno=dict(entorno, PATH="%s/bin:/usr/bin:/bin" % servidor.espejo))
 
@@ -225,7 +231,7 @@ class Red(ConInstalacionBase):
                 self.assertIn(linea, lineas[2])
                 self.assertEqual({p.startswith(por_nombre + "/") for p in servidor.pedidos}, {proxiado}, servidor.pedidos)
                 self.assertIn(por_nombre + "/ruedas" if proxiado else "/ruedas", servidor.pedidos)
-                vistas = [re.fullmatch(progreso, l) for l in lineas if l.startswith("La interfaz del motor: ")]
-                self.assertTrue(vistas and all(vistas) and len(vistas) <= 5, lineas)  # 10 KB in 5 s, 4 KB of them resumed
+                vistas = [re.fullmatch(progreso, l) for l in lineas if l.startswith("ffmpeg: ")]
+                self.assertTrue(vistas and all(vistas) and len(vistas) <= 6, lineas)  # in about 5 s, less when resumed
                 self.assertEqual({(v[2] or v[3]) is None for v in vistas}, {sin_largo}, lineas)
-                self.assertEqual(int(vistas[0][1]) >= 6, reanuda, lineas)  # counted from what was there
+                self.assertEqual(int(vistas[0][1]) >= 120, reanuda, lineas)  # counted from what was there

@@ -6,11 +6,8 @@ import json
 import os
 import subprocess
 import urllib.request
-from pathlib import Path
 
-from comun import ConTemporal, construir_espejo, datos_de, instalar
-
-BUNDLE = Path(os.environ["VARNO_BUNDLE"])
+from comun import BUNDLE, ConTemporal, construir_espejo, datos_de, instalar
 
 
 def pedir(ruta):
@@ -39,8 +36,13 @@ class PuntaAPunta(ConTemporal):
         version = (BUNDLE / "Contents" / "Resources" / "version.txt").read_text().strip()
         self.assertEqual((datos / "instalado.txt").read_text().strip(), version)
         self.assertEqual(hola["version"], version)
-        self.assertIn(b'fetch("/api/hola")', pedir("/"))  # the page downloaded in step 6
-        self.assertTrue((datos / "instalacion.log").read_text().startswith("VARNO %s: instalación " % version))
+        self.assertIn(b'fetch("/api/hola")', pedir("/"))  # the page, from the engine's wheel
+        registro = (datos / "instalacion.log").read_text()
+        self.assertTrue(registro.startswith("VARNO %s: instalación " % version))
+        # Real pip installed the bundle's wheel, and the engine that answers is that one.
+        self.assertIn("Successfully installed varno-motor-%s" % version, registro)
+        self.assertEqual(len(list((datos / "python").glob("lib/python3*/site-packages/varno_motor-%s.dist-info" % version))), 1)
+        self.assertFalse((datos / "app" / "motor").exists())
         # An update stops the engine it replaces, so that the new one can serve.
         rc, lineas = instalar(casa, espejo, version="99.0")
         self.assertEqual((rc, "Se detiene el motor que estaba en marcha." in lineas), (0, True), "\n".join(lineas))

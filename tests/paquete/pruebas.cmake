@@ -1,15 +1,16 @@
-# The installer script, the offline mirror, the sample engine and the stand-ins
-# for the macOS tools, tested through their own command lines.
+# The installer script, the offline mirror, the sample engine, the packaging
+# scripts and the stand-ins for the macOS tools, tested through their own
+# command lines.
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 find_program(VARNO_SHELLCHECK shellcheck REQUIRED)
 file(GLOB VARNO_PLATAFORMA RELATIVE "${PROJECT_SOURCE_DIR}" "${PROJECT_SOURCE_DIR}/plataforma/*")
 add_test(NAME paquete_shellcheck COMMAND ${VARNO_SHELLCHECK} paquete/instalar_mac.sh scripts/espejo.sh
-    ${VARNO_PLATAFORMA} WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}")
+    scripts/notarizar.sh ${VARNO_PLATAFORMA} WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}")
 
 # One test per group so that CTest can run them side by side; each makes its own
 # installation in a temporary HOME. The engine and the built program bind port 8770.
 foreach(grupo IN ITEMS instalador.Instalacion instalador.Descargas instalador.Fallos
-        instalador.EntornoHostil instalador.Red motor punta_a_punta)
+        instalador.EntornoHostil instalador.Red motor punta_a_punta empaquetado)
     string(REPLACE "." "_" nombre "paquete_${grupo}")
     add_test(NAME ${nombre} COMMAND ${Python3_EXECUTABLE} -m unittest -v prueba_${grupo}
         WORKING_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/paquete")

@@ -28,8 +28,9 @@ PAGINA_MINIMA = """<!doctype html>
 
 
 def carpeta_datos():
-    # The engine lives in DATOS/app/motor, whatever the working directory is.
-    return Path(__file__).resolve().parent.parent.parent
+    # VARNO starts the engine in DATOS/app; the engine itself is installed
+    # inside the Python runtime, so only the working folder names DATOS.
+    return Path.cwd().resolve().parent
 
 
 class Registro:
@@ -130,7 +131,7 @@ class Servidor(ThreadingHTTPServer):
 
     def pagina(self):
         try:
-            return (self.datos / "app" / "interfaz" / "index.html").read_bytes()
+            return (Path(__file__).resolve().parent / "interfaz" / "index.html").read_bytes()
         except OSError:
             return PAGINA_MINIMA.encode("utf-8")
 
