@@ -1,6 +1,7 @@
 #include "ui/ventana.h"
 
 #include "app/delegado.h"
+#include "ui/accesibilidad.h"
 #include "ui/marca.h"
 #include "ui/vistas.h"
 
@@ -66,6 +67,7 @@ Ventana::Ventana(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAttribute(Qt::WA_QuitOnClose, true);
     pintarFondo(this);
+    instalarAccesibilidad();
 }
 
 void Ventana::fijarContenido(QWidget* contenido) {

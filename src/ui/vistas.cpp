@@ -1,5 +1,6 @@
 #include "ui/vistas.h"
 
+#include "ui/accesibilidad.h"
 #include "ui/marca.h"
 
 #include <QFontDatabase>
@@ -92,6 +93,7 @@ void Etiqueta::fijarTexto(const QString& texto) {
         return;
     texto_ = texto;
     update();
+    anunciarTexto(this);
 }
 
 void Etiqueta::fijarColor(const QColor& color) {
@@ -168,7 +170,7 @@ Barra::Barra(QWidget* parent)
     : QWidget(parent) {}
 
 void Barra::fijarValor(double valor) {
-    valor_ = valor;
+    avisarValor(this, std::exchange(valor_, valor));
     update();
 }
 
@@ -195,7 +197,8 @@ Boton::Boton(QWidget* parent)
 }
 
 void Boton::fijarTitulo(const QString& titulo) {
-    titulo_ = titulo;
+    if (std::exchange(titulo_, titulo) != titulo)
+        avisarTitulo(this);
     update();
 }
 
@@ -205,7 +208,8 @@ void Boton::fijarSecundario(bool secundario) {
 }
 
 void Boton::fijarActivo(bool activo) {
-    activo_ = activo;
+    if (std::exchange(activo_, activo) != activo)
+        avisarActivo(this);
     if (activo_)
         setCursor(Qt::PointingHandCursor);
     else
