@@ -1,5 +1,6 @@
 #include "ui/accesibilidad.h"
 
+#include "ui/ventana.h"
 #include "ui/vistas.h"
 
 #include <QAccessibleWidget>
@@ -159,6 +160,8 @@ QAccessibleInterface* fabrica(const QString&, QObject* o) {
         return new VistaAccesible(l, QAccessible::Graphic, QStringLiteral("VARNO"));
     if (auto* p = qobject_cast<Plano*>(o))
         return new PlanoAccesible(p);
+    if (auto* v = qobject_cast<Ventana*>(o)) // named by its title
+        return new QAccessibleWidget(v, QAccessible::Window);
     return nullptr;
 }
 

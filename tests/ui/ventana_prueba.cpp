@@ -342,6 +342,7 @@ TEST_F(Ventana_, LoQueLeeUnLectorDePantalla) {
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &r, "abrir");
     d.ventana->show();
     QAccessibleInterface* ventana = QAccessible::queryAccessibleInterface(d.ventana.get());
+    EXPECT_EQ(ventana->role(), QAccessible::Window);
     EXPECT_EQ(ventana->text(QAccessible::Name), QStringLiteral("Instalar VARNO"));
     QAccessibleInterface* plano = ventana->child(0);
     for (const auto& p : pantallas) {
