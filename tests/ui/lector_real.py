@@ -5,7 +5,10 @@ fresh home folder and a stand-in installer that moves on when told, and
 presses "Instalar" through the button's action.
 Usage: lector_real.py VARNO. Exits 77 without Xvfb, dbus-daemon, the bus
 launcher or pyatspi."""
-import importlib.util, os, re, shutil, signal, subprocess, sys, tempfile, time
+import importlib.util, os, re, shutil, signal, subprocess, sys, tempfile
+
+sys.path.insert(0, os.path.dirname(__file__))
+from ventana_real import comprobar, esperar, fallos
 
 LANZADOR = "/usr/libexec/at-spi-bus-launcher"
 # Moves to its next step when the test makes the file of the step, for 60 s at most.
@@ -19,20 +22,6 @@ paso 2
 echo 'No se pudo descargar ffmpeg.'
 exit 1
 """
-fallos = []
-
-
-def comprobar(cierto, que):
-    if not cierto:
-        fallos.append(que)
-        print("FALLO:", que)
-
-
-def esperar(condicion, segundos=20):
-    limite = time.monotonic() + segundos
-    while not (valor := condicion()) and time.monotonic() < limite:
-        time.sleep(0.1)
-    return valor
 
 
 def arrancar(*orden, **opciones):  # in a group of its own, so that it goes with all it started
@@ -58,7 +47,7 @@ def leer_linea(orden, **opciones):  # starts orden(fd), which writes one line on
     return proceso, linea.decode().strip()
 
 
-def probar(varno, casa):
+def probar(casa):
     import pyatspi
 
     def app():
@@ -95,12 +84,12 @@ def probar(varno, casa):
     estado = lambda: next((n for _, n, _ in vistas() if n.startswith("Paso ")), "")
     valor = lambda: (b := una("progress bar")) and b.queryValue().currentValue
     comprobar(esperar(lambda: estado() == "Paso 1 de 7 · Preparando"), "sin el paso 1: %r" % estado())
-    antes = valor()
+    antes = valor() or 0
     boton = una("push button", "Instalando…")
     comprobar(boton and not boton.getState().contains(pyatspi.STATE_ENABLED), "el botón se ofrece durante la instalación")
     open(os.path.join(senal, "1"), "w").close()
     comprobar(esperar(lambda: estado() == "Paso 5 de 7 · Las bibliotecas"), "sin el paso 5: %r" % estado())
-    comprobar(esperar(lambda: valor() > antes), "la barra no crece: %r → %r" % (antes, valor()))
+    comprobar(esperar(lambda: (valor() or 0) > antes), "la barra no crece: %r → %r" % (antes, valor()))
     open(os.path.join(senal, "2"), "w").close()
     comprobar(esperar(lambda: una("push button", "Reintentar") and una("push button", "Ver el registro")),
               "el fallo sin \"Reintentar\" y \"Ver el registro\"")
@@ -113,16 +102,16 @@ def main():
     if faltan:
         print("SALTADA: falta " + ", ".join(faltan))
         return 77
-    procesos = []
-    try:
-        xvfb, pantalla = leer_linea(lambda fd: ["Xvfb", "-displayfd", fd, "-nolisten", "tcp"])
-        procesos.append(xvfb)
-        with tempfile.TemporaryDirectory(prefix="varno-lector-", ignore_cleanup_errors=True) as casa:
+    with tempfile.TemporaryDirectory(prefix="varno-lector-", ignore_cleanup_errors=True) as casa:
+        procesos = []
+        try:
+            xvfb, pantalla = leer_linea(lambda fd: ["Xvfb", "-displayfd", fd, "-nolisten", "tcp"])
+            procesos.append(xvfb)
             entorno = {k: v for k, v in os.environ.items()
                        if not k.startswith(("QT_", "XDG_", "WAYLAND", "DBUS_", "AT_SPI"))}
             entorno.update(DISPLAY=":" + pantalla, HOME=casa, XDG_RUNTIME_DIR=casa)
             bus, direccion = leer_linea(lambda fd: ["dbus-daemon", "--session", "--nofork", "--print-address=" + fd],
-                                         env=entorno)
+                                        env=entorno)
             procesos.append(bus)
             entorno["DBUS_SESSION_BUS_ADDRESS"] = direccion
             procesos.append(arrancar(LANZADOR, "--launch-immediately", "--a11y=1", env=entorno,
@@ -131,21 +120,19 @@ def main():
             # The bundle with the stand-in installer in place of the real one.
             bundle = os.path.join(casa, "VARNO.app")
             shutil.copytree(re.sub(r"/Contents/MacOS/[^/]*$", "", sys.argv[1]), bundle, symlinks=True)
-            guion = os.path.join(bundle, "Contents/Resources/paquete/instalar_mac.sh")
-            with open(guion, "w") as f:
+            with open(os.path.join(bundle, "Contents/Resources/paquete/instalar_mac.sh"), "w") as f:
                 f.write(INSTALADOR)
             entorno.update(QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                            VARNO_SENAL=os.path.join(casa, "senal"))
             programa = arrancar(os.path.join(bundle, "Contents/MacOS/VARNO"), "--no-mover", env=entorno,
                                 stdout=subprocess.DEVNULL)
             procesos.append(programa)
-            probar(sys.argv[1], casa)
+            probar(casa)
             comprobar(programa.poll() is None, "VARNO terminó solo")
-        return 1 if fallos else 0
-    finally:
-        for p in reversed(procesos):
-            parar(p)
-
+        finally:
+            for p in reversed(procesos):
+                parar(p)
+    return 1 if fallos else 0
 
 if __name__ == "__main__":
     sys.exit(main())
