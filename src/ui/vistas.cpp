@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTextLayout>
+#include <utility>
 
 void dibujarLogo(QPainter& p, QPointF en, qreal lado) {
     struct BarraDelLogo {
