@@ -12,6 +12,7 @@ paquetes=(
     xvfb xauth xdotool x11-apps imagemagick
     curl python3 python3-venv python3-setuptools python3-wheel shellcheck clang libclang-rt-14-dev hyperfine time
     attr desktop-file-utils
+    at-spi2-core dbus dbus-x11 python3-pyatspi
 )
 
 faltan=()

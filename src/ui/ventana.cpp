@@ -1,5 +1,6 @@
 #include "ui/ventana.h"
 
+#include "ui/accesibilidad.h"
 #include "ui/marca.h"
 #include "ui/vistas.h"
 
@@ -65,6 +66,7 @@ Ventana::Ventana(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAttribute(Qt::WA_QuitOnClose, true);
     pintarFondo(this);
+    instalarAccesibilidad();
 }
 
 void Ventana::fijarContenido(QWidget* contenido) {

@@ -1,5 +1,6 @@
 #include "ui/vistas.h"
 
+#include "ui/accesibilidad.h"
 #include "ui/marca.h"
 
 #include <QFontDatabase>
@@ -8,6 +9,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTextLayout>
+#include <utility>
 
 void dibujarLogo(QPainter& p, QPointF en, qreal lado) {
     struct BarraDelLogo {
@@ -92,6 +94,7 @@ void Etiqueta::fijarTexto(const QString& texto) {
         return;
     texto_ = texto;
     update();
+    anunciarTexto(this);
 }
 
 void Etiqueta::fijarColor(const QColor& color) {
@@ -168,7 +171,7 @@ Barra::Barra(QWidget* parent)
     : QWidget(parent) {}
 
 void Barra::fijarValor(double valor) {
-    valor_ = valor;
+    avisarValor(this, std::exchange(valor_, valor));
     update();
 }
 
@@ -195,7 +198,8 @@ Boton::Boton(QWidget* parent)
 }
 
 void Boton::fijarTitulo(const QString& titulo) {
-    titulo_ = titulo;
+    if (std::exchange(titulo_, titulo) != titulo)
+        avisarTitulo(this);
     update();
 }
 
@@ -205,7 +209,8 @@ void Boton::fijarSecundario(bool secundario) {
 }
 
 void Boton::fijarActivo(bool activo) {
-    activo_ = activo;
+    if (std::exchange(activo_, activo) != activo)
+        avisarActivo(this);
     if (activo_)
         setCursor(Qt::PointingHandCursor);
     else

@@ -1,9 +1,11 @@
 #include "app/delegado.h"
 #include "comun/comun.h"
+#include "ui/accesibilidad.h"
 #include "ui/marca.h"
 #include "ui/ventana.h"
 #include "ui/vistas.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QEnterEvent>
@@ -317,6 +319,93 @@ TEST_F(Ventana_, LosDosBotones) {
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     EXPECT_EQ(r.abiertos,
               (QList<QUrl>{QUrl::fromLocalFile(d.g.MESA_LOG), QUrl::fromLocalFile(d.g.REGISTRO)}));
+}
+
+// What a screen reader finds on each screen: only the views that show, each
+// with its role and whole name; the bar's value clamped as drawn; the buttons
+// unavailable and unpressable while inactive or hidden, as with the mouse.
+TEST_F(Ventana_, LoQueLeeUnLectorDePantalla) {
+    const QString largo = QString(300, QLatin1Char('x'));
+    const struct {
+        qint64 n;
+        std::vector<QWidget*> vistas; // after the logo, the name and the two lines
+        double valor, porcentaje;
+    } pantallas[] = {
+        {0, {d.info, d.boton}, 0.3, 30},
+        {1, {d.estado, d.barra, d.detalle, d.boton}, 1.7, 100},
+        {2, {d.estado, d.barra, d.detalle, d.boton}, -0.2, 0},
+        {3, {d.estado, d.barra, d.detalle, d.boton, d.registroBoton}, std::nan(""), 0},
+        {4, {d.estado, d.barra, d.detalle, d.boton}, 0.5, 50},
+        {5, {d.estado, d.barra, d.detalle, d.boton, d.registroBoton}, 0.25, 25},
+    };
+    Receptor r;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &r, "abrir");
+    d.ventana->show();
+    QAccessibleInterface* ventana = QAccessible::queryAccessibleInterface(d.ventana.get());
+    EXPECT_EQ(ventana->role(), QAccessible::Window);
+    EXPECT_EQ(ventana->text(QAccessible::Name), QStringLiteral("Instalar VARNO"));
+    QAccessibleInterface* plano = ventana->child(0);
+    for (const auto& p : pantallas) {
+        d.mostrar(p.n, true);
+        d.detalle->fijarTexto(largo);
+        d.barra->fijarValor(p.valor);
+        d.empezados = d.aperturas = 0;
+        r.abiertos.clear();
+        const auto dice = ::testing::Message() << p.n;
+        ASSERT_EQ(plano->childCount(), 4 + int(p.vistas.size())) << dice;
+        for (int i = 0; i < plano->childCount(); ++i) {
+            QAccessibleInterface* v = plano->child(i);
+            const QString nombre = v->text(QAccessible::Name);
+            if (i >= 4)
+                EXPECT_EQ(v->object(), p.vistas[i - 4]) << dice << " " << i;
+            if (auto* e = qobject_cast<Etiqueta*>(v->object())) {
+                EXPECT_EQ(v->role(), QAccessible::StaticText) << dice;
+                EXPECT_EQ(nombre, e->texto()) << dice;
+            } else if (auto* b = qobject_cast<Boton*>(v->object())) {
+                EXPECT_EQ(v->role(), QAccessible::Button) << dice;
+                EXPECT_EQ(nombre, b->titulo()) << dice;
+                EXPECT_EQ(v->state().disabled, !b->activo()) << dice;
+                v->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+            } else if (qobject_cast<Barra*>(v->object())) {
+                EXPECT_EQ(v->role(), QAccessible::ProgressBar) << dice;
+                EXPECT_TRUE(v->state().readOnly) << dice;
+                v->valueInterface()->setCurrentValue(7.0);
+                EXPECT_EQ(v->valueInterface()->currentValue().toDouble(), p.porcentaje) << dice;
+            } else {
+                EXPECT_EQ(v->role(), QAccessible::Graphic) << dice;
+                EXPECT_EQ(nombre, QStringLiteral("VARNO")) << dice;
+            }
+        }
+        EXPECT_EQ(d.empezados + d.aperturas, int(d.boton->activo())) << dice;
+        EXPECT_EQ(r.abiertos.size(), int(!d.registroBoton->isHidden())) << dice;
+        // A hidden button pressed through a stale reference does nothing.
+        QAccessible::queryAccessibleInterface(d.registroBoton)
+            ->actionInterface()
+            ->doAction(QAccessibleActionInterface::pressAction());
+        EXPECT_EQ(r.abiertos.size(), 2 * int(!d.registroBoton->isHidden())) << dice;
+    }
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+}
+
+// A flood of status and detail changes is announced at once and then at most
+// once a pause, status before detail, with the latest texts; hidden labels
+// are not announced.
+TEST_F(Ventana_, AnunciosDeEstadoYDetalle) {
+    static QStringList oidos;
+    lectorDePrueba = [](QAccessibleEvent* e) {
+        if (e->type() == QAccessible::NameChanged && qobject_cast<Etiqueta*>(e->object()))
+            oidos.append(e->accessibleInterface()->text(QAccessible::Name));
+    };
+    d.ventana->show();
+    d.mostrar(1);
+    for (int i = 0; i < 100; ++i) {
+        d.detalle->fijarTexto(QStringLiteral("d%1").arg(i));
+        d.estado->fijarTexto(QStringLiteral("e%1").arg(i));
+        d.info->fijarTexto(QStringLiteral("i%1").arg(i));
+    }
+    pruebas::esperarHasta([] { return oidos.size() > 3; }, 3 * pausaEntreAnuncios);
+    lectorDePrueba = nullptr;
+    EXPECT_EQ(oidos, (QStringList{"d0", "e99", "d99"}));
 }
 
 // The close guard asks only while the installer really runs, with cancelling
