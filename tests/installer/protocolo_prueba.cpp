@@ -100,6 +100,12 @@ TEST(Protocolo, UnaInstalacionLineaALinea) {
         {"== 5/7 a /7 b", 5, 0.88, "Paso 5 de 7 · a /7 b", {}},
         {"d", 5, 0.87, {}, "d"}, // step 5 never creeps past its cap
         {"== 12/7 raro", 1, 0.87, "Paso 1 de 7 · raro", {}},
+        {QStringLiteral("== 2/7 \u202Eab\u2069"),
+         2,
+         0.87,
+         "Paso 2 de 7 · ab",
+         {}}, // no direction formatting
+        {QStringLiteral("\u2067c\u202Cd"), 2, 0.87, {}, "cd"},
     };
     Progreso p;
     for (const auto& x : pasos) {
