@@ -37,7 +37,8 @@ void Delegado::empezar() {
     const QString paquete = QDir(g.RECURSOS).filePath(QStringLiteral("paquete"));
     Instalacion::Parametros p{
         g.herramientas.bash, paquete + QStringLiteral("/instalar_mac.sh"), g.REGISTRO,
-        entornoInstalador(QProcessEnvironment::systemEnvironment(), paquete, g.VERSION)};
+        entornoInstalador(QProcessEnvironment::systemEnvironment(), paquete, g.VERSION),
+        tiempos.graciaInstalador};
     // A run that is still being torn down must not outlive its replacement.
     soltarInstalacion();
     auto* nueva = new Instalacion(std::move(p), this, this);
@@ -79,7 +80,7 @@ void Delegado::lineas(const Trozo& t) {
     if (cabecera)
         estado->fijarTexto(textoDeCabecera(cabecera->paso, cabecera->titulo));
     if (ultimoDetalle)
-        detalle->fijarTexto(acortar(ultimoDetalle->toString(), 160));
+        detalle->fijarTexto(acortar(sinFormatoBidi(*ultimoDetalle), 160));
     barra->fijarValor(avance);
 }
 

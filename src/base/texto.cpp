@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QStringDecoder>
 #include <QTextBoundaryFinder>
+#include <cstring>
+#include <utility>
 
 namespace {
 bool esEspacio(QChar c) {
@@ -39,9 +41,104 @@ QString acortar(const QString& texto, int maximo) {
     return texto.left(corte) + QChar(0x2026);
 }
 
+namespace {
+// The length of the well-formed sequence that starts `s` (of `n` bytes), minus
+// the length of its maximal invalid subpart, or 0 when the bytes end inside a
+// sequence that may still turn out well formed.
+int secuencia(const uchar* s, qsizetype n) {
+    const uchar b = s[0];
+    int largo = 0;
+    uchar bajo = 0x80, alto = 0xBF;
+    if (b < 0x80)
+        return 1;
+    if (b >= 0xC2 && b <= 0xDF) {
+        largo = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        largo = 3;
+        bajo = b == 0xE0 ? 0xA0 : 0x80; // no overlong forms
+        alto = b == 0xED ? 0x9F : 0xBF; // no surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        largo = 4;
+        bajo = b == 0xF0 ? 0x90 : 0x80;
+        alto = b == 0xF4 ? 0x8F : 0xBF; // nothing past U+10FFFF
+    } else {
+        return -1;
+    }
+    for (int i = 1; i < largo; ++i) {
+        if (i >= n)
+            return 0;
+        if (s[i] < bajo || s[i] > alto)
+            return -i;
+        bajo = 0x80;
+        alto = 0xBF;
+    }
+    return largo;
+}
+} // namespace
+
+QString DecodificadorUtf8::decodificar(QByteArrayView entrada) {
+    QByteArray unidos;
+    if (!pendiente_.isEmpty()) {
+        unidos = std::exchange(pendiente_, QByteArray()).append(entrada);
+        entrada = unidos;
+    }
+    const auto* s = reinterpret_cast<const uchar*>(entrada.data());
+    const qsizetype n = entrada.size();
+    // Well-formed stretches go to Qt's fast decoder, which keeps a mark.
+    QStringDecoder validos(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    // Never more UTF-16 units than bytes.
+    QString texto(n, Qt::Uninitialized);
+    QChar* fin = texto.data();
+    qsizetype desde = 0;
+    qsizetype i = 0;
+    while (i < n) {
+        // Eight ASCII bytes at a time.
+        for (quint64 w; i + 8 <= n; i += 8) {
+            std::memcpy(&w, s + i, 8);
+            if (w & 0x8080808080808080ULL)
+                break;
+        }
+        if (i >= n)
+            break;
+        const int l = secuencia(s + i, n - i);
+        if (l > 0) {
+            i += l;
+            continue;
+        }
+        fin = validos.appendToBuffer(fin, entrada.sliced(desde, i - desde));
+        if (l == 0) {
+            pendiente_ = entrada.sliced(i).toByteArray();
+            desde = i = n;
+            break;
+        }
+        *fin++ = QChar::ReplacementCharacter;
+        desde = i -= l;
+    }
+    fin = validos.appendToBuffer(fin, entrada.sliced(desde, i - desde));
+    texto.truncate(fin - texto.constData());
+    return texto;
+}
+
+QString DecodificadorUtf8::terminar() {
+    if (pendiente_.isEmpty())
+        return {};
+    pendiente_.clear();
+    return QString(QChar::ReplacementCharacter);
+}
+
 QString decodificar(QByteArrayView bytes) {
-    QStringDecoder d(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    return d.decode(bytes);
+    DecodificadorUtf8 d;
+    return d.decodificar(bytes) + d.terminar();
+}
+
+QString sinFormatoBidi(QStringView texto) {
+    QString limpio;
+    limpio.reserve(texto.size());
+    for (const QChar c : texto)
+        if (!(c >= u'\u202A' && c <= u'\u202E') && !(c >= u'\u2066' && c <= u'\u2069'))
+            limpio.append(c);
+    return limpio;
 }
 
 std::optional<QString> leerUtf8(const QString& ruta) {

@@ -23,8 +23,29 @@ inline QString recortarEspacios(QStringView linea) {
 // `maximo` and ends in "…".
 QString acortar(const QString& texto, int maximo = 160);
 
-// Decoding that never fails: invalid sequences become U+FFFD.
+// UTF-8 decoding that never fails and does not depend on where the input is
+// cut: a character split between two chunks comes whole once its last byte
+// arrives, each maximal invalid subpart becomes one U+FFFD (so "a\xE2\x82b"
+// gives "a\uFFFDb"), and a byte-order mark is a character wherever it falls.
+// Qt's stateful decoder is not used because it gives one U+FFFD per byte of an
+// invalid subpart, silently drops an unfinished sequence at the end, and drops
+// a byte-order mark at the start of the input.
+class DecodificadorUtf8 {
+public:
+    QString decodificar(QByteArrayView bytes);
+    // The end of the input: an unfinished sequence becomes one U+FFFD.
+    QString terminar();
+
+private:
+    QByteArray pendiente_;
+};
+
+// The whole input at once.
 QString decodificar(QByteArrayView bytes);
+
+// The text without bidirectional formatting characters (embeddings,
+// overrides and isolates), which could turn text shown after it around.
+QString sinFormatoBidi(QStringView texto);
 
 // The whole file as UTF-8, or nothing when it is missing, unreadable or not UTF-8.
 std::optional<QString> leerUtf8(const QString& ruta);

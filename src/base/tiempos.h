@@ -11,4 +11,5 @@ struct Tiempos {
     ms retrasoSalida{2'000};     // from the engine's first answer to quitting
     ms retrasoApertura{1'500};   // from a finished installation to opening the engine
     ms retrasoExpulsion{2'000};  // before the disk image is ejected
+    ms graciaInstalador{10'000}; // for a stopped installer to clean up before it is killed
 };

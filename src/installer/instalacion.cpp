@@ -1,9 +1,39 @@
 #include "installer/instalacion.h"
 
-#include "base/texto.h"
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QThread>
 
+#include <cerrno>
 #include <csignal>
 #include <unistd.h>
+
+namespace {
+// Whether anything of the process group still runs. Zombies do not count:
+// where the first process of the system never reaps (a bare container), an
+// ended one would otherwise look alive for ever.
+bool grupoVivo(pid_t grupo) {
+    if (::kill(-grupo, 0) != 0 && errno != EPERM)
+        return false;
+#ifdef Q_OS_LINUX
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString& pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile estado(proc.filePath(pid + QStringLiteral("/stat")));
+        if (!pid.front().isDigit() || !estado.open(QIODevice::ReadOnly))
+            continue;
+        // After the name in parentheses: state, parent, group.
+        const QByteArray linea = estado.readAll();
+        const QList<QByteArray> campos = linea.mid(linea.lastIndexOf(')') + 2).split(' ');
+        if (campos.size() > 2 && campos[2].toLongLong() == grupo && campos[0] != "Z" &&
+            campos[0] != "X")
+            return true;
+    }
+    return false;
+#else
+    return true;
+#endif
+}
+} // namespace
 
 Instalacion::Instalacion(Parametros p, QObject* contexto, OyenteInstalacion* oyente)
     : p_(std::move(p))
@@ -11,12 +41,39 @@ Instalacion::Instalacion(Parametros p, QObject* contexto, OyenteInstalacion* oye
     , oyente_(oyente) {}
 
 Instalacion::~Instalacion() {
-    if (proceso_) {
-        // Nothing may reach the window once the run is being torn down.
-        proceso_->disconnect(this);
-        if (corre_.load())
-            ::kill(-static_cast<pid_t>(pid_.load()), SIGKILL);
-    }
+    if (!proceso_)
+        return;
+    // Nothing may reach the window once the run is being torn down.
+    proceso_->disconnect(this);
+    // A run that goes on is asked to stop, so that the script can clean up
+    // after itself; a run that ended well is left alone.
+    if (corre_.load())
+        cancelar();
+    if (senalado_.load())
+        esperarAlGrupo();
+}
+
+void Instalacion::esperarAlGrupo() {
+    const auto grupo = static_cast<pid_t>(pid_.load());
+    const QDeadlineTimer limite(p_.gracia);
+    const auto registrar = [this] {
+        const QByteArray bytes = proceso_->readAllStandardOutput();
+        if (registro_.isOpen())
+            registro_.write(bytes);
+    };
+    // The script's last words (its interruption line) still reach the log.
+    while (proceso_->state() != QProcess::NotRunning &&
+           proceso_->waitForReadyRead(int(limite.remainingTime())))
+        registrar();
+    proceso_->waitForFinished(int(limite.remainingTime()));
+    registrar();
+    while (grupoVivo(grupo) && !limite.hasExpired())
+        QThread::msleep(20);
+    if (grupoVivo(grupo))
+        ::kill(-grupo, SIGKILL);
+    // Reaped here, so that the toolkit never has to kill it on its own.
+    if (proceso_->state() != QProcess::NotRunning)
+        proceso_->waitForFinished(-1);
 }
 
 void Instalacion::arrancar() {
@@ -45,7 +102,7 @@ void Instalacion::arrancar() {
 }
 
 void Instalacion::cancelar() {
-    if (corre_.load())
+    if (corre_.load() && !senalado_.exchange(true))
         ::kill(-static_cast<pid_t>(pid_.load()), SIGTERM);
 }
 
@@ -58,14 +115,16 @@ void Instalacion::leer() {
     entregar(proceso_->readAllStandardOutput());
 }
 
-void Instalacion::entregar(QByteArrayView bytes) {
-    if (bytes.isEmpty())
-        return;
-    if (registro_.isOpen())
+void Instalacion::entregar(QByteArrayView bytes, bool ultimo) {
+    if (registro_.isOpen() && !bytes.isEmpty())
         registro_.write(bytes.data(), bytes.size());
-    // Each chunk is decoded by itself: a character split between two chunks
-    // shows as U+FFFD while the log keeps the exact bytes.
-    Trozo trozo = encuadre_.trocear(decodificar(bytes));
+    // The decoder carries a character split between two chunks over to the next.
+    QString texto = decodificador_.decodificar(bytes);
+    if (ultimo)
+        texto += decodificador_.terminar();
+    if (texto.isEmpty())
+        return;
+    Trozo trozo = encuadre_.trocear(std::move(texto));
     enCamino_->fetch_add(1);
     QMetaObject::invokeMethod(
         contexto_,
@@ -83,14 +142,14 @@ void Instalacion::alTerminar(int codigo, QProcess::ExitStatus estado) {
     terminada_ = true;
     // Whatever is still in the pipe is read, logged and shown before the end
     // of the run, so the failure screen is built on the script's last line.
-    entregar(proceso_->readAllStandardOutput());
+    entregar(proceso_->readAllStandardOutput(), true);
     registro_.close();
-    corre_ = false;
     const bool bien = estado == QProcess::NormalExit && codigo == 0;
     // A failed run is retried from the start: nothing it left running (a
     // download in the background) may go on beside the retry.
-    if (!bien && pid_.load() > 0)
-        ::kill(-static_cast<pid_t>(pid_.load()), SIGTERM);
+    if (!bien)
+        cancelar();
+    corre_ = false;
     QMetaObject::invokeMethod(
         contexto_, [o = oyente_, bien] { o->termino(bien); }, Qt::QueuedConnection);
 }

@@ -1,13 +1,14 @@
 #pragma once
 
+#include "base/texto.h"
 #include "installer/protocolo.h"
 
 #include <QFile>
 #include <QObject>
 #include <QPointer>
 #include <QProcess>
-#include <QStringDecoder>
 #include <atomic>
+#include <chrono>
 #include <limits>
 #include <memory>
 
@@ -34,9 +35,16 @@ public:
         QString guion;
         QString registro;
         QProcessEnvironment entorno;
+        // How long the script's process group may take to end by itself once
+        // the run is torn down while it goes on.
+        std::chrono::milliseconds gracia{10'000};
     };
 
     Instalacion(Parametros p, QObject* contexto, OyenteInstalacion* oyente);
+    // Runs on the reading thread. While the script runs (or after a
+    // termination signal) it waits, without an event loop, for the script's
+    // process group to end by itself, still logging its output, and kills
+    // what is left when the grace time is over.
     ~Instalacion() override;
 
     // Starts the script; runs on the reading thread.
@@ -44,7 +52,7 @@ public:
 
     // Readable from any thread.
     bool corre() const { return corre_.load(); }
-    // Sends the termination signal to the script and everything it started.
+    // Sends the termination signal, once, to the script and everything it started.
     void cancelar();
     // Readable from any thread: reading stops waiting for the window, which
     // is going away or has moved on to another run.
@@ -59,7 +67,8 @@ public:
 
 private:
     void leer();
-    void entregar(QByteArrayView bytes);
+    void entregar(QByteArrayView bytes, bool ultimo = false);
+    void esperarAlGrupo();
     void alTerminar(int codigo, QProcess::ExitStatus estado);
     void alFallar(QProcess::ProcessError error);
 
@@ -69,9 +78,12 @@ private:
     OyenteInstalacion* const oyente_;
     QProcess* proceso_ = nullptr;
     QFile registro_;
+    DecodificadorUtf8 decodificador_;
     Encuadre encuadre_;
     std::atomic<bool> corre_{false};
     std::atomic<qint64> pid_{0};
+    // The group was sent the termination signal: by a cancel, or after a failure.
+    std::atomic<bool> senalado_{false};
     bool terminada_ = false;
     // Shared with the blocks queued on the delegate, which may outlive the run.
     // Once released the count starts so low that reading never waits again.

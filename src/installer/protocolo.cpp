@@ -106,7 +106,7 @@ LecturaLinea leerLinea(QStringView linea, Progreso actual, const std::array<doub
 }
 
 QString textoDeCabecera(int paso, QStringView titulo) {
-    return QStringLiteral("Paso %1 de 7 · %2").arg(paso).arg(titulo);
+    return QStringLiteral("Paso %1 de 7 · %2").arg(paso).arg(sinFormatoBidi(titulo));
 }
 
 EfectoLinea interpretarLinea(const QString& linea, Progreso actual,
@@ -118,7 +118,7 @@ EfectoLinea interpretarLinea(const QString& linea, Progreso actual,
     if (l.tipo == LecturaLinea::cabecera)
         e.estado = textoDeCabecera(l.paso, l.titulo);
     else if (l.tipo == LecturaLinea::detalle)
-        e.detalle = acortar(l.texto.size() == linea.size() ? linea : l.texto.toString(), 160);
+        e.detalle = acortar(sinFormatoBidi(l.texto), 160);
     return e;
 }
 
@@ -130,17 +130,13 @@ QString cabeceraRegistro(const QString& version, const QDateTime& cuando) {
 QString detalleDeFallo(const QString& ultimoDetalle) {
     static const QString reintentar =
         QStringLiteral("Puedes reintentar: lo ya descargado no se vuelve a descargar.");
-    if (ultimoDetalle.isEmpty())
+    // The script's text may open a direction override or embedding, or close
+    // an isolate around it early: without any of them it cannot turn our own
+    // sentence after it around.
+    const QString dicho = sinFormatoBidi(ultimoDetalle);
+    if (dicho.isEmpty())
         return reintentar;
-    // The script's text may open a direction override or embedding and never
-    // close it; isolated, it cannot turn our own sentence after it around.
-    const bool cambiaDireccion =
-        std::any_of(ultimoDetalle.begin(), ultimoDetalle.end(), [](QChar c) {
-            return (c >= u'\u202A' && c <= u'\u202E') || (c >= u'\u2066' && c <= u'\u2069');
-        });
-    if (cambiaDireccion)
-        return QChar(0x2068) + ultimoDetalle + QChar(0x2069) + QStringLiteral("  —  ") + reintentar;
-    return ultimoDetalle + QStringLiteral("  —  ") + reintentar;
+    return dicho + QStringLiteral("  —  ") + reintentar;
 }
 
 QProcessEnvironment entornoInstalador(QProcessEnvironment base, const QString& origen,

@@ -21,7 +21,8 @@ struct Banco {
     explicit Banco(const QByteArray& guion = {}) {
         // Opening the engine is not tested here.
         d = std::make_unique<Delegado>(casa.globales(QStringLiteral("2.0")),
-                                       Tiempos{.retrasoApertura = std::chrono::hours(24)});
+                                       Tiempos{.retrasoApertura = std::chrono::hours(24),
+                                               .graciaInstalador = std::chrono::seconds(5)});
         d->construir();
         cambiarGuion(guion);
     }

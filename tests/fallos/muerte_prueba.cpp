@@ -4,8 +4,15 @@
 #include "banco.h"
 #include "engine/motor.h"
 #include "installer/instalacion.h"
+#include "ui/ventana.h"
 #include "ui/vistas.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -63,6 +70,80 @@ TEST(Muerte, ElInstaladorMuertoAMitadDejaReintentarDeCero) {
         EXPECT_TRUE(b.d->listo);
         EXPECT_EQ(b.salida(), "== 7/7 Listo\nreintento\n");
         ::kill(descarga, SIGKILL);
+    }
+}
+
+// Closing the window while the installer runs and confirming the cancel: the
+// window goes at once, and once the delegate goes the script's group has the
+// grace time to end by itself, its output still logged; whatever is left then
+// is killed. A delegate that goes away without a cancel stops the run the same way.
+TEST(Muerte, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
+    struct Caso {
+        const char* nombre;
+        QByteArray guion; // empty: the bundled installer, cancelled in its step 6
+        bool cerrar;      // closed and the cancel confirmed
+        const char* fin;  // how the log ends
+    };
+    const QByteArray espera = "sleep 600 &\necho $$ $! > @/pids\nwait\n";
+    const Caso casos[] = {
+        {"atrapa TERM, tarda 1 s y escribe",
+         "trap 'sleep 1; echo ultima; exit 143' TERM\n" + espera, true, "ultima\n"},
+        {"el delegado se va sin cancelar", "trap 'sleep 1; echo ultima; exit 143' TERM\n" + espera,
+         false, "ultima\n"},
+        {"ignora TERM", "trap '' TERM\necho sigo\n" + espera, true, "sigo\n"},
+        {"el instalador del paquete", {}, true, "Instalación interrumpida.\n"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        fallos::Banco b(c.guion);
+        const Globales g = b.d->g;
+        const auto temporales = [&] {
+            return QDir(g.DATOS).entryList({".tmp.*"}, QDir::AllEntries | QDir::Hidden);
+        };
+        if (c.guion.isEmpty()) {
+            // Taken from a mirror of its own; tar is slowed down so that the
+            // cancel lands while the script's temporary folder is there.
+            const QString espejo = b.home() + "/espejo", lento = b.home() + "/lento.sh";
+            ASSERT_EQ(QProcess::execute("/bin/bash", {VARNO_FUENTES "/scripts/espejo.sh", espejo}),
+                      0);
+            ASSERT_EQ(QProcess::execute("/bin/cp",
+                                        {"-a", pruebas::bundle() + "/Contents/Resources/paquete/.",
+                                         g.RECURSOS + "/paquete"}),
+                      0);
+            pruebas::escribir(lento, "tar() { sleep 600; command tar \"$@\"; }\n");
+            qputenv("VARNO_ESPEJO", espejo.toUtf8());
+            qputenv("BASH_ENV", lento.toUtf8());
+        }
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", b.home().toUtf8());
+        b.d->ventana->show();
+        b.d->alBoton();
+        qputenv("HOME", home);
+        qunsetenv("VARNO_ESPEJO");
+        qunsetenv("BASH_ENV");
+        QList<QByteArray> pids;
+        ASSERT_TRUE(pruebas::esperarHasta(
+            [&] {
+                pids = pruebas::leer(b.home() + "/pids").trimmed().split(' ');
+                return pids.size() == 2 || !temporales().isEmpty();
+            },
+            std::chrono::minutes(2)))
+            << pruebas::leer(g.REGISTRO).toStdString();
+        if (c.cerrar) {
+            QTimer reloj;
+            QObject::connect(&reloj, &QTimer::timeout, [] {
+                if (auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                    caja->defaultButton()->click();
+            });
+            reloj.start(10);
+            EXPECT_TRUE(b.d->ventana->close());
+        }
+        b.d.reset();
+        EXPECT_TRUE(pruebas::leer(g.REGISTRO).endsWith(c.fin))
+            << pruebas::leer(g.REGISTRO).right(300).toStdString();
+        EXPECT_EQ(temporales(), QStringList());
+        for (const QByteArray& pid : pids)
+            EXPECT_FALSE(sigueVivo(pid.toLongLong())) << pid.toStdString();
     }
 }
 

@@ -1,4 +1,5 @@
 #include "app/delegado.h"
+#include "base/texto.h"
 #include "installer/protocolo.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +28,47 @@ TEST(Encuadre, CadaSaltoCortaUnaLinea) {
         EXPECT_EQ(lineas, c.lineas) << c.trozos.join('|').toStdString();
         EXPECT_EQ(e.resto(), c.resto);
     }
+}
+
+// The same bytes cut in two anywhere decode to the same text and lines: one
+// U+FFFD per maximal invalid subpart, one for a sequence left unfinished at
+// the end, and a byte-order mark kept as a character.
+TEST(Decodificador, ElMismoTextoDondeSeaQueCaigaElCorte) {
+    const struct {
+        QByteArray bytes;
+        QStringView texto;
+        int cabeceras;
+    } casos[] = {
+        {"a\xE2\x82", u"a\uFFFD", 0},
+        {"\xE2\x82"
+         "b\n",
+         u"\uFFFDb\n", 0},
+        {"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80",
+         u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD", 0},
+        {"x\xE2\x82\xACy\xF0\x90\x80z\xFF\xF0\x9F\x98\x80", u"x€y\uFFFDz\uFFFD😀", 0},
+        {"\xEF\xBB\xBF== 1/7 x\n== 2/7 \xC3\xA1\n\xEF\xBB\xBF", u"\uFEFF== 1/7 x\n== 2/7 á\n\uFEFF",
+         1},
+    };
+    for (const auto& c : casos)
+        for (qsizetype corte = 0; corte <= c.bytes.size(); ++corte) {
+            DecodificadorUtf8 d;
+            Encuadre e;
+            QString texto;
+            QStringList lineas;
+            for (const QString& t : {d.decodificar(c.bytes.left(corte)),
+                                     d.decodificar(c.bytes.mid(corte)), d.terminar()}) {
+                texto += t;
+                lineas += e.agregar(t);
+            }
+            EXPECT_EQ(texto, c.texto) << c.bytes.toHex().toStdString() << " @" << corte;
+            EXPECT_EQ(lineas, Encuadre().agregar(c.texto));
+            EXPECT_EQ(std::count_if(lineas.begin(), lineas.end(),
+                                    [](const QString& l) {
+                                        return leerLinea(l, {}, Delegado::desde).tipo ==
+                                               LecturaLinea::cabecera;
+                                    }),
+                      c.cabeceras);
+        }
 }
 
 TEST(Encuadre, UnaLineaSinFinNoCreceSinLimite) {
@@ -58,6 +100,12 @@ TEST(Protocolo, UnaInstalacionLineaALinea) {
         {"== 5/7 a /7 b", 5, 0.88, "Paso 5 de 7 · a /7 b", {}},
         {"d", 5, 0.87, {}, "d"}, // step 5 never creeps past its cap
         {"== 12/7 raro", 1, 0.87, "Paso 1 de 7 · raro", {}},
+        {QStringLiteral("== 2/7 \u202Eab\u2069"),
+         2,
+         0.87,
+         "Paso 2 de 7 · ab",
+         {}}, // no direction formatting
+        {QStringLiteral("\u2067c\u202Cd"), 2, 0.87, {}, "cd"},
     };
     Progreso p;
     for (const auto& x : pasos) {
