@@ -1,81 +1,68 @@
 #pragma once
 
+// What the fuzz targets share. A broken property aborts, so libFuzzer keeps
+// the input that broke it.
 #include <QByteArray>
-#include <QString>
-#include <cstdint>
+#include <QFile>
+#include <QStringDecoder>
+#include <QStringList>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
 
-// A broken property is reported like a crash, so libFuzzer keeps the input.
-#define EXIGIR(condicion)                                                                          \
-    do {                                                                                           \
-        if (!(condicion)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: no se cumple: %s\n", __FILE__, __LINE__, #condicion);     \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (false)
+#define EXIGIR(c)                                                                                  \
+    ((c) ? void() : (std::fprintf(stderr, "%s:%d: no se cumple: %s\n", __FILE__, __LINE__, #c),   \
+                     std::abort()))
 
 namespace fuzz {
 
 inline QByteArray bytes(const uint8_t* datos, size_t tamano) {
-    return QByteArray(reinterpret_cast<const char*>(datos), static_cast<qsizetype>(tamano));
-}
-
-// Strict UTF-8 written out independently of Qt: no overlong forms, no
-// surrogates, nothing past U+10FFFF.
-inline bool esUtf8(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        int resto = 0;
-        char32_t minimo = 0;
-        char32_t c = 0;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        } else if ((b & 0xE0) == 0xC0) {
-            resto = 1, minimo = 0x80, c = b & 0x1F;
-        } else if ((b & 0xF0) == 0xE0) {
-            resto = 2, minimo = 0x800, c = b & 0x0F;
-        } else if ((b & 0xF8) == 0xF0) {
-            resto = 3, minimo = 0x10000, c = b & 0x07;
-        } else {
-            return false;
-        }
-        if (i + resto >= s.size())
-            return false;
-        for (int k = 1; k <= resto; ++k) {
-            const auto siguiente = static_cast<unsigned char>(s[i + k]);
-            if ((siguiente & 0xC0) != 0x80)
-                return false;
-            c = (c << 6) | (siguiente & 0x3F);
-        }
-        if (c < minimo || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            return false;
-        i += resto + 1;
-    }
-    return true;
+    return QByteArray(reinterpret_cast<const char*>(datos), qsizetype(tamano));
 }
 
 // The seven line breaks and the white space lines are trimmed of, as plain
-// lists rather than the product's own predicates.
+// lists rather than the program's own predicates.
 inline bool esSalto(QChar c) {
-    switch (c.unicode()) {
-    case 0x0A:
-    case 0x0B:
-    case 0x0C:
-    case 0x0D:
-    case 0x85:
-    case 0x2028:
-    case 0x2029:
-        return true;
-    default:
-        return false;
-    }
+    return QStringView(u"\n\v\f\r\u0085\u2028\u2029").contains(c);
 }
 inline bool esBlanco(QChar c) {
     return c == u'\t' || c.category() == QChar::Separator_Space;
+}
+inline QString recortar(const QString& l, bool (*quitable)(QChar) = esBlanco) {
+    qsizetype a = 0, z = l.size();
+    while (a < z && quitable(l[a]))
+        ++a;
+    while (z > a && quitable(l[z - 1]))
+        --z;
+    return l.mid(a, z - a);
+}
+
+// The pieces between line breaks, the last one unfinished.
+inline QStringList partir(const QString& texto) {
+    QStringList trozos{QString()};
+    for (QChar c : texto) {
+        if (esSalto(c))
+            trozos.append(QString());
+        else
+            trozos.last().append(c);
+    }
+    return trozos;
+}
+
+// Strict UTF-8 as Qt's decoder judges it, a byte-order mark kept as a character.
+inline std::optional<QString> utf8(const QByteArray& b) {
+    QStringDecoder d(QStringDecoder::Utf8,
+                     QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString texto = d.decode(b);
+    return d.hasError() ? std::nullopt : std::optional(texto);
+}
+
+// The bytes as the file `nombre` in a folder of the target's own; the folder.
+inline QString escribir(const QByteArray& b, const QString& nombre) {
+    static QTemporaryDir carpeta;
+    QFile f(carpeta.filePath(nombre));
+    EXIGIR(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(b) == b.size());
+    return carpeta.path();
 }
 
 } // namespace fuzz

@@ -4,81 +4,35 @@
 #include "comun.h"
 #include "engine/correr.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
-namespace {
-
-QTemporaryDir& carpeta() {
-    static QTemporaryDir d;
-    return d;
-}
-
-void revisar(const QString& texto, const std::optional<QString>& elegida) {
-    // The lines that count, split and trimmed without the product's helpers.
-    QStringList cuentan;
-    QString actual;
-    const auto cerrar = [&] {
-        qsizetype a = 0, b = actual.size();
-        while (a < b && fuzz::esBlanco(actual[a]))
-            ++a;
-        while (b > a && fuzz::esBlanco(actual[b - 1]))
-            --b;
-        const QString l = actual.mid(a, b - a);
-        if (!l.isEmpty() && !l.startsWith(QLatin1String("---")))
-            cuentan.append(l);
-        actual.clear();
-    };
-    for (QChar c : texto) {
-        if (fuzz::esSalto(c))
-            cerrar();
-        else
-            actual.append(c);
-    }
-    cerrar();
-
-    EXIGIR(elegida.has_value() == !cuentan.isEmpty());
-    if (!elegida)
-        return;
-    // Either a whole line or a line's start cut and ended with "…".
-    const QString& e = *elegida;
-    const bool cortada = !cuentan.contains(e);
-    if (cortada) {
-        EXIGIR(e.endsWith(QChar(0x2026)));
-        const QString inicio = e.chopped(1);
-        bool hallada = false;
-        for (const QString& l : cuentan)
-            hallada = hallada || (l.startsWith(inicio) && l.size() > inicio.size());
-        EXIGIR(hallada);
-    }
-    // A line with "Error" or "error" wins when there is one.
-    bool conError = false;
-    for (const QString& l : cuentan)
-        conError =
-            conError || l.contains(QLatin1String("Error")) || l.contains(QLatin1String("error"));
-    if (conError && !cortada)
-        EXIGIR(e.contains(QLatin1String("Error")) || e.contains(QLatin1String("error")));
-    for (QChar c : e)
-        EXIGIR(!fuzz::esSalto(c));
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
     const QByteArray bytes = fuzz::bytes(datos, tamano);
     const QString texto = decodificar(bytes);
     const std::optional<QString> elegida = lineaQueCuenta(texto);
-    revisar(texto, elegida);
+    const auto desdeArchivo =
+        ultimaLinea(fuzz::escribir(bytes, QStringLiteral("mesa.log")) + QStringLiteral("/mesa.log"));
+    EXIGIR(fuzz::utf8(bytes) ? desdeArchivo == elegida : !desdeArchivo);
 
-    const QString ruta = carpeta().filePath(QStringLiteral("mesa.log"));
-    QFile f(ruta);
-    EXIGIR(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    EXIGIR(f.write(bytes) == bytes.size());
-    f.close();
-    const std::optional<QString> desdeArchivo = ultimaLinea(ruta);
-    if (fuzz::esUtf8(std::string_view(bytes.constData(), bytes.size())))
-        EXIGIR(desdeArchivo == elegida);
-    else
-        EXIGIR(!desdeArchivo.has_value());
+    // The lines that count: trimmed, neither blank nor "---" separators.
+    QStringList cuentan;
+    for (const QString& l : fuzz::partir(texto)) {
+        const QString r = fuzz::recortar(l);
+        if (!r.isEmpty() && !r.startsWith(QLatin1String("---")))
+            cuentan << r;
+    }
+    EXIGIR(elegida.has_value() == !cuentan.isEmpty());
+    if (!elegida)
+        return 0;
+    // A whole line, or a line's start ended in "…"; a line with "Error" or
+    // "error" wins when there is one.
+    const QString& e = *elegida;
+    const bool entera = cuentan.contains(e);
+    EXIGIR(entera || (e.endsWith(QChar(0x2026)) && std::any_of(cuentan.begin(), cuentan.end(),
+                                                               [&](const QString& l) {
+                                                                   return l.startsWith(e.chopped(1));
+                                                               })));
+    const auto conError = [](const QString& l) {
+        return l.contains(QLatin1String("Error")) || l.contains(QLatin1String("error"));
+    };
+    EXIGIR(!entera || conError(e) || std::none_of(cuentan.begin(), cuentan.end(), conError));
     return 0;
 }
