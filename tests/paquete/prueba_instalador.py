@@ -30,11 +30,11 @@ class ConBase(ConTemporal):
         # A space in the mirror's path, as in "Application Support", and an environment that must stay out.
         cls.base = Path(tempfile.mkdtemp(prefix="varno-base-"))
         cls.addClassCleanup(shutil.rmtree, cls.base, True)
-        construir_rueda(construir_espejo(cls.base / "espejo local") / "ruedas")
+        construir_rueda(construir_espejo(cls.base / "espejo local") / "ruedas", "varno_prueba")
         (cls.base / "trampa").mkdir()
         (cls.base / "trampa" / "sitecustomize.py").write_text("raise SystemExit('PYTHONPATH se coló')\n")
         (cls.base / "casa").mkdir()
-        cls.origen = copiar_paquete(cls.base / "paquete", "varno-prueba==1.0\n", ffmpeg=True)
+        cls.origen = copiar_paquete(cls.base / "paquete", "varno-prueba==1.0\n")
         cls.rc, cls.lineas = instalar(cls.base / "casa", cls.base / "espejo local", cls.origen, entorno=dict(
             PYTHONPATH=str(cls.base / "trampa"), PYTHONHOME="/no/existe", PIP_USER="1", PIP_TARGET=str(cls.base / "fuera")))
         assert cls.rc == 0, "\n".join(cls.lineas)
@@ -50,7 +50,7 @@ class ConBase(ConTemporal):
         (datos / "instalado.txt").write_text("0.9.0\n")
         (datos / "descargas").mkdir()
         preparar(espejo, datos / "descargas")
-        origen = copiar_paquete(self.tmp / ("p%d" % i), requisitos, ffmpeg=True) if requisitos else self.origen
+        origen = copiar_paquete(self.tmp / ("p%d" % i), requisitos) if requisitos else self.origen
         nombre = url if isinstance(url, str) else espejo.as_uri() if url else espejo
         rc, lineas = instalar(casa, nombre, origen, entorno=dict(entorno or {}, PATH="%s/bin:/usr/bin:/bin" % espejo))
         return rc, lineas, datos

@@ -29,10 +29,10 @@ class PuntaAPunta(ConTemporal):
         (datos / "instalado.txt").write_text("0.1\n")
         (datos / "mesa.log").write_text("2020-01-01 00:00:00 Error: un fallo de otro día\n")
         errores = lambda: [l for l in (datos / "mesa.log").read_text(encoding="utf-8").splitlines() if "rror" in l]
-        # A proxy where nobody answers: VARNO's probe of the engine must not use it.
-        env = dict(os.environ, HOME=str(casa), QT_QPA_PLATFORM="offscreen", VARNO_ESPEJO=str(espejo),
-                   XDG_DATA_HOME=str(casa / ".local" / "share"), http_proxy="http://127.0.0.1:9",
-                   HTTP_PROXY="http://127.0.0.1:9")
+        # A proxy where nobody answers: VARNO's probe of the engine must not use it. VARNO_APP is VARNO's to set.
+        env = dict(os.environ, HOME=str(casa), QT_QPA_PLATFORM="offscreen", VARNO_ESPEJO=str(espejo), VARNO_APP="heredado",
+                   XDG_DATA_HOME=str(casa / ".local" / "share"), http_proxy="http://127.0.0.1:9", HTTP_PROXY="http://127.0.0.1:9")
+        # The output is captured until every process holding it ends: the engine must not hold it.
         varno = lambda: subprocess.run([str(BUNDLE / "Contents" / "MacOS" / "VARNO"), "--no-mover"], env=env,
                                        stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
 
@@ -50,7 +50,7 @@ class PuntaAPunta(ConTemporal):
         self.assertIn("Successfully installed varno-motor-%s" % version, registro)
         self.assertFalse((datos / "app" / "motor").exists())
 
-        # Started again, VARNO starts the engine once more and quits; that one steps aside.
+        # The hand-off: started again, VARNO starts the engine once more and quits; that one steps aside.
         self.assertEqual(varno().returncode, 0)
         retira = "Ya hay un motor en marcha (pid %d); este se retira." % hola["pid"]
         for _ in range(300):
