@@ -59,6 +59,13 @@ def construir_rueda(carpeta, nombre):
             z.writestr(ruta, datos)
 
 
+def sustituto(carpeta, nombre, cuerpo):
+    """A stand-in for a tool in carpeta/bin/, for a PATH that names it first."""
+    (carpeta / "bin").mkdir(exist_ok=True)
+    (carpeta / "bin" / nombre).write_text("#!/bin/sh\n" + cuerpo + "\n")
+    (carpeta / "bin" / nombre).chmod(0o755)
+
+
 class ConTemporal(unittest.TestCase):
     def setUp(self):
         self.tmp = Path(tempfile.mkdtemp(prefix="varno-paquete-"))

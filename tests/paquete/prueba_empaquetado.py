@@ -6,10 +6,9 @@ import plistlib
 import subprocess
 from urllib.parse import urlsplit
 
-from comun import BUNDLE, PAQUETE, RAIZ, ConTemporal
+from comun import BUNDLE, PAQUETE, RAIZ, ConTemporal, sustituto
 
-IMITACION = """#!/bin/sh
-echo "$(basename "$0") $*" >>"$REGISTRO"
+IMITACION = """echo "$(basename "$0") $*" >>"$REGISTRO"
 case "$(basename "$0") $*" in "$FALLA"*) exit 1 ;; esac
 [ "$1" != notarytool ] || printf '  id: 1234\\n  status: %s\\n' "$ESTADO"
 """
@@ -32,19 +31,16 @@ class Empaquetado(ConTemporal):
                         CFBundleExecutable="VARNO", CFBundlePackageType="APPL", CFBundleShortVersionString=version,
                         CFBundleVersion=version, NSHighResolutionCapable=True, NSPrincipalClass="NSApplication")
         self.assertEqual({k: plist.get(k) for k in esperado}, esperado)
-        self.assertTrue((BUNDLE / "Contents" / "MacOS" / plist["CFBundleExecutable"]).is_file())
 
     def test_signing_inside_out_and_notarization_stop_at_the_failing_step(self):
-        app, dmg, herramientas = self.tmp / "VARNO.app", self.tmp / "VARNO.dmg", self.tmp / "bin"
+        app, dmg = self.tmp / "VARNO.app", self.tmp / "VARNO.dmg"
         for ruta in ["MacOS/VARNO", "Frameworks/QtCore.framework/QtCore", "Frameworks/libextra.dylib",
                      "PlugIns/platforms/libqcocoa.dylib", "Resources/qt.conf"]:
             (app / "Contents" / ruta).parent.mkdir(parents=True, exist_ok=True)
             (app / "Contents" / ruta).write_text("")
         dmg.write_text("")
-        herramientas.mkdir()
         for nombre in ["codesign", "xcrun", "spctl"]:
-            (herramientas / nombre).write_text(IMITACION)
-            (herramientas / nombre).chmod(0o755)
+            sustituto(self.tmp, nombre, IMITACION)
         rutas = [str(app / "Contents" / p) for p in ["Frameworks/QtCore.framework", "Frameworks/libextra.dylib",
                                                      "PlugIns/platforms/libqcocoa.dylib"]] + [str(app)]
         identidad = "Developer ID Application: Ejemplo (ABCDE12345)"
@@ -74,7 +70,7 @@ class Empaquetado(ConTemporal):
             with self.subTest(nombre):
                 (self.tmp / "registro").write_text("")
                 r = subprocess.run(orden, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, env=dict(
-                    os.environ, PATH="%s:%s" % (herramientas, os.environ["PATH"]), REGISTRO=str(self.tmp / "registro"),
+                    os.environ, PATH="%s/bin:%s" % (self.tmp, os.environ["PATH"]), REGISTRO=str(self.tmp / "registro"),
                     FALLA=falla or "\t", ESTADO=veredicto))
                 llamadas = (self.tmp / "registro").read_text().splitlines()
                 self.assertEqual((r.returncode == 0, llamadas), (not falla and veredicto != "Invalid", esperadas), r.stdout)
