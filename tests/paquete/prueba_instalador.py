@@ -11,8 +11,8 @@ import time
 from pathlib import Path
 from urllib.parse import urlsplit
 
-from comun import FFMPEG, FFMPEG_DATOS, ConTemporal, construir_espejo, construir_rueda, copiar_paquete, datos_de, instalar, \
-    sustituto
+from comun import (FFMPEG, FFMPEG_DATOS, ConTemporal, construir_espejo, construir_rueda, copiar_paquete, datos_de,
+                   instalar, sustituto)
 
 CERTIFICADO = ("Certificado no reconocido, quizá de un proxy de empresa; SSL_CERT_FILE puede indicar el suyo. "
                "Registro: ~/Library/Application Support/VARNO/instalacion.log")
