@@ -1,11 +1,8 @@
 #!/bin/bash
-# A test installer: does what the variable GUION asks, step by step.
-# Each word of GUION is one action:
-#   out:TEXT   prints TEXT and a line feed on stdout    err:TEXT  the same on stderr
-#   raw:OCTAL  prints the bytes of a printf format      nap:SEC   sleeps
-#   env        prints the three VARNO variables and PATH
-#   kid        starts a child that sleeps and records its pid in $HUELLA
-#   exit:N     exits with N
+# A test installer doing what each word of GUION asks, in turn: out:TEXT and
+# err:TEXT print TEXT (_ for spaces) and a line feed on stdout or stderr,
+# raw:FORMAT prints with printf, nap:SEC sleeps, env prints the VARNO variables
+# and PATH, kid starts a sleeping child and records its pid in $HUELLA, exit:N exits.
 for accion in $GUION; do
     case "$accion" in
         out:*) printf '%s\n' "${accion#out:}" | tr '_' ' ' ;;

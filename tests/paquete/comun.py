@@ -15,9 +15,8 @@ PAQUETE = RAIZ / "paquete"
 BUNDLE = Path(os.environ.get("VARNO_BUNDLE", RAIZ / "build" / "VARNO.app"))
 # The package as the build put it into the bundle, with the engine's wheel.
 EMPAQUETADO = BUNDLE / "Contents" / "Resources" / "paquete"
-# A stand-in for an ffmpeg that the manifest of copiar_paquete(ffmpeg=True)
-# names for Linux: there Python and ffmpeg come from the system, so without it
-# nothing would be downloaded.
+# On Linux Python and ffmpeg come from the system, so the manifest of
+# copiar_paquete() names this stand-in for ffmpeg, for something to download.
 FFMPEG = "ffmpeg-prueba"
 FFMPEG_DATOS = b"#!/bin/sh\necho 'ffmpeg version prueba'\n" + b"#" * 200000 + b"\n"
 
@@ -35,24 +34,21 @@ def construir_espejo(destino):
 def instalar(casa, espejo, origen=EMPAQUETADO, version="1.0.0", entorno=None):
     """Runs the script as VARNO does, with its PATH; returns its exit status and its lines."""
     env = dict(HOME=str(casa), PATH="/usr/bin:/bin:/usr/sbin:/sbin", LANG="C.UTF-8", VARNO_ORIGEN=str(origen),
-               VARNO_VERSION=version, VARNO_ESPEJO=str(espejo))
-    env.update(entorno or {})
+               VARNO_VERSION=version, VARNO_ESPEJO=str(espejo)) | (entorno or {})
     r = subprocess.run(["/bin/bash", str(PAQUETE / "instalar_mac.sh")], env=env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=900)
     return r.returncode, r.stdout.decode("utf-8", "replace").splitlines()
 
 
-def copiar_paquete(destino, requisitos=None, ffmpeg=False):
+def copiar_paquete(destino, requisitos):
     shutil.copytree(EMPAQUETADO, destino)
-    if requisitos is not None:
-        (Path(destino) / "requisitos.txt").write_text(requisitos)
-    if ffmpeg:
-        with open(Path(destino) / "manifiesto.txt", "a") as m:
-            m.write("ffmpeg linux %s https://example.com/%s\n" % (hashlib.sha256(FFMPEG_DATOS).hexdigest(), FFMPEG))
-    return Path(destino)
+    (destino / "requisitos.txt").write_text(requisitos)
+    with open(destino / "manifiesto.txt", "a") as m:
+        m.write("ffmpeg linux %s https://example.com/%s\n" % (hashlib.sha256(FFMPEG_DATOS).hexdigest(), FFMPEG))
+    return destino
 
 
-def construir_rueda(carpeta, nombre="varno_prueba"):
+def construir_rueda(carpeta, nombre):
     """A minimal pure-Python wheel, for pip to install offline."""
     info = nombre + "-1.0.dist-info/"
     archivos = {nombre + "/__init__.py": "", info + "METADATA": "Metadata-Version: 2.1\nName: %s\nVersion: 1.0\n" % nombre,
@@ -61,6 +57,13 @@ def construir_rueda(carpeta, nombre="varno_prueba"):
     with zipfile.ZipFile(Path(carpeta) / (nombre + "-1.0-py3-none-any.whl"), "w") as z:
         for ruta, datos in archivos.items():
             z.writestr(ruta, datos)
+
+
+def sustituto(carpeta, nombre, cuerpo):
+    """A stand-in for a tool in carpeta/bin/, for a PATH that names it first."""
+    (carpeta / "bin").mkdir(exist_ok=True)
+    (carpeta / "bin" / nombre).write_text("#!/bin/sh\n" + cuerpo + "\n")
+    (carpeta / "bin" / nombre).chmod(0o755)
 
 
 class ConTemporal(unittest.TestCase):

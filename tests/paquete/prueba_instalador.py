@@ -1,7 +1,7 @@
-"""The installer script run on its own, offline, in a temporary HOME."""
+"""The installer script run on its own, offline, in a temporary HOME. Each class
+makes one real installation; every case runs the script again on a copy of it."""
 
 import http.server
-import os
 import re
 import shutil
 import subprocess
@@ -11,173 +11,105 @@ import time
 from pathlib import Path
 from urllib.parse import urlsplit
 
-from comun import FFMPEG, FFMPEG_DATOS, ConTemporal, construir_espejo, construir_rueda, copiar_paquete, datos_de, instalar
-
-
-class ConInstalacionBase(ConTemporal):
-    """One real installation made once; each case works on a copy of it."""
-
-    @classmethod
-    def setUpClass(cls):
-        cls.base = Path(tempfile.mkdtemp(prefix="varno-base-"))
-        cls.addClassCleanup(shutil.rmtree, cls.base, True)
-        (cls.base / "casa").mkdir()
-        cls.origen = copiar_paquete(cls.base / "paquete", ffmpeg=True)
-        # A space in the mirror's path, as in "Application Support".
-        cls.rc, cls.lineas = instalar(cls.base / "casa", construir_espejo(cls.base / "espejo local"), cls.origen)
-        assert cls.rc == 0, "\n".join(cls.lineas)
-
-    def copia(self, nombre):
-        """A HOME with the base installation but for ffmpeg, and a mirror to download it again."""
-        casa = self.tmp / nombre
-        shutil.copytree(self.base / "casa", casa, symlinks=True)
-        (datos_de(casa) / "bin" / "ffmpeg").unlink()
-        (datos_de(casa) / ".pasos" / "ffmpeg").unlink()
-        return casa, construir_espejo(self.tmp / ("espejo-" + nombre))
-
-
-class Instalacion(ConInstalacionBase):
-    def test_seven_steps_in_order_and_marker_written_last(self):
-        self.assertEqual([l[:7] for l in self.lineas if l.startswith("== ")], ["== %d/7 " % n for n in range(1, 8)])
-        datos = datos_de(self.base / "casa")
-        self.assertEqual((datos / "instalado.txt").read_text(), "1.0.0\n")
-        self.assertTrue(os.access(datos / "python" / "bin" / "python", os.X_OK))
-        self.assertEqual(os.listdir(datos / "app"), [])  # the engine is in Python, installed by pip
-        self.assertEqual(len(list((datos / "python").glob("lib/python3*/site-packages/varno_motor-*.dist-info"))), 1)
-        marca = (datos / "instalado.txt").stat().st_mtime_ns
-        archivos = [r for r in datos.rglob("*") if r.is_file() and not r.is_symlink()]
-        self.assertEqual([str(r) for r in archivos if r.stat().st_mtime_ns > marca], [])
-        self.assertEqual([r.name for r in archivos if r.name.endswith(".parcial") or ".tmp." in str(r)], [])
-
-    def test_rerun_skips_finished_steps_without_downloading(self):
-        casa = self.tmp / "casa"
-        shutil.copytree(self.base / "casa", casa, symlinks=True)
-        entorno = (datos_de(casa) / "python" / "pyvenv.cfg").stat().st_ino
-        (self.tmp / "vacio").mkdir()  # any download from this mirror would fail
-        # An engine that an older version copied into the working folder would hide the installed one.
-        (datos_de(casa) / "app" / "motor").mkdir()
-        (datos_de(casa) / "app" / "motor" / "__init__.py").write_text("raise SystemExit('el motor viejo')\n")
-
-        rc, lineas = instalar(casa, self.tmp / "vacio", self.origen, version="1.0.1")
-
-        self.assertEqual(rc, 0, "\n".join(lineas))
-        for linea in ["Python ya estaba instalado.", "ffmpeg ya estaba instalado.", "Las bibliotecas ya estaban instaladas."]:
-            self.assertIn(linea, lineas)
-        self.assertFalse((datos_de(casa) / "app" / "motor").exists())
-        self.assertEqual((datos_de(casa) / "python" / "pyvenv.cfg").stat().st_ino, entorno)
-        self.assertEqual((datos_de(casa) / "instalado.txt").read_text(), "1.0.1\n")
-
-
-def a_medias(parcial, final, espejo, real):
-    # The mirror's first half becomes other bytes: only a download that really
-    # goes on from the partial file ends with the right sum.
-    parcial.write_bytes(real[:len(real) // 2])
-    espejo.write_bytes(b"z" * (len(real) // 2) + real[len(real) // 2:])
-
-
-class Descargas(ConInstalacionBase):
-    def test_what_an_earlier_run_left_in_the_downloads_folder(self):
-        casos = [  # name, prepare(partial, final, mirror file, real bytes), line expected, line not expected
-            ("partial file resumes", a_medias, "Se reanuda la descarga", "dañado"),
-            ("complete but wrong partial", lambda p, f, e, r: p.write_bytes(b"x" * len(r)), "dañado", None),
-            ("partial longer than the file", lambda p, f, e, r: p.write_bytes(r + b"+"), "se empieza de nuevo", None),
-            ("damaged finished download", lambda p, f, e, r: f.write_bytes(r[:-1]), "dañado", "Se usa lo ya"),
-            ("good finished download", lambda p, f, e, r: (f.write_bytes(r), e.unlink()), "Se usa lo ya", "Descargando"),
-        ]
-        for i, (nombre, preparar, esperada, ausente) in enumerate(casos):
-            with self.subTest(nombre):
-                casa, espejo = self.copia("casa%d" % i)
-                descargas = datos_de(casa) / "descargas"
-                descargas.mkdir()
-                preparar(descargas / (FFMPEG + ".parcial"), descargas / FFMPEG, espejo / FFMPEG,
-                         (espejo / FFMPEG).read_bytes())
-
-                # Half of the cases name the mirror by URL, as a user may.
-                rc, lineas = instalar(casa, espejo.as_uri() if i % 2 else espejo, self.origen)
-
-                texto = "\n".join(lineas)
-                self.assertEqual(rc, 0, texto)
-                self.assertIn(esperada, texto)
-                self.assertNotIn(ausente or "\0", texto)
-                self.assertTrue((datos_de(casa) / "bin" / "ffmpeg").is_file())
-                self.assertFalse(descargas.exists())
-
-
-def sustituto(nombre, cuerpo):
-    """Spoils the mirror by putting a stand-in for a tool in its bin/, which comes first on PATH."""
-    def poner(espejo):
-        (espejo / "bin").mkdir()
-        (espejo / "bin" / nombre).write_text("#!/bin/sh\n" + cuerpo + "\n")
-        (espejo / "bin" / nombre).chmod(0o755)
-    return poner
-
+from comun import (FFMPEG, FFMPEG_DATOS, ConTemporal, construir_espejo, construir_rueda, copiar_paquete, datos_de,
+                   instalar, sustituto)
 
 CERTIFICADO = ("Certificado no reconocido, quizá de un proxy de empresa; SSL_CERT_FILE puede indicar el suyo. "
                "Registro: ~/Library/Application Support/VARNO/instalacion.log")
 
 
-class Fallos(ConInstalacionBase):
-    def test_failure_is_told_last_and_no_marker_outlives_a_change(self):
-        casos = [(f"curl exit {c}", sustituto("curl", f"exit {c}"), None, CERTIFICADO, None) for c in (35, 51, 58, 60, 77)]
-        casos += [(f"uv says {t}", sustituto("uv", f"echo 'error: {t}'; exit 1"), "x==1\n", CERTIFICADO, None)
-                  for t in ("[SSL: CERTIFICATE_VERIFY_FAILED] certificate verify failed", "invalid peer certificate")]
-        casos += [  # name, spoil(mirror), libraries, last line, marker left (the old one, if nothing changed)
-            ("checksum mismatch", lambda e: (e / FFMPEG).write_bytes(b"otra cosa"), None,
+class ConBase(ConTemporal):
+    @classmethod
+    def setUpClass(cls):
+        # A space in the mirror's path, as in "Application Support", and an environment that must stay out.
+        cls.base = Path(tempfile.mkdtemp(prefix="varno-base-"))
+        cls.addClassCleanup(shutil.rmtree, cls.base, True)
+        construir_rueda(construir_espejo(cls.base / "espejo local") / "ruedas", "varno_prueba")
+        (cls.base / "sitecustomize.py").write_text("raise SystemExit('PYTHONPATH se coló')\n")
+        cls.origen = copiar_paquete(cls.base / "paquete", "varno-prueba==1.0\n")
+        cls.rc, cls.lineas = instalar(cls.base / "casa", cls.base / "espejo local", cls.origen, entorno=dict(
+            PYTHONPATH=str(cls.base), PYTHONHOME="/no/existe", PIP_USER="1", PIP_TARGET=str(cls.base / "fuera")))
+        assert cls.rc == 0, "\n".join(cls.lineas)
+
+    def correr(self, i, preparar, requisitos=None, entorno=None, url=False):
+        """The script on a copy of the base installation without ffmpeg and with an older marker, after
+        preparar(mirror, downloads folder); the mirror is named by its path, its file URL or `url`."""
+        casa, espejo = self.tmp / ("casa%d" % i), construir_espejo(self.tmp / ("espejo%d" % i))
+        shutil.copytree(self.base / "casa", casa, symlinks=True)
+        datos = datos_de(casa)
+        for ruta in ["bin/ffmpeg", ".pasos/ffmpeg"]:
+            (datos / ruta).unlink()
+        (datos / "instalado.txt").write_text("0.9.0\n")
+        (datos / "descargas").mkdir()
+        preparar(espejo, datos / "descargas")
+        origen = copiar_paquete(self.tmp / ("p%d" % i), requisitos) if requisitos else self.origen
+        nombre = url if isinstance(url, str) else espejo.as_uri() if url else espejo
+        rc, lineas = instalar(casa, nombre, origen, entorno=dict(entorno or {}, PATH="%s/bin:/usr/bin:/bin" % espejo))
+        return rc, lineas, datos
+
+
+class Guion(ConBase):
+    def test_first_installation_in_seven_steps_marker_last_libraries_from_the_mirror(self):
+        self.assertEqual([l[:7] for l in self.lineas if l.startswith("== ")], ["== %d/7 " % n for n in range(1, 8)])
+        datos = datos_de(self.base / "casa")
+        marca = (datos / "instalado.txt").stat().st_mtime_ns
+        archivos = [r for r in datos.rglob("*") if r.is_file() and not r.is_symlink()]
+        self.assertEqual([str(r) for r in archivos if r.stat().st_mtime_ns > marca or r.suffix == ".parcial"], [])
+        subprocess.run([str(datos / "python" / "bin" / "python"), "-I", "-c", "import sys, varno_prueba as v\n"
+                        "sys.exit(not v.__file__.startswith(sys.prefix + '/'))"], check=True, env={})
+        self.assertFalse((self.base / "fuera").exists())
+
+    def test_what_the_script_finds_and_how_it_ends(self):
+        def ya_hecho(espejo, descargas):  # nothing in the mirror, and an engine an older version left in app/
+            for ruta in ["bin/ffmpeg", ".pasos/ffmpeg"]:
+                shutil.copy2(datos_de(self.base / "casa") / ruta, descargas.parent / ruta)
+            (espejo / FFMPEG).unlink()
+            (descargas.parent / "app" / "motor").mkdir()
+            (descargas.parent / "app" / "motor" / "__init__.py").write_text("raise SystemExit('el motor viejo')\n")
+
+        parcial, bien = FFMPEG + ".parcial", "1.0.0\n"
+        casos = [  # name, prepare(mirror, downloads), libraries, line expected (the last on a failure), marker after
+            ("every step done before", ya_hecho, None, "ffmpeg ya estaba instalado.", bien),
+            ("good finished download", lambda e, d: shutil.move(e / FFMPEG, d / FFMPEG), None, "Se usa lo ya", bien),
+            ("damaged finished download", lambda e, d: (d / FFMPEG).write_bytes(FFMPEG_DATOS[:-1]), None, "dañado", bien),
+            ("complete but wrong partial", lambda e, d: (d / parcial).write_bytes(b"x" * len(FFMPEG_DATOS)), None,
+             "dañado", bien),
+            ("partial longer than the file", lambda e, d: (d / parcial).write_bytes(FFMPEG_DATOS + b"+"), None,
+             "se empieza de nuevo", bien),
+            ("checksum mismatch", lambda e, d: (e / FFMPEG).write_bytes(b"otra cosa"), None,
              "La descarga de ffmpeg no coincide con su suma SHA-256; se ha descartado.", None),
-            ("file missing from the mirror", lambda e: (e / FFMPEG).unlink(), None,
+            ("file missing from the mirror", lambda e, d: (e / FFMPEG).unlink(), None,
              "No se pudo descargar ffmpeg: el archivo no existe.", None),
-            ("library missing from the mirror", lambda e: None, "no-existe==1.0\n",
+            ("library missing from the mirror", lambda e, d: None, "no-existe==1.0\n",
              "No se pudieron instalar las bibliotecas (el instalador terminó con el código 1).", None),
-            ("no mirror at all", shutil.rmtree, None, "No se encuentra el espejo local", "0.9.0\n"),
+            ("no mirror at all", lambda e, d: shutil.rmtree(e), None, "No se encuentra el espejo local", "0.9.0\n"),
         ]
-        for i, (nombre, estropear, requisitos, ultima, marca) in enumerate(casos):
+        casos += [(f"curl exit {c}", lambda e, d, c=c: sustituto(e, "curl", f"exit {c}"), None, CERTIFICADO, None)
+                  for c in (35, 51, 58, 60, 77)]
+        casos += [(f"uv says {t}", lambda e, d, t=t: sustituto(e, "uv", f"echo 'error: {t}'; exit 1"), "x==1\n",
+                   CERTIFICADO, None) for t in ("[SSL: CERTIFICATE_VERIFY_FAILED] certificate verify failed",
+                                                "invalid peer certificate")]
+        for i, (nombre, preparar, requisitos, linea, marca) in enumerate(casos):
             with self.subTest(nombre):
-                casa, espejo = self.copia("casa%d" % i)
-                marcador = datos_de(casa) / "instalado.txt"
-                marcador.write_text("0.9.0\n")
-                estropear(espejo)
-                origen = copiar_paquete(self.tmp / ("p%d" % i), requisitos) if requisitos else self.origen
+                rc, lineas, datos = self.correr(i, preparar, requisitos, url=i % 2 == 1)
 
-                rc, lineas = instalar(casa, espejo, origen, entorno=dict(PATH="%s/bin:/usr/bin:/bin" % espejo))
-
-                self.assertNotEqual(rc, 0)
-                self.assertIn(ultima, lineas[-1])
-                self.assertEqual(marcador.read_text() if marcador.exists() else None, marca)
-                self.assertEqual(list(datos_de(casa).rglob("*.parcial")) + list(datos_de(casa).rglob(FFMPEG)), [])
-
-
-class EntornoHostil(ConTemporal):
-    def test_misleading_environment_stays_out_and_libraries_come_from_the_mirror(self):
-        espejo = construir_espejo(self.tmp / "espejo")
-        construir_rueda(espejo / "ruedas")
-        origen = copiar_paquete(self.tmp / "paquete", "# de prueba\nvarno-prueba==1.0\n")
-        (self.tmp / "trampa").mkdir()
-        (self.tmp / "trampa" / "sitecustomize.py").write_text("raise SystemExit('PYTHONPATH se coló')\n")
-        (self.tmp / "casa").mkdir()
-        entorno = dict(PYTHONPATH=str(self.tmp / "trampa"), PYTHONHOME="/no/existe", PIP_USER="1",
-                       PIP_TARGET=str(self.tmp / "fuera"))
-
-        rc, lineas = instalar(self.tmp / "casa", espejo, origen, entorno=entorno)
-
-        self.assertEqual(rc, 0, "\n".join(lineas))
-        python = datos_de(self.tmp / "casa") / "python"
-        donde = subprocess.run([str(python / "bin" / "python"), "-I", "-c", "import varno_prueba as v; print(v.__file__)"],
-                               stdout=subprocess.PIPE, check=True, env={}).stdout.decode()
-        self.assertTrue(donde.startswith(str(python)), donde)
-        self.assertFalse((self.tmp / "fuera").exists())
+                texto = "\n".join(lineas)
+                marcador = datos / "instalado.txt"
+                self.assertEqual((rc == 0, marcador.read_text() if marcador.exists() else None), (marca == bien, marca), texto)
+                self.assertIn(linea, lineas[-1] if rc else texto)
+                self.assertTrue(rc or (datos / "bin" / "ffmpeg").is_file())
+                self.assertEqual(list(datos.rglob("*.parcial")) + list(datos.rglob(FFMPEG)), [])
 
 
 class Espejo(http.server.BaseHTTPRequestHandler):
-    """The mirror's folder served slowly, both as itself and as a proxy for any
-    host; each request is recorded as it came (a proxied one names its URL)."""
+    """The mirror's folder, both as itself and as a proxy for any host, ffmpeg slowly;
+    each request is recorded as it came (a proxied one names its URL)."""
 
     def do_GET(self):
         self.server.pedidos.append(self.path)
         ruta = self.server.espejo / urlsplit(self.path).path.strip("/")
-        if ruta.is_dir():
-            datos = "".join('<a href="/%s">x</a>' % h.relative_to(self.server.espejo) for h in ruta.iterdir()).encode()
-        else:
-            datos = ruta.read_bytes()
+        datos = ruta.read_bytes() if ruta.is_file() else "".join(
+            '<a href="/%s">x</a>' % h.relative_to(self.server.espejo) for h in ruta.iterdir()).encode()
         desde = int(re.match(r"bytes=(\d+)-", self.headers.get("Range", "bytes=0-"))[1])
         self.send_response(206 if desde else 200)
         self.send_header("Content-Type", "text/html")  # all pip looks at
@@ -186,46 +118,45 @@ class Espejo(http.server.BaseHTTPRequestHandler):
         if not self.server.sin_largo:
             self.send_header("Content-Length", str(len(datos) - desde))
         self.end_headers()
-        paso = max(1, len(datos) // 10)  # the whole file in about 5 s
+        paso = max(1, len(datos) // 10 if ruta.name == FFMPEG else len(datos))  # ffmpeg in about 5 s
         for i in range(desde, len(datos), paso):
             self.wfile.write(datos[i:i + paso])
             self.wfile.flush()
-            time.sleep(0.5)
+            time.sleep(0.5 if paso < len(datos) else 0)
 
     def log_message(self, *_):
         pass
 
 
-class Red(ConInstalacionBase):
+class Red(ConBase):
     def test_proxy_and_progress_of_a_slow_download(self):
         servidor = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Espejo)
         threading.Thread(target=servidor.serve_forever, daemon=True).start()
         self.addCleanup(servidor.server_close)
         self.addCleanup(servidor.shutdown)
-        proxy = "http://127.0.0.1:%d" % servidor.server_port
+        proxy, por_nombre = "http://127.0.0.1:%d" % servidor.server_port, "http://varno-espejo.invalid"
         scutil = ("<dictionary> {\n  ExceptionsList : <array> {\n    0 : *.empresa.local\n  }\n  HTTPSEnable : 1\n"
-                  "  HTTPSPort : %d\n  HTTPSProxy : 127.0.0.1\n  HTTPEnable : 1\n  HTTPPort : %d\n  HTTPProxy : 127.0.0.1\n  __SCOPED__ : <dictionary> {\n    en0 : <dictionary> {\n"
-                  "      HTTPProxy : otro\n    }\n  }\n}" % (servidor.server_port, servidor.server_port))
-        por_nombre, progreso = "http://varno-espejo.invalid", r"ffmpeg: (\d+)( de 200)? KB · \d+ KB/s( · quedan \d+ s)?"
-        casos = [  # name, mirror, proxy port in System Settings, environment, unknown size, resumed, first line, through the proxy
+                  "  HTTPSPort : %d\n  HTTPSProxy : 127.0.0.1\n  HTTPEnable : 1\n  HTTPPort : %d\n  HTTPProxy : 127.0.0.1\n"
+                  "  __SCOPED__ : <dictionary> {\n    en0 : <dictionary> {\n      HTTPProxy : otro\n    }\n  }\n}")
+        progreso = r"ffmpeg: (\d+)( de 200)? KB · \d+ KB/s( · quedan \d+ s)?"
+        casos = [  # name, mirror, proxy port in System Settings, environment, unknown size, resumed, first line, proxied
             ("system proxy, mirror by name", por_nombre, servidor.server_port, {}, False, True,
              "Se usa el proxy del sistema %s, salvo para localhost, 127.0.0.1, ::1, .empresa.local." % proxy, True),
-            ("system proxy, mirror on the loopback", proxy, servidor.server_port, {}, False, False, "Se usa el proxy del sistema", False),
+            ("system proxy, mirror on the loopback", proxy, servidor.server_port, {}, False, False,
+             "Se usa el proxy del sistema", False),
             ("the user's own variable wins", por_nombre, 9, dict(http_proxy=proxy), True, False,
              "Se usa el proxy de http_proxy: %s." % proxy, True),
         ]
-        for i, (nombre, espejo, puerto, entorno, sin_largo, reanuda, linea, proxiado) in enumerate(casos):
+        for i, (nombre, url, puerto, entorno, sin_largo, reanuda, linea, proxiado) in enumerate(casos):
             with self.subTest(nombre):
-                casa, servidor.espejo = self.copia("casa%d" % i)
-                construir_rueda(servidor.espejo / "ruedas")
-                servidor.pedidos, servidor.sin_largo = [], sin_largo
-                sustituto("scutil", "cat <<'FIN'\n%s\nFIN" % scutil.replace(str(servidor.server_port), str(puerto)))(servidor.espejo)
-                if reanuda:
-                    (datos_de(casa) / "descargas").mkdir()
-                    (datos_de(casa) / "descargas" / (FFMPEG + ".parcial")).write_bytes(FFMPEG_DATOS[:120000])
-                origen = copiar_paquete(self.tmp / ("p%d" % i), "varno-prueba==1.0\n", ffmpeg=True)
+                def preparar(espejo, descargas):
+                    servidor.espejo, servidor.pedidos, servidor.sin_largo = espejo, [], sin_largo
+                    construir_rueda(espejo / "ruedas", "varno_red")
+                    sustituto(espejo, "scutil", "cat <<'FIN'\n%s\nFIN" % (scutil % (puerto, puerto)))
+                    if reanuda:
+                        (descargas / (FFMPEG + ".parcial")).write_bytes(FFMPEG_DATOS[:120000])
 
-                rc, lineas = instalar(casa, espejo, origen, entorno=dict(entorno, PATH="%s/bin:/usr/bin:/bin" % servidor.espejo))
+                rc, lineas, _ = self.correr(i, preparar, "varno-red==1.0\n", entorno, url)
 
                 self.assertEqual(rc, 0, "\n".join(lineas))
                 self.assertIn(linea, lineas[2])
