@@ -1,6 +1,7 @@
-// The installer ends mid-run, killed alone or with everything it started, or
-// failing on its own: the run ends on the failure screen, nothing it started
-// keeps running, and a retry starts clean. After success nothing is touched.
+// How an installer run ends when something goes wrong: killed mid-run, failing
+// with a download left running, a log that cannot be written, or cancelled.
+// The failure screen shows the last line, nothing the script started keeps
+// running, and a retry starts clean.
 #include "banco.h"
 #include "engine/motor.h"
 #include "installer/instalacion.h"
@@ -16,16 +17,26 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <string_view>
+#include <list>
 
 namespace {
 
-TEST(Muerte, ElInstaladorMuertoAMitadDejaReintentarDeCero) {
+using fallos::Montaje;
+
+// The pids the script wrote to @/pids: its own and its download's.
+QList<QByteArray> pids(const fallos::Banco& b) {
+    const QList<QByteArray> l = pruebas::leer(b.home() + "/pids").trimmed().split(' ');
+    return l.size() == 2 ? l : QList<QByteArray>();
+}
+
+TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
+    enum Montura { ninguna, soloLectura, discoLleno, cerrada };
     struct Caso {
         const char* nombre;
-        int senal;          // sent to the script; none when it exits by itself
-        bool grupo = false; // the whole process group, not just the script
+        int senal;          // sent to the script; none when it ends by itself
+        bool grupo = false; // to its whole process group
         const char* fin = "wait";
+        Montura montura = ninguna; // of the data folder
     };
     const Caso casos[] = {
         {"SIGKILL al guion", SIGKILL},
@@ -33,30 +44,50 @@ TEST(Muerte, ElInstaladorMuertoAMitadDejaReintentarDeCero) {
         {"SIGSEGV al guion", SIGSEGV},
         {"SIGKILL a todo su grupo", SIGKILL, true},
         {"SIGHUP a todo su grupo", SIGHUP, true},
-        {"sale con 1 y deja la descarga", 0, false, "exit 1"},
-        {"sale con 0 y deja la descarga", 0, false, "exit 0"},
+        {"sale con 1", 0, false, "exit 1"},
+        {"sale con 0: la descarga sigue", 0, false, "exit 0"},
+        {"carpeta de datos de solo lectura", 0, false, "exit 1", soloLectura},
+        {"disco lleno", 0, false, "exit 1", discoLleno},
+        {"carpeta cerrada con el registro abierto", 0, false, "exit 0", cerrada},
     };
+    const QByteArray salida = "== 3/7 Descargas\n" + QByteArray(300'000, 'x') + "\ndescargando\n";
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
         // A download in the background, as the real script's are.
-        fallos::Banco b(QByteArray("echo '== 3/7 Descargas'\necho descargando\nsleep 60 &\n"
-                                   "echo $$ $! > @/pids\n") +
+        fallos::Banco b(QByteArray("echo '== 3/7 Descargas'\nhead -c 300000 /dev/zero | tr '\\0' x"
+                                   "\necho\necho descargando\nsleep 60 &\necho $$ $! > @/pids\n") +
                         c.fin + "\n");
+        const QString datos = b.d->g.DATOS;
+        const QByteArray vieja = "VARNO 1.0: instalación 2020-01-01 00:00:00 +0000\nvieja\n";
+        pruebas::escribir(b.d->g.REGISTRO, vieja);
+        pruebas::escribir(b.home() + "/registro", vieja);
+        std::list<Montaje> m;
+        if (c.montura == soloLectura || c.montura == discoLleno)
+            m.emplace_back(datos, QString(), MS_NOSUID | MS_NODEV | (c.montura == soloLectura ? MS_RDONLY : 0), "size=128k");
+        if (c.montura == cerrada) {
+            m.emplace_back(datos, datos, MS_RDONLY);
+            m.emplace_back(b.d->g.REGISTRO, b.home() + "/registro", 0);
+        }
+        for (const Montaje& x : m)
+            MONTAR_O_SALTAR(x);
         b.d->alBoton();
-        QList<QByteArray> pids;
-        ASSERT_TRUE(pruebas::esperarHasta([&] {
-            pids = pruebas::leer(b.home() + "/pids").trimmed().split(' ');
-            return pids.size() == 2;
-        }));
-        const pid_t descarga = pids[1].toInt();
+        ASSERT_TRUE(pruebas::esperarHasta([&] { return !pids(b).isEmpty(); }));
+        const pid_t guion = pids(b)[0].toInt(), descarga = pids(b)[1].toInt();
         if (c.senal)
-            ASSERT_EQ(::kill(c.grupo ? -pids[0].toInt() : pids[0].toInt(), c.senal), 0);
+            ASSERT_EQ(::kill(c.grupo ? -guion : guion, c.senal), 0);
         ASSERT_TRUE(b.esperarFin());
         EXPECT_FALSE(b.d->proceso);
-        EXPECT_EQ(b.salida(), "== 3/7 Descargas\ndescargando\n");
-        EXPECT_EQ(b.d->listo, c.fin == std::string_view("exit 0"));
+        EXPECT_EQ(b.d->paso, 3);
+        // The log holds this run only, or as much of its start as fits.
+        const qsizetype cabe = c.montura == soloLectura ? 0
+                               : c.montura == discoLleno ? 128 * 1024
+                                                         : 1 << 30;
+        EXPECT_EQ(b.salida(), salida.left(qMin(b.salida().size(), cabe)));
+        EXPECT_EQ(b.registro().startsWith("VARNO 2.0: instalación "), cabe > 0);
+        EXPECT_GE(b.registro().size(), qMin(cabe / 2, salida.size()));
+        EXPECT_EQ(b.d->listo, c.fin == QByteArray("exit 0"));
         if (b.d->listo) {
-            EXPECT_TRUE(sigueVivo(descarga));
+            EXPECT_TRUE(sigueVivo(descarga)) << "after success nothing is touched";
             ::kill(descarga, SIGKILL);
             continue;
         }
@@ -68,7 +99,7 @@ TEST(Muerte, ElInstaladorMuertoAMitadDejaReintentarDeCero) {
         b.cambiarGuion("echo '== 7/7 Listo'\necho reintento\nexit 0\n");
         ASSERT_TRUE(b.correr());
         EXPECT_TRUE(b.d->listo);
-        EXPECT_EQ(b.salida(), "== 7/7 Listo\nreintento\n");
+        EXPECT_EQ(b.salida(), cabe ? "== 7/7 Listo\nreintento\n" : "");
         ::kill(descarga, SIGKILL);
     }
 }
@@ -77,7 +108,7 @@ TEST(Muerte, ElInstaladorMuertoAMitadDejaReintentarDeCero) {
 // window goes at once, and once the delegate goes the script's group has the
 // grace time to end by itself, its output still logged; whatever is left then
 // is killed. A delegate that goes away without a cancel stops the run the same way.
-TEST(Muerte, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
+TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
     struct Caso {
         const char* nombre;
         QByteArray guion; // empty: the bundled installer, cancelled in its step 6
@@ -85,11 +116,10 @@ TEST(Muerte, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
         const char* fin;  // how the log ends
     };
     const QByteArray espera = "sleep 600 &\necho $$ $! > @/pids\nwait\n";
+    const QByteArray atrapa = "trap 'sleep 1; echo ultima; exit 143' TERM\n" + espera;
     const Caso casos[] = {
-        {"atrapa TERM, tarda 1 s y escribe",
-         "trap 'sleep 1; echo ultima; exit 143' TERM\n" + espera, true, "ultima\n"},
-        {"el delegado se va sin cancelar", "trap 'sleep 1; echo ultima; exit 143' TERM\n" + espera,
-         false, "ultima\n"},
+        {"atrapa TERM, tarda 1 s y escribe", atrapa, true, "ultima\n"},
+        {"el delegado se va sin cancelar", atrapa, false, "ultima\n"},
         {"ignora TERM", "trap '' TERM\necho sigo\n" + espera, true, "sigo\n"},
         {"el instalador del paquete", {}, true, "Instalación interrumpida.\n"},
     };
@@ -101,8 +131,8 @@ TEST(Muerte, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
             return QDir(g.DATOS).entryList({".tmp.*"}, QDir::AllEntries | QDir::Hidden);
         };
         if (c.guion.isEmpty()) {
-            // Taken from a mirror of its own; tar is slowed down so that the
-            // cancel lands while the script's temporary folder is there.
+            // From a mirror of its own, with tar slowed down so that the cancel
+            // lands while the script's temporary folder is there.
             const QString espejo = b.home() + "/espejo", lento = b.home() + "/lento.sh";
             ASSERT_EQ(QProcess::execute("/bin/bash", {VARNO_FUENTES "/scripts/espejo.sh", espejo}),
                       0);
@@ -121,14 +151,10 @@ TEST(Muerte, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
         qputenv("HOME", home);
         qunsetenv("VARNO_ESPEJO");
         qunsetenv("BASH_ENV");
-        QList<QByteArray> pids;
-        ASSERT_TRUE(pruebas::esperarHasta(
-            [&] {
-                pids = pruebas::leer(b.home() + "/pids").trimmed().split(' ');
-                return pids.size() == 2 || !temporales().isEmpty();
-            },
-            std::chrono::minutes(2)))
-            << pruebas::leer(g.REGISTRO).toStdString();
+        ASSERT_TRUE(pruebas::esperarHasta([&] { return !pids(b).isEmpty() || !temporales().isEmpty(); },
+                                          std::chrono::minutes(2)))
+            << b.registro().toStdString();
+        const QList<QByteArray> vivos = pids(b);
         if (c.cerrar) {
             QTimer reloj;
             QObject::connect(&reloj, &QTimer::timeout, [] {
@@ -142,7 +168,7 @@ TEST(Muerte, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
         EXPECT_TRUE(pruebas::leer(g.REGISTRO).endsWith(c.fin))
             << pruebas::leer(g.REGISTRO).right(300).toStdString();
         EXPECT_EQ(temporales(), QStringList());
-        for (const QByteArray& pid : pids)
+        for (const QByteArray& pid : vivos)
             EXPECT_FALSE(sigueVivo(pid.toLongLong())) << pid.toStdString();
     }
 }
