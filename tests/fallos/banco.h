@@ -7,29 +7,25 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <sys/mount.h>
 
 namespace fallos {
 
 // A delegate with a home folder of its own whose installer is a bash script
-// in which `@` stands for the home folder.
+// in which `@` stands for the home folder. Opening the engine is not looked at.
 struct Banco {
     pruebas::Casa casa;
-    std::unique_ptr<Delegado> d;
+    std::unique_ptr<Delegado> d = std::make_unique<Delegado>(
+        casa.globales("2.0"), Tiempos{.retrasoApertura = std::chrono::hours(24),
+                                      .graciaInstalador = std::chrono::seconds(4)});
 
-    explicit Banco(const QByteArray& guion = {}) {
-        // Opening the engine is not looked at here.
-        d = std::make_unique<Delegado>(casa.globales("2.0"),
-                                       Tiempos{.retrasoApertura = std::chrono::hours(24),
-                                               .graciaInstalador = std::chrono::seconds(4)});
+    explicit Banco(const QByteArray& guion) {
         d->construir();
         cambiarGuion(guion);
     }
     void cambiarGuion(QByteArray guion) const {
-        const QByteArray casa = "'" + home().toUtf8().replace("'", "'\\''") + "'";
         pruebas::escribir(d->g.RECURSOS + "/paquete/instalar_mac.sh",
-                          "#!/bin/bash\n" + guion.replace('@', casa), true);
+                          "#!/bin/bash\n" + guion.replace('@', "'" + home().toUtf8() + "'"), true);
     }
     bool correr() {
         d->alBoton();
@@ -40,39 +36,37 @@ struct Banco {
     }
     QString home() const { return casa.home(); }
     QByteArray registro() const { return pruebas::leer(d->g.REGISTRO); }
-    // The log without its header line.
     QByteArray salida() const { return registro().mid(registro().indexOf('\n') + 1); }
 };
 
-// A mount for the length of a test: the tests run as root, who writes through
-// file modes, so a read-only folder or a full disk needs one. Without `fuente`
-// a tmpfs with `datos`; with it, `fuente` bound onto `punto`, then remounted
-// with `banderas`. Detaching a mount detaches every mount below it as well.
+// A mount for the length of a test: root writes through file modes, so a
+// read-only folder or a full disk needs one. Without `fuente` a tmpfs with
+// `datos`; with it, `fuente` bound there and remounted with `banderas`.
+// Detaching a mount detaches every mount below it.
 struct Montaje {
     QByteArray punto;
-    bool montado = false;
+    bool montado;
     int error = 0;
     Montaje(const QString& en, const QString& fuente, unsigned long banderas,
             const char* datos = nullptr)
         : punto(QFile::encodeName(en)) {
-        const QByteArray f = fuente.isEmpty() ? "tmpfs" : QFile::encodeName(fuente);
-        montado = ::mount(f, punto, "tmpfs", fuente.isEmpty() ? banderas : MS_BIND, datos) == 0;
-        if (!montado || (!fuente.isEmpty() && banderas &&
-                         ::mount(nullptr, punto, nullptr, MS_REMOUNT | MS_BIND | banderas,
-                                 nullptr) != 0))
+        const bool atar = !fuente.isEmpty();
+        montado = ::mount(atar ? QFile::encodeName(fuente) : "tmpfs", punto, "tmpfs",
+                          atar ? MS_BIND : banderas, datos) == 0;
+        if (!montado ||
+            (atar && banderas &&
+             ::mount(nullptr, punto, nullptr, MS_REMOUNT | MS_BIND | banderas, nullptr)))
             error = errno;
     }
     ~Montaje() {
         if (montado)
             ::umount2(punto, MNT_DETACH);
     }
-    bool hecho() const { return error == 0; }
-    std::string motivo() const { return std::strerror(error); }
 };
 
 } // namespace fallos
 
 // Where mounting is not permitted, the test cannot make its fault: it is skipped.
 #define MONTAR_O_SALTAR(m)                                                                         \
-    if (!(m).hecho())                                                                              \
-    GTEST_SKIP() << "no se puede montar aquí: " << (m).motivo()
+    if ((m).error)                                                                                 \
+    GTEST_SKIP() << "no se puede montar aquí: " << std::strerror((m).error)

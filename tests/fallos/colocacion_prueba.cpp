@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
 #include <list>
 
 namespace {
@@ -18,8 +17,8 @@ namespace {
 std::string arbol(const QString& raiz) {
     QProcess p;
     p.start("/bin/sh", {"-c",
-                        "cd \"$1\" && find . -printf '%p %y %m %l\\n' | sort && "
-                        "find . -type f -exec sha1sum {} + | sort",
+                        "cd \"$1\" && find . -printf '%p %y %m %l\\n' | sort && find . -type f "
+                        "-exec sha1sum {} + | sort",
                         "sh", raiz});
     p.waitForFinished();
     return p.readAllStandardOutput().toStdString();
@@ -27,44 +26,41 @@ std::string arbol(const QString& raiz) {
 
 TEST(Colocacion, DondeVaYQueNadaSePierda) {
     const QString sis = "sistema/Applications/VARNO.app", casa = "home/Applications/VARNO.app",
-                  descargas = "home/Descargas/VARNO.app";
-    struct Caso {
+                  bajado = "home/Descargas/VARNO.app";
+    const struct {
         const char* nombre;
-        QString destino; // empty: nothing moves and nothing at all changes
-        QString fuente;  // the new bundle, which runs unless `corre` says otherwise
-        bool anterior;   // an older copy in the system folder
-        QStringList soloLectura = {};
+        QString destino;             // empty: nothing moves and nothing at all changes
+        QString fuente;              // the new bundle, which runs unless `corre` says otherwise
+        bool anterior;               // an older copy in the system folder
+        QStringList solo = {};       // read-only folders
         const char* lleno = nullptr; // a folder on a disk with room for one copy only
         QString enlace = {}, apunta = {}, corre = {};
-    };
-    // clang-format off
-    const Caso casos[] = {
+    } casos[] = {
+        // clang-format off
         {"renombrado, sobre una copia anterior", sis, "home/Descargas/VARNO 2.app", true},
         {"desde un volumen, que se expulsa", sis, "Volumes/Disco/VARNO.app", false},
         {"ya en Applications de home", {}, casa, false},
-        {"disco lleno tras apartar la copia anterior", {}, descargas, true, {}, "sistema/Applications"},
-        {"Applications del sistema de solo lectura", casa, descargas, true, {"sistema/Applications"}},
-        {"los dos destinos de solo lectura", {}, descargas, true, {"sistema/Applications", "home/Applications"}},
-        {"una copia anterior que no se puede quitar entera", sis, descargas, true, {sis + "/Contents/Resources"}},
-        {"en el destino, un enlace al bundle que corre", {}, descargas, false, {}, nullptr, sis, descargas},
-        {"el bundle corre a través de un enlace", {}, descargas, true, {}, nullptr, "home/Enlace", "sistema/Applications", "home/Enlace/VARNO.app"},
-        {"en el destino, un enlace a otra carpeta", sis, descargas, false, {}, nullptr, sis, "home/Documentos"},
-        {"en el destino, un enlace a nada", sis, descargas, false, {}, nullptr, sis, "home/no-existe"},
+        {"disco lleno tras apartar la copia anterior", {}, bajado, true, {}, "sistema/Applications"},
+        {"Applications del sistema de solo lectura", casa, bajado, true, {"sistema/Applications"}},
+        {"los dos destinos de solo lectura", {}, bajado, true, {"sistema/Applications", "home/Applications"}},
+        {"una copia anterior que no se puede quitar entera", sis, bajado, true, {sis + "/Contents/Resources"}},
+        {"en el destino, un enlace al bundle que corre", {}, bajado, false, {}, nullptr, sis, bajado},
+        {"el bundle corre a través de un enlace", {}, bajado, true, {}, nullptr, "home/Enlace", "sistema/Applications", "home/Enlace/VARNO.app"},
+        {"en el destino, un enlace a otra carpeta", sis, bajado, false, {}, nullptr, sis, "home/Documentos"},
+        {"en el destino, un enlace a nada", sis, bajado, false, {}, nullptr, sis, "home/no-existe"},
+        // clang-format on
     };
-    // clang-format on
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
         QTemporaryDir t;
         const auto r = [&](const QString& relativa) { return t.path() + "/" + relativa; };
         // A disk of its own: detaching it detaches the mounts the move carried along.
         std::list<fallos::Montaje> m;
-        m.emplace_back(t.path(), QString(), 0, "size=64m");
-        if (!m.back().hecho() && (c.lleno || !c.soloLectura.isEmpty()))
+        if (m.emplace_back(t.path(), QString(), 0, "size=64m").error &&
+            (c.lleno || !c.solo.isEmpty()))
             continue; // no mounting here
         // Tools that note every call, one line each: name and arguments after "|".
-        Herramientas h;
-        h.xattr = r("xattr");
-        h.open = r("open");
+        const Herramientas h{.xattr = r("xattr"), .open = r("open")};
         for (const QString& herramienta : {h.xattr, h.open})
             pruebas::escribir(herramienta,
                               "#!/bin/sh\n{ printf %s \"${0##*/}\"; printf '|%s' \"$@\"; echo; } "
@@ -89,16 +85,16 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
         }
         if (!c.enlace.isEmpty())
             ASSERT_TRUE(QFile::link(r(c.apunta), r(c.enlace)));
-        for (const QString& carpeta : c.soloLectura)
+        for (const QString& carpeta : c.solo)
             m.emplace_back(r(carpeta), r(carpeta), MS_RDONLY);
-        for (const fallos::Montaje& x : m)
-            ASSERT_TRUE(x.hecho()) << x.motivo();
+        for (const auto& x : m)
+            ASSERT_EQ(x.error, 0) << std::strerror(x.error);
         const std::string antes = arbol(t.path()), nuevo = arbol(r(c.fuente)),
                           documentos = arbol(r("home/Documentos"));
 
-        const QString corre = r(c.corre.isEmpty() ? c.fuente : c.corre);
-        EXPECT_EQ(moverAAplicaciones({corre, r("home"), {"VARNO"}, r("sistema/Applications"),
-                                      r("Volumes"), h}),
+        const QString corre = r(c.corre.isEmpty() ? c.fuente : c.corre), d = r(c.destino);
+        EXPECT_EQ(moverAAplicaciones(
+                      {corre, r("home"), {"VARNO"}, r("sistema/Applications"), r("Volumes"), h}),
                   !c.destino.isEmpty());
         if (c.destino.isEmpty()) {
             EXPECT_EQ(arbol(t.path()), antes);
@@ -106,12 +102,11 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
         }
         // A whole copy, started with the quarantine lifted; the disk it came from
         // is ejected, a download goes to the Trash.
-        const QString d = r(c.destino);
         const bool volumen = c.fuente.startsWith("Volumes/");
         EXPECT_EQ(arbol(d), nuevo);
         EXPECT_EQ(arbol(r("home/Documentos")), documentos);
         EXPECT_EQ(QFileInfo::exists(corre), volumen);
-        EXPECT_EQ(pruebas::leer(r("llamadas")),
+        EXPECT_EQ(QString(pruebas::leer(r("llamadas"))),
                   "xattr|-dr|com.apple.quarantine|" + d + "\nopen|-n|" + d +
                       (volumen ? "|--args|--expulsar|" + r("Volumes/Disco") : "") + "\n");
     }
