@@ -25,8 +25,10 @@ void Delegado::empezar() {
     // Each run replaces the log whole, so it always holds exactly one run.
     const QByteArray linea = cabeceraRegistro(g.VERSION, QDateTime::currentDateTimeUtc()).toUtf8();
     QSaveFile cabecera(g.REGISTRO);
+    // Flushed first: a commit would put an empty file in place of the last log
+    // when only the flush meets a full disk.
     if (!cabecera.open(QIODevice::WriteOnly) || cabecera.write(linea) != linea.size() ||
-        !cabecera.commit()) {
+        !cabecera.flush() || !cabecera.commit()) {
         // A folder that takes no new file may still hold a log we can write:
         // it is then replaced in place, or the run would be appended to the last one.
         QFile enSuSitio(g.REGISTRO);

@@ -3,46 +3,70 @@
 #include "app/delegado.h"
 #include "comun/comun.h"
 
-#include <QByteArray>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <sys/mount.h>
 
 namespace fallos {
 
-// Quotes a path for a bash script.
-inline QByteArray comillas(const QString& ruta) {
-    return "'" + ruta.toUtf8().replace("'", "'\\''") + "'";
-}
-
-// A delegate with a home folder of its own whose installer is a bash script.
+// A delegate with a home folder of its own whose installer is a bash script
+// in which `@` stands for the home folder. Opening the engine is not looked at.
 struct Banco {
     pruebas::Casa casa;
-    std::unique_ptr<Delegado> d;
+    std::unique_ptr<Delegado> d = std::make_unique<Delegado>(
+        casa.globales("2.0"), Tiempos{.retrasoApertura = std::chrono::hours(24),
+                                      .graciaInstalador = std::chrono::seconds(4)});
 
-    explicit Banco(const QByteArray& guion = {}) {
-        // Opening the engine is not tested here.
-        d = std::make_unique<Delegado>(casa.globales(QStringLiteral("2.0")),
-                                       Tiempos{.retrasoApertura = std::chrono::hours(24),
-                                               .graciaInstalador = std::chrono::seconds(5)});
+    explicit Banco(const QByteArray& guion) {
         d->construir();
         cambiarGuion(guion);
     }
-    // `@` in the script stands for the home folder.
     void cambiarGuion(QByteArray guion) const {
-        pruebas::escribir(d->g.RECURSOS + QStringLiteral("/paquete/instalar_mac.sh"),
-                          "#!/bin/bash\n" + guion.replace('@', comillas(home())), true);
+        pruebas::escribir(d->g.RECURSOS + "/paquete/instalar_mac.sh",
+                          "#!/bin/bash\n" + guion.replace('@', "'" + home().toUtf8() + "'"), true);
     }
-    // A run from the press of the button to its end; whether it ended.
-    bool correr(std::chrono::milliseconds limite = std::chrono::minutes(2)) {
+    bool correr() {
         d->alBoton();
-        return esperarFin(limite);
+        return esperarFin();
     }
-    bool esperarFin(std::chrono::milliseconds limite = std::chrono::minutes(2)) {
-        return pruebas::esperarHasta([&] { return !d->instalando; }, limite);
+    bool esperarFin() {
+        return pruebas::esperarHasta([&] { return !d->instalando; }, std::chrono::minutes(4));
     }
     QString home() const { return casa.home(); }
     QByteArray registro() const { return pruebas::leer(d->g.REGISTRO); }
-    // The log without its header line.
     QByteArray salida() const { return registro().mid(registro().indexOf('\n') + 1); }
 };
 
+// A mount for the length of a test: root writes through file modes, so a
+// read-only folder or a full disk needs one. Without `fuente` a tmpfs with
+// `datos`; with it, `fuente` bound there and remounted with `banderas`.
+// Detaching a mount detaches every mount below it.
+struct Montaje {
+    QByteArray punto;
+    bool montado;
+    int error = 0;
+    Montaje(const QString& en, const QString& fuente, unsigned long banderas,
+            const char* datos = nullptr)
+        : punto(QFile::encodeName(en)) {
+        const bool atar = !fuente.isEmpty();
+        montado = ::mount(atar ? QFile::encodeName(fuente) : "tmpfs", punto, "tmpfs",
+                          atar ? MS_BIND : banderas, datos) == 0;
+        if (!montado ||
+            (atar && banderas &&
+             ::mount(nullptr, punto, nullptr, MS_REMOUNT | MS_BIND | banderas, nullptr)))
+            error = errno;
+    }
+    ~Montaje() {
+        if (montado)
+            ::umount2(punto, MNT_DETACH);
+    }
+};
+
 } // namespace fallos
+
+// Where mounting is not permitted, the test cannot make its fault: it is skipped.
+#define MONTAR_O_SALTAR(m)                                                                         \
+    if ((m).error)                                                                                 \
+    GTEST_SKIP() << "no se puede montar aquí: " << std::strerror((m).error)

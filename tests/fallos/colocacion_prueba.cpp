@@ -1,18 +1,15 @@
-// The move into Applications when it goes wrong: whatever fails, the running
-// bundle is never lost and no half bundle is left to look installed.
-#include "comun/comun.h"
-#include "montaje.h"
+// The move into Applications, where it goes and when it goes wrong: whatever
+// fails, the running bundle is never lost, nothing a link points to is
+// touched, and no half bundle is left to look installed.
+#include "banco.h"
 #include "placement/colocacion.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <vector>
-
-using fallos::Montaje;
-using pruebas::escribir;
+#include <list>
 
 namespace {
 
@@ -20,85 +17,98 @@ namespace {
 std::string arbol(const QString& raiz) {
     QProcess p;
     p.start("/bin/sh", {"-c",
-                        "cd \"$1\" && find . -printf '%p %y %m %l\\n' | sort && "
-                        "find . -type f -exec sha1sum {} + | sort",
+                        "cd \"$1\" && find . -printf '%p %y %m %l\\n' | sort && find . -type f "
+                        "-exec sha1sum {} + | sort",
                         "sh", raiz});
     p.waitForFinished();
     return p.readAllStandardOutput().toStdString();
 }
 
-const QString descargas = QStringLiteral("home/Descargas/VARNO.app");
-const QString sistema = QStringLiteral("sistema/Applications/VARNO.app");
-
-// A move that cannot be made changes nothing at all: the running bundle and an
-// older copy stay as they were, nothing is started, nothing half-made is left.
-// One that can leaves a whole copy and touches nothing a link points to.
-TEST(ColocacionFallida, NadaSePierde) {
-    struct Caso {
+TEST(Colocacion, DondeVaYQueNadaSePierda) {
+    const QString sis = "sistema/Applications/VARNO.app", casa = "home/Applications/VARNO.app",
+                  bajado = "home/Descargas/VARNO.app";
+    const struct {
         const char* nombre;
-        bool mueve;
-        bool anterior;     // an older copy in the system folder
-        const char* lleno; // a folder on a disk with room for one copy only
-        QStringList soloLectura;
-        QString enlace, apunta; // a link made at `enlace`
-        QString corre = descargas;
+        QString destino;             // empty: nothing moves and nothing at all changes
+        QString fuente;              // the new bundle, which runs unless `corre` says otherwise
+        bool anterior;               // an older copy in the system folder
+        QStringList solo = {};       // read-only folders
+        const char* lleno = nullptr; // a folder on a disk with room for one copy only
+        QString enlace = {}, apunta = {}, corre = {};
+    } casos[] = {
+        // clang-format off
+        {"renombrado, sobre una copia anterior", sis, "home/Descargas/VARNO 2.app", true},
+        {"desde un volumen, que se expulsa", sis, "Volumes/Disco/VARNO.app", false},
+        {"ya en Applications de home", {}, casa, false},
+        {"disco lleno tras apartar la copia anterior", {}, bajado, true, {}, "sistema/Applications"},
+        {"Applications del sistema de solo lectura", casa, bajado, true, {"sistema/Applications"}},
+        {"los dos destinos de solo lectura", {}, bajado, true, {"sistema/Applications", "home/Applications"}},
+        {"una copia anterior que no se puede quitar entera", sis, bajado, true, {sis + "/Contents/Resources"}},
+        {"en el destino, un enlace al bundle que corre", {}, bajado, false, {}, nullptr, sis, bajado},
+        {"el bundle corre a través de un enlace", {}, bajado, true, {}, nullptr, "home/Enlace", "sistema/Applications", "home/Enlace/VARNO.app"},
+        {"en el destino, un enlace a otra carpeta", sis, bajado, false, {}, nullptr, sis, "home/Documentos"},
+        {"en el destino, un enlace a nada", sis, bajado, false, {}, nullptr, sis, "home/no-existe"},
+        // clang-format on
     };
-    // clang-format off
-    const Caso casos[] = {
-        {"disco lleno tras apartar la copia anterior", false, true, "sistema/Applications", {}},
-        {"los dos destinos de solo lectura", false, true, nullptr, {"sistema/Applications", "home/Applications"}},
-        {"en el destino, un enlace al bundle que corre", false, false, nullptr, {}, sistema, descargas},
-        {"el bundle corre a través de un enlace", false, true, nullptr, {}, "home/Enlace", "sistema/Applications", "home/Enlace/VARNO.app"},
-        {"en el destino, un enlace a otra carpeta", true, false, nullptr, {}, sistema, "home/Documentos"},
-        {"en el destino, un enlace a nada", true, false, nullptr, {}, sistema, "home/no-existe"},
-        {"una copia anterior que no se puede quitar entera", true, true, nullptr, {sistema + "/Contents/Resources"}},
-    };
-    // clang-format on
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
         QTemporaryDir t;
         const auto r = [&](const QString& relativa) { return t.path() + "/" + relativa; };
-        const auto desmontar = qScopeGuard([&] { fallos::desmontarBajo(t.path()); });
-        Herramientas h;
-        h.xattr = h.open = r("anotar"); // leaves a trace of being run
-        escribir(h.open, "#!/bin/sh\ntouch \"$0.hecho\"\n", true);
+        // A disk of its own: detaching it detaches the mounts the move carried along.
+        std::list<fallos::Montaje> m;
+        if (m.emplace_back(t.path(), QString(), 0, "size=64m").error &&
+            (c.lleno || !c.solo.isEmpty()))
+            continue; // no mounting here
+        // Tools that note every call, one line each: name and arguments after "|".
+        const Herramientas h{.xattr = r("xattr"), .open = r("open")};
+        for (const QString& herramienta : {h.xattr, h.open})
+            pruebas::escribir(herramienta,
+                              "#!/bin/sh\n{ printf %s \"${0##*/}\"; printf '|%s' \"$@\"; echo; } "
+                              ">> \"${0%/*}/llamadas\"\n",
+                              true);
         // Too big for a full disk; with a hidden file, an empty folder and a relative link.
         const auto bundle = [&](const QString& b, const QByteArray& marca) {
-            escribir(r(b) + "/Contents/MacOS/VARNO", marca, true);
-            escribir(r(b) + "/Contents/Resources/.grande", QByteArray(1024 * 1024, 'g'));
+            pruebas::escribir(r(b) + "/Contents/MacOS/VARNO", marca, true);
+            pruebas::escribir(r(b) + "/Contents/Resources/.grande", QByteArray(1 << 20, 'g'));
             QDir().mkpath(r(b) + "/Contents/vacia");
             QFile::link("../MacOS/VARNO", r(b) + "/Contents/Resources/enlace");
         };
-        bundle(descargas, "nuevo");
-        escribir(r("home/Documentos/tesis.txt"), "no se toca");
+        bundle(c.fuente, "nuevo");
+        pruebas::escribir(r("home/Documentos/tesis.txt"), "no se toca");
         QDir().mkpath(r("home/Applications"));
         QDir().mkpath(r("sistema/Applications"));
-        std::vector<Montaje> montajes;
         if (c.lleno)
-            montajes.emplace_back(r(c.lleno), "tmpfs", "tmpfs", 0, "size=1536k");
+            m.emplace_back(r(c.lleno), QString(), 0, "size=1536k");
         if (c.anterior) {
-            bundle(sistema, "viejo");
-            escribir(r(sistema) + "/Contents/sobra", "viejo");
+            bundle(sis, "viejo");
+            pruebas::escribir(r(sis) + "/Contents/sobra", "viejo");
         }
         if (!c.enlace.isEmpty())
             ASSERT_TRUE(QFile::link(r(c.apunta), r(c.enlace)));
-        for (const QString& carpeta : c.soloLectura)
-            montajes.push_back(Montaje::soloLectura(r(carpeta)));
-        for (const Montaje& m : montajes)
-            MONTAR_O_SALTAR(m);
-        const std::string antes = arbol(t.path()), nuevo = arbol(r(descargas)),
+        for (const QString& carpeta : c.solo)
+            m.emplace_back(r(carpeta), r(carpeta), MS_RDONLY);
+        for (const auto& x : m)
+            ASSERT_EQ(x.error, 0) << std::strerror(x.error);
+        const std::string antes = arbol(t.path()), nuevo = arbol(r(c.fuente)),
                           documentos = arbol(r("home/Documentos"));
 
-        EXPECT_EQ(
-            moverAAplicaciones(
-                {r(c.corre), r("home"), {"VARNO"}, r("sistema/Applications"), r("Volumes"), h}),
-            c.mueve);
-        if (c.mueve) {
-            EXPECT_EQ(arbol(r(sistema)), nuevo);
-            EXPECT_EQ(arbol(r("home/Documentos")), documentos);
-        } else {
+        const QString corre = r(c.corre.isEmpty() ? c.fuente : c.corre), d = r(c.destino);
+        EXPECT_EQ(moverAAplicaciones(
+                      {corre, r("home"), {"VARNO"}, r("sistema/Applications"), r("Volumes"), h}),
+                  !c.destino.isEmpty());
+        if (c.destino.isEmpty()) {
             EXPECT_EQ(arbol(t.path()), antes);
+            continue;
         }
+        // A whole copy, started with the quarantine lifted; the disk it came from
+        // is ejected, a download goes to the Trash.
+        const bool volumen = c.fuente.startsWith("Volumes/");
+        EXPECT_EQ(arbol(d), nuevo);
+        EXPECT_EQ(arbol(r("home/Documentos")), documentos);
+        EXPECT_EQ(QFileInfo::exists(corre), volumen);
+        EXPECT_EQ(QString(pruebas::leer(r("llamadas"))),
+                  "xattr|-dr|com.apple.quarantine|" + d + "\nopen|-n|" + d +
+                      (volumen ? "|--args|--expulsar|" + r("Volumes/Disco") : "") + "\n");
     }
 }
 
