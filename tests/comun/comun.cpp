@@ -33,9 +33,7 @@ void escribir(const QString& ruta, const QByteArray& contenido, bool ejecutable)
 
 QByteArray leer(const QString& ruta) {
     QFile f(ruta);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool esperarHasta(const std::function<bool()>& listo, std::chrono::milliseconds limite) {
@@ -52,9 +50,8 @@ bool esperarHasta(const std::function<bool()>& listo, std::chrono::milliseconds 
 Globales Casa::globales(const QString& version) const {
     const QString recursos = dir.path() + QStringLiteral("/recursos");
     escribir(recursos + QStringLiteral("/version.txt"), version.toUtf8() + '\n');
-    Globales g =
-        calcularGlobales(home(), recursos, dir.path() + QStringLiteral("/VARNO.app"), ejecutable());
-    return g;
+    return calcularGlobales(home(), recursos, dir.path() + QStringLiteral("/VARNO.app"),
+                            ejecutable());
 }
 
 } // namespace pruebas
