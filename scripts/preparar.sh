@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 paquetes=(
-    g++ cmake ninja-build pkg-config
+    g++ cmake ninja-build pkg-config ccache
     qt6-base-dev qt6-qpa-plugins libgl-dev libpng-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     fonts-inter
