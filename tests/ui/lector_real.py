@@ -32,8 +32,10 @@ def parar(proceso):
     try:
         os.killpg(proceso.pid, signal.SIGTERM)
         proceso.wait(10)
-    except (ProcessLookupError, subprocess.TimeoutExpired):
+    except subprocess.TimeoutExpired:
         os.killpg(proceso.pid, signal.SIGKILL)
+    except ProcessLookupError:  # it had already ended, with all it started
+        pass
 
 
 def leer_linea(orden, **opciones):  # starts orden(fd), which writes one line on fd
