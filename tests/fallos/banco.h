@@ -37,6 +37,11 @@ struct Banco {
     QString home() const { return casa.home(); }
     QByteArray registro() const { return pruebas::leer(d->g.REGISTRO); }
     QByteArray salida() const { return registro().mid(registro().indexOf('\n') + 1); }
+    // The pids the script wrote to @/pids: its own and its download's.
+    QList<QByteArray> pids() const {
+        const QList<QByteArray> l = pruebas::leer(home() + "/pids").trimmed().split(' ');
+        return l.size() == 2 ? l : QList<QByteArray>();
+    }
 };
 
 // A mount for the length of a test: root writes through file modes, so a

@@ -1,5 +1,6 @@
-// How an installer run ends when something goes wrong: killed mid-run, failing
-// with a download left running, a log that cannot be written, or cancelled.
+// An installer run when something goes wrong: however much and however hostile
+// the output, killed mid-run, failing with a download left running, a log that
+// cannot be written, or cancelled.
 #include "banco.h"
 #include "engine/motor.h"
 #include "installer/instalacion.h"
@@ -8,6 +9,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QFontMetricsF>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -18,39 +21,98 @@
 
 namespace {
 
-// The pids the script wrote to @/pids: its own and its download's.
-QList<QByteArray> pids(const fallos::Banco& b) {
-    const QList<QByteArray> l = pruebas::leer(b.home() + "/pids").trimmed().split(' ');
-    return l.size() == 2 ? l : QList<QByteArray>();
+// A field of /proc/self/status in KiB: VmRSS now, VmHWM the peak since "5" went to clear_refs.
+qint64 memoria(const char* campo) {
+    const QByteArray s = pruebas::leer("/proc/self/status");
+    return s.mid(s.indexOf(campo) + qstrlen(campo)).trimmed().split(' ').value(0).toLongLong();
 }
 
-// The failure screen shows the last line, nothing the script started keeps
-// running, and a retry starts clean; after success nothing is touched.
+TEST(Inundacion, CadaByteAlRegistroConMemoriaAcotadaYLaVentanaViva) {
+    // Half in short lines during the step that moves the bar, half without a line break.
+    fallos::Banco b("{ printf '== 5/7 Las bibliotecas\\n'; "
+                    "yes 'Downloading paquete-0123456789 (60.5MiB) ok' | head -c 100000000; "
+                    "printf 'cola sin salto'; head -c 100000000 /dev/zero | tr '\\0' x; "
+                    "printf '\\n== 6/7 Después\\nla última línea\\n'; } | tee @/salida\nexit 1\n");
+    // The event loop's pulse: how far the log had got each time a timer fired.
+    QList<qint64> pulsos;
+    QTimer reloj;
+    QObject::connect(&reloj, &QTimer::timeout,
+                     [&] { pulsos.append(QFileInfo(b.d->g.REGISTRO).size()); });
+    reloj.start(10);
+    QFile pico("/proc/self/clear_refs");
+    const bool medir = pico.open(QIODevice::WriteOnly) && pico.write("5") == 1 && pico.flush();
+    const qint64 antes = memoria("VmRSS:");
+    ASSERT_TRUE(b.correr());
+    const qint64 crecio = memoria("VmHWM:") - antes;
+    reloj.stop();
+
+    // After the header, exactly the script's bytes; the window followed to the last line.
+    const qint64 cabecera = b.registro().indexOf('\n') + 1,
+                 total = QFileInfo(b.home() + "/salida").size();
+    EXPECT_EQ(QProcess::execute(
+                  "cmp", {QString("-i%1:0").arg(cabecera), b.d->g.REGISTRO, b.home() + "/salida"}),
+              0);
+    EXPECT_EQ(b.d->paso, 6);
+    EXPECT_TRUE(b.d->detalle->texto().startsWith("la última línea  —  "));
+#ifndef __SANITIZE_ADDRESS__ // whose bookkeeping is not what a user sees
+    // Far below the output, which as text in memory would be twice its size.
+    if (medir)
+        EXPECT_LT(crecio, 32 * 1024) << "KiB";
+#endif
+    // The loop turned all through the flood, never stalling for a quarter of it.
+    pulsos.append(cabecera + total);
+    int durante = 0;
+    for (qsizetype i = 1; i < pulsos.size(); ++i) {
+        EXPECT_LT(pulsos[i] - pulsos[i - 1], total / 4);
+        durante += pulsos[i] > cabecera && pulsos[i] < cabecera + total;
+    }
+    EXPECT_GE(durante, 10);
+}
+
+// The failure screen shows the last line plain, cut to 160 characters and to
+// the label, without bidirectional formatting that could turn the sentence
+// after it around; the log holds the run byte for byte, nothing the script
+// started keeps running, and a retry starts clean. After success nothing is touched.
 TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
     enum Montura { ninguna, soloLectura, discoLleno, cerrada }; // of the data folder
+    const QByteArray marcas = "e" + QByteArray("\xcc\x81").repeated(9'999);
     const struct {
         const char* nombre;
         int senal; // sent to the script, or with a minus to its process group
         const char* fin = "wait";
         Montura montura = ninguna;
+        QByteArray linea = "descargando"; // the last line, and as the failure screen shows it
+        QString mostrada = "descargando";
     } casos[] = {
         {"SIGKILL", SIGKILL},
         {"SIGTERM", SIGTERM},
         {"SIGSEGV", SIGSEGV},
         {"SIGKILL al grupo", -SIGKILL},
         {"SIGHUP al grupo", -SIGHUP},
-        {"sale con 1", 0, "exit 1"},
         {"sale con 0", 0, "exit 0"},
+        {"marcado, controles y UTF-8 roto", 0, "exit 1", ninguna,
+         "<b>x</b>&amp;\x01\x1b[31m\x7f\xff\xfe(\xc3(\xed\xa0\x80",
+         QStringLiteral("<b>x</b>&amp;\x01\x1b[31m\x7f\uFFFD\uFFFD(\uFFFD(\uFFFD\uFFFD\uFFFD")},
+        // Overrides, embeddings and isolates, open or closed too often; direction marks stay.
+        {"formato bidireccional", 0, "exit 1", ninguna,
+         "x\u2069\u202Eabc \u202B\u05E9\u05DC\u05D5\u05DD "
+         "\u2066\u2068\u202A\u202C\u202D\u2067\u200F!",
+         QStringLiteral("xabc \u05E9\u05DC\u05D5\u05DD \u200F!")},
+        {"línea de 10 000", 0, "exit 1", ninguna, QByteArray(10'000, 'x'),
+         QString(160, u'x') + QChar(0x2026)},
+        {"10 000 marcas en una letra", 0, "exit 1", ninguna, marcas, QString::fromUtf8(marcas)},
         {"carpeta de solo lectura", 0, "exit 1", soloLectura},
         {"disco lleno", 0, "exit 1", discoLleno},
         {"carpeta cerrada con el registro abierto", 0, "exit 0", cerrada},
     };
-    const QByteArray salida = "== 3/7 Descargas\n" + QByteArray(300'000, 'x') + "\ndescargando\n";
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
+        const QByteArray salida =
+            "== 3/7 Descargas\n" + QByteArray(300'000, 'x') + "\n" + c.linea + "\n";
         fallos::Banco b(QByteArray("echo '== 3/7 Descargas'\nhead -c 300000 /dev/zero | tr '\\0' x"
-                                   "\necho\necho descargando\nsleep 60 &\necho $$ $! > @/pids\n") +
+                                   "\necho\ncat @/linea\nsleep 60 &\necho $$ $! > @/pids\n") +
                         c.fin);
+        pruebas::escribir(b.home() + "/linea", c.linea + "\n");
         const QString datos = b.d->g.DATOS;
         for (const QString& r : {b.d->g.REGISTRO, b.home() + "/registro"})
             pruebas::escribir(r, "VARNO 1.0: instalación 2020-01-01 00:00:00 +0000\nvieja\n");
@@ -64,8 +126,8 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
         for (const auto& x : m)
             MONTAR_O_SALTAR(x);
         b.d->alBoton();
-        ASSERT_TRUE(pruebas::esperarHasta([&] { return !pids(b).isEmpty(); }));
-        const pid_t guion = pids(b)[0].toInt(), descarga = pids(b)[1].toInt();
+        ASSERT_TRUE(pruebas::esperarHasta([&] { return !b.pids().isEmpty(); }));
+        const pid_t guion = b.pids()[0].toInt(), descarga = b.pids()[1].toInt();
         if (c.senal)
             ASSERT_EQ(::kill(c.senal > 0 ? guion : -guion, std::abs(c.senal)), 0);
         ASSERT_TRUE(b.esperarFin());
@@ -81,7 +143,12 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
         const bool bien = b.d->listo;
         EXPECT_EQ(bien, c.fin == QByteArray("exit 0"));
         if (!bien) {
-            EXPECT_TRUE(b.d->detalle->texto().startsWith("descargando  —  Puedes reintentar"));
+            const Etiqueta& e = *b.d->detalle;
+            EXPECT_TRUE(e.texto().startsWith(c.mostrada + "  —  Puedes reintentar"))
+                << e.texto().left(200).toStdString();
+            for (const QString& v : e.lineasVisibles())
+                EXPECT_LE(QFontMetricsF(fuente(e.tamano(), e.peso(), &e)).horizontalAdvance(v),
+                          e.width() + 0.5);
             // Nothing is left that could write into the data folder beside the retry.
             EXPECT_TRUE(pruebas::esperarHasta([&] { return !sigueVivo(descarga); }));
             b.cambiarGuion("echo '== 7/7 Listo'\necho reintento\nexit 0\n");
@@ -139,9 +206,9 @@ TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
         for (const char* v : {"HOME", "VARNO_ESPEJO", "BASH_ENV"})
             e.contains(v) ? qputenv(v, e.value(v).toUtf8()) : qunsetenv(v);
         ASSERT_TRUE(
-            pruebas::esperarHasta([&] { return !pids(b).isEmpty() || !temporales().isEmpty(); },
+            pruebas::esperarHasta([&] { return !b.pids().isEmpty() || !temporales().isEmpty(); },
                                   std::chrono::minutes(2)));
-        const QList<QByteArray> vivos = pids(b);
+        const QList<QByteArray> vivos = b.pids();
         QTimer reloj; // confirms the question the close asks
         QObject::connect(&reloj, &QTimer::timeout, [] {
             if (auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
