@@ -1,6 +1,5 @@
-// An installer run when something goes wrong: however much and however hostile
-// the output, wherever its chunks are cut, killed mid-run, failing with a
-// download left running, a log that cannot be written, or cancelled.
+// An installer run gone wrong: a flood or hostile output, chunks cut anywhere,
+// killed or failing mid-run, a log that cannot be written, or cancelled.
 #include "banco.h"
 #include "base/texto.h"
 #include "engine/motor.h"
@@ -116,10 +115,9 @@ TEST(Decodificador, ElMismoTextoDondeSeaQueCaigaElCorte) {
         }
 }
 
-// The failure screen shows the last line plain, cut to 160 characters and to
-// the label, without bidirectional formatting that could turn the sentence
-// after it around; the log holds the run byte for byte, nothing the script
-// started keeps running, and a retry starts clean. After success nothing is touched.
+// The failure screen shows the last line plain, cut to 160 characters and to the label,
+// without bidirectional formatting that could turn our sentence after it around; the log
+// holds the run byte for byte, nothing the script started lives on, a retry starts clean.
 TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
     enum Montura { ninguna, soloLectura, discoLleno, cerrada }; // of the data folder
     const QByteArray marcas = "e" + QByteArray("\xcc\x81").repeated(9'999);
@@ -208,10 +206,9 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
     }
 }
 
-// Closing the window while the installer runs and confirming the cancel: the
-// window goes at once; then the script's group has the grace time to end by
-// itself, its output still logged, before whatever is left is killed. A delegate
-// that goes away without a cancel stops the run the same way.
+// Closing the window and confirming the cancel: the window goes at once; the script's
+// group has the grace time to end by itself, its output still logged, before what is
+// left is killed. A delegate that goes away without a cancel stops the run the same way.
 TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
     const QByteArray espera = "sleep 600 &\necho $$ $! > @/pids\nwait\n";
     const QByteArray atrapa = "trap 'sleep 1; echo ultima; exit 143' TERM\n" + espera;

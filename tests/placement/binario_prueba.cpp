@@ -13,11 +13,10 @@ using pruebas::leer;
 
 namespace {
 
-// A second start beside a real first VARNO that is installing, from a copy of
-// the bundle whose installer is the scriptable test one: the first is brought to
-// the front and the second exits 0 at once, not after the ten seconds it waits
-// for a first without a window. A second with a data folder of its own runs
-// itself, and without a display says so in one line instead of the toolkit aborting.
+// A second start beside a first VARNO that is installing, from a bundle whose installer
+// is the scriptable test one: the first comes to the front and the second exits 0 at
+// once, not after the ten seconds it waits for a first without a window. A second with
+// its own data folder runs itself, and without a display says so in one line.
 TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
     const struct {
         QStringList argumentos; // of the second start

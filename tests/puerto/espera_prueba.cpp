@@ -1,6 +1,5 @@
-// The engine: the wait for it with short limits and what the window shows at
-// its end, the tools run for it, whether it is installed, and the line of its
-// log that explains a failure.
+// The engine: the wait for it with short limits and what the window shows at its end,
+// the tools run for it, whether it is installed, and the line of its log that explains.
 #include "app/delegado.h"
 #include "comun/comun.h"
 #include "engine/correr.h"
@@ -57,10 +56,10 @@ struct Espera {
     int motores() const { return pruebas::leer(pids).count('\n'); }
 };
 
-// Only an answer with "version" and a success status within 1.5 s opens, even
-// one while our own engine died (another copy may serve); another program on
-// the port is never taken for the engine. An engine that dies, hangs or never
-// answers well ends at the limit with the line of its log that explains why.
+// Only an answer with "version" and a success status within 1.5 s opens, even one while
+// our own engine died (another copy may serve); another program on the port is never
+// taken for it. An engine that dies, hangs or never answers well ends at the limit with
+// the line of its log that explains why.
 TEST(Espera, SeRindeConLaLineaQueExplica) {
     struct Caso {
         QByteArray motor, log, otro; // `otro`: what another program on the port answers
