@@ -39,8 +39,12 @@ inline QString recortar(QString l, bool (*quitable)(QChar) = esBlanco) {
 // The pieces between line breaks, the last one unfinished.
 inline QStringList partir(const QString& texto) {
     QStringList trozos{QString()};
-    for (QChar c : texto)
-        esSalto(c) ? trozos.append(QString()) : trozos.last().append(c);
+    for (QChar c : texto) {
+        if (esSalto(c))
+            trozos.append(QString());
+        else
+            trozos.last().append(c);
+    }
     return trozos;
 }
 
