@@ -2,7 +2,6 @@
 
 // What the fuzz targets share. A broken property aborts, so libFuzzer keeps
 // the input that broke it.
-#include <QByteArray>
 #include <QFile>
 #include <QStringDecoder>
 #include <QStringList>
@@ -11,8 +10,9 @@
 #include <cstdlib>
 
 #define EXIGIR(c)                                                                                  \
-    ((c) ? void() : (std::fprintf(stderr, "%s:%d: no se cumple: %s\n", __FILE__, __LINE__, #c),   \
-                     std::abort()))
+    ((c) ? void()                                                                                  \
+         : (std::fprintf(stderr, "%s:%d: no se cumple: %s\n", __FILE__, __LINE__, #c),             \
+            std::abort()))
 
 namespace fuzz {
 
@@ -28,13 +28,12 @@ inline bool esSalto(QChar c) {
 inline bool esBlanco(QChar c) {
     return c == u'\t' || c.category() == QChar::Separator_Space;
 }
-inline QString recortar(const QString& l, bool (*quitable)(QChar) = esBlanco) {
-    qsizetype a = 0, z = l.size();
-    while (a < z && quitable(l[a]))
-        ++a;
-    while (z > a && quitable(l[z - 1]))
-        --z;
-    return l.mid(a, z - a);
+inline QString recortar(QString l, bool (*quitable)(QChar) = esBlanco) {
+    while (!l.isEmpty() && quitable(l.back()))
+        l.chop(1);
+    while (!l.isEmpty() && quitable(l.front()))
+        l.remove(0, 1);
+    return l;
 }
 
 // The pieces between line breaks, the last one unfinished.

@@ -28,12 +28,6 @@ void revisarNumeros(const QString& t) {
     EXIGIR(!p || *p == n);
 }
 
-// The values after the first occurrence of `opcion`, when all of them are there.
-std::optional<QStringList> despues(const QStringList& a, const char* opcion, int cuantos) {
-    const qsizetype i = a.indexOf(QLatin1String(opcion), 1);
-    return i < 0 || i + cuantos >= a.size() ? std::nullopt : std::optional(a.mid(i + 1, cuantos));
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -45,18 +39,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
     QStringList a{QStringLiteral("/Applications/VARNO.app/Contents/MacOS/VARNO")};
     for (const QByteArray& argumento : fuzz::bytes(datos, tamano).split('\0'))
         a.append(decodificar(argumento));
-
     const Opciones o = leerOpciones(a);
-    const auto icono = despues(a, "--icono", 1), expulsar = despues(a, "--expulsar", 1);
-    const auto fondo = despues(a, "--fondo-dmg", 2), captura = despues(a, "--captura", 2);
-    EXIGIR(o.icono == (icono ? std::optional(icono->at(0)) : std::nullopt));
-    EXIGIR(o.expulsar == (expulsar ? std::optional(expulsar->at(0)) : std::nullopt));
-    EXIGIR(o.fondoDmg.has_value() == fondo.has_value());
-    EXIGIR(!fondo || (o.fondoDmg->ruta == fondo->at(0) &&
-                      o.fondoDmg->escala == leerEscala(fondo->at(1)).value_or(1.0)));
-    EXIGIR(o.captura.has_value() == captura.has_value());
-    EXIGIR(!captura || (o.captura->ruta == captura->at(0) &&
-                        o.captura->pantalla == leerPantalla(captura->at(1)).value_or(0)));
+
+    // Each option takes the values after its first occurrence, when all of them are there.
+    const auto valores = [&](const char* opcion, int cuantos) {
+        const qsizetype i = a.indexOf(QLatin1String(opcion), 1);
+        return i < 0 || i + cuantos >= a.size() ? QStringList() : a.mid(i + 1, cuantos);
+    };
+    const QStringList fondo = valores("--fondo-dmg", 2), captura = valores("--captura", 2);
+    EXIGIR((o.icono ? QStringList{*o.icono} : QStringList()) == valores("--icono", 1));
+    EXIGIR((o.expulsar ? QStringList{*o.expulsar} : QStringList()) == valores("--expulsar", 1));
+    EXIGIR(fondo.isEmpty() ? !o.fondoDmg
+                           : o.fondoDmg && o.fondoDmg->ruta == fondo[0] &&
+                                 o.fondoDmg->escala == leerEscala(fondo[1]).value_or(1.0));
+    EXIGIR(captura.isEmpty() ? !o.captura
+                             : o.captura && o.captura->ruta == captura[0] &&
+                                   o.captura->pantalla == leerPantalla(captura[1]).value_or(0));
     EXIGIR(o.noMover == a.mid(1).contains(QStringLiteral("--no-mover")));
     for (const QString& t : a)
         revisarNumeros(t);

@@ -7,7 +7,7 @@ add_test(NAME paquete_shellcheck COMMAND ${VARNO_SHELLCHECK} paquete/instalar_ma
     scripts/notarizar.sh ${VARNO_PLATAFORMA} WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}")
 
 # One test per group so that CTest can run them side by side, each in a temporary HOME.
-foreach(grupo IN ITEMS instalador.Guion instalador.Red punta_a_punta empaquetado)
+foreach(grupo IN ITEMS instalador punta_a_punta empaquetado)
     string(REPLACE "." "_" nombre "paquete_${grupo}")
     add_test(NAME ${nombre} COMMAND ${Python3_EXECUTABLE} -m unittest -v prueba_${grupo}
         WORKING_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/paquete")
