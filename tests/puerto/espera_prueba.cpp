@@ -1,5 +1,5 @@
 // The engine: the wait for it with short limits and what the window shows at its end,
-// the tools run for it, whether it is installed, and the line of its log that explains.
+// the tools run for it, and whether it is installed.
 #include "app/delegado.h"
 #include "comun/comun.h"
 #include "engine/correr.h"
@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -140,53 +139,21 @@ TEST(Correr, DevuelveLaSalidaEstandarTalCual) {
         EXPECT_EQ(correr(programa, argumentos), esperado) << programa.toStdString();
 }
 
+// Installed: a marker naming this version (white space aside) and an executable interpreter.
 TEST(Instalado, LaMarcaNombraEstaVersionYPythonEsEjecutable) {
-    const struct {
-        QString version;
-        std::optional<QByteArray> marca;
-        char python; // '-' none, 'f' a plain file, 'x' executable
-        bool esperado;
-    } casos[] = {
-        {"1.0.0", "1.0.0\r\n", 'x', true},   {"beta", "BETA", 'x', false},
-        {"1.0.0", "1.0.0", 'f', false},      {"1.0.0", "1.0.0", '-', false},
-        {"1.0.0", std::nullopt, 'x', false},
-    };
-    for (const auto& c : casos) {
+    const std::tuple<QByteArray, const char*, bool> casos[] = {
+        {"1.0.0\r\n", "x", true}, {"1.0", "x", false}, {"1.0.0", "f", false}, {"", "x", false}};
+    for (const auto& [marca, python, esperado] : casos) {
         pruebas::Casa casa;
-        Globales g = casa.globales(c.version);
-        if (c.marca)
-            pruebas::escribir(g.DATOS + "/instalado.txt", *c.marca);
-        if (c.python != '-')
-            pruebas::escribir(g.PYTHON, "#!/bin/sh\n", c.python == 'x');
-        EXPECT_EQ(instalado(g), c.esperado)
-            << c.version.toStdString() << " / " << c.marca.value_or("(sin marca)").data() << " / "
-            << c.python;
-        // Without an interpreter no engine starts, and no pid stands for one.
-        if (c.python == '-')
-            EXPECT_FALSE(abrirVARNO(g));
+        Globales g = casa.globales();
+        if (!marca.isEmpty())
+            pruebas::escribir(g.DATOS + "/instalado.txt", marca);
+        pruebas::escribir(g.PYTHON, "#!/bin/sh\n", *python == 'x');
+        EXPECT_EQ(instalado(g), esperado) << marca.data() << python;
     }
+    pruebas::Casa casa; // without an interpreter no engine starts, and no pid stands for one
+    EXPECT_FALSE(abrirVARNO(casa.globales()));
     EXPECT_FALSE(sigueVivo(0));
-}
-
-// The last line that is neither blank nor a "---" separator, trimmed; the
-// last with "Error" or "error" wins; cut to 160 characters; nothing from a
-// log that is not UTF-8.
-TEST(UltimaLinea, EligeLaLineaQueExplica) {
-    const std::pair<QByteArray, std::optional<QString>> casos[] = {
-        {"Error uno\nmedio\nerror dos\nfin\n", "error dos"},
-        {"ERROR grave\nfin\n", "fin"},
-        {" \t real  \n---\n--- fin ---\n", "real"},
-        {"a\r\nb\u2028c\u0085d", "d"},
-        {"Error " + QByteArray(155, 'x') + "\nfin\n", "Error " + QString(154, 'x') + QChar(0x2026)},
-        {" \n\t\n\n", std::nullopt},
-        {"Error\xff\n", std::nullopt},
-    };
-    QTemporaryDir d;
-    const QString ruta = d.filePath("mesa.log");
-    for (const auto& [log, esperada] : casos) {
-        pruebas::escribir(ruta, log);
-        EXPECT_EQ(ultimaLinea(ruta), esperada) << log.left(40).data();
-    }
 }
 
 } // namespace
