@@ -79,16 +79,18 @@ def leer(casa):  # through AT-SPI, pressed as a screen reader presses it
         return todo
 
     una = lambda rol, nombre=None: next((o for r, n, o in vistas() if r == rol and nombre in (None, n)), None)
-    primera = {("frame", "Instalar VARNO"), ("image", "VARNO"), ("label", "VARNO"), ("push button", "Instalar")}
-    if not comprobar(esperar(lambda: primera <= {(r, n) for r, n, _ in vistas()}), "primera pantalla incompleta"):
+    primera = {("frame", "Instalar VARNO"), ("image", "VARNO"), ("label", "VARNO"),
+               ("push button", "Instalar")}
+    hay = esperar(lambda: primera <= {(r, n) for r, n, _ in vistas()})
+    if not comprobar(hay, "primera pantalla incompleta"):
         return
     comprobar(any(n.startswith("La primera vez instala") for _, n, _ in vistas()), "sin la información")
-    comprobar(not una("progress bar") and not una("push button", "Ver el registro"), "una vista oculta a la vista")
+    comprobar(not una("progress bar") and not una("push button", "Ver el registro"), "ocultas a la vista")
     una("push button", "Instalar").queryAction().doAction(0)
     paso = esperar(lambda: una("label", "Paso 5 de 7 · Las bibliotecas"))
     boton, barra = una("push button", "Instalando…"), una("progress bar")
     comprobar(paso and barra and barra.queryValue().currentValue > 0, "sin el paso 5 y su avance")
-    comprobar(boton and not boton.getState().contains(pyatspi.STATE_ENABLED), "el botón se ofrece instalando")
+    comprobar(boton and not boton.getState().contains(pyatspi.STATE_ENABLED), "botón ofrecido instalando")
     open(os.path.join(casa, "sigue"), "w").close()
     comprobar(esperar(lambda: una("push button", "Reintentar") and una("push button", "Ver el registro")),
               "el fallo sin \"Reintentar\" y \"Ver el registro\"")
@@ -100,7 +102,8 @@ def main():
         print("SALTADA: falta", *(faltan or ["pyatspi"]))
         return 77
     if sys.argv[2:] != ["en-su-bus"]:  # a session bus of its own, which starts the accessibility bus
-        return subprocess.run(["dbus-run-session", "--", sys.executable, *sys.argv[:2], "en-su-bus"]).returncode
+        orden = ["dbus-run-session", "--", sys.executable, *sys.argv[:2], "en-su-bus"]
+        return subprocess.run(orden).returncode
     lectura, escritura = os.pipe()
     # -noreset: else the short visit of the accessibility bus resets the server as VARNO connects.
     xvfb = subprocess.Popen(["Xvfb", "-noreset", "-nolisten", "tcp", "-screen", "0", "1024x768x24",
@@ -122,9 +125,9 @@ def main():
             with open(os.path.join(bundle, "Contents/Resources/paquete/instalar_mac.sh"), "w") as f:
                 f.write(INSTALADOR)
             # In a group of its own, so that it goes with the installer it started.
-            programa = subprocess.Popen([bundle + "/Contents/MacOS/VARNO", "--no-mover"], start_new_session=True,
-                                        env=dict(entorno, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1"),
-                                        stdout=subprocess.DEVNULL)
+            entorno_varno = dict(entorno, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+            programa = subprocess.Popen([bundle + "/Contents/MacOS/VARNO", "--no-mover"], env=entorno_varno,
+                                        start_new_session=True, stdout=subprocess.DEVNULL)
             try:
                 ver(entorno)
                 leer(casa)
