@@ -84,8 +84,6 @@ def leer(casa):  # through AT-SPI, pressed as a screen reader presses it
     hay = esperar(lambda: primera <= {(r, n) for r, n, _ in vistas()})
     if not comprobar(hay, "primera pantalla incompleta"):
         return
-    comprobar(any(n.startswith("La primera vez instala") for _, n, _ in vistas()), "sin la información")
-    comprobar(not una("progress bar") and not una("push button", "Ver el registro"), "ocultas a la vista")
     una("push button", "Instalar").queryAction().doAction(0)
     paso = esperar(lambda: una("label", "Paso 5 de 7 · Las bibliotecas"))
     boton, barra = una("push button", "Instalando…"), una("progress bar")
