@@ -8,7 +8,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QEnterEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QMessageBox>
