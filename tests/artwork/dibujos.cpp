@@ -1,11 +1,15 @@
 #include "artwork/arte.h"
+#include "artwork/png.h"
 #include "comun/comun.h"
 #include "ui/marca.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
-#include <QImage>
+#include <QImageReader>
 #include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -20,19 +24,35 @@ QRgb en(const QImage& i, qreal x, qreal y) {
     return i.pixel(int(x), i.height() - 1 - int(y));
 }
 
-constexpr QRgb cara = qRgb(18, 18, 22);
-
 } // namespace
 
-// Drawn from the bottom-left corner, 8-bit RGBA, replacing the file; nothing
-// written for an empty or huge image or a path that cannot be a file.
-TEST(GuardarPNG, RgbaDesdeAbajoYNadaCuandoNoPuede) {
+// What we write, 8-bit RGBA, reads back the same through libpng: odd sizes,
+// rows longer than a block, opaque and translucent pixels.
+TEST(CodificarPNG, SeLeeIgualQueSeEscribio) {
+    QRandomGenerator azar(7);
+    for (const QSize t : {QSize(1, 1), QSize(3, 7), QSize(257, 33), QSize(1024, 2)}) {
+        QImage original(t, QImage::Format_ARGB32);
+        for (int k = 0; k < t.width() * t.height(); ++k)
+            original.setPixel(k % t.width(), k / t.width(),
+                              azar.generate() | (k % 3 == 0 ? 0xff000000u : 0u));
+        QByteArray png = codificarPNG(original);
+        EXPECT_EQ(png.mid(24, 2), QByteArray("\x08\x06", 2)) << "8-bit RGBA";
+        QBuffer b(&png);
+        QImageReader lector(&b, "png");
+        const QImage leida = lector.read().convertToFormat(QImage::Format_ARGB32);
+        ASSERT_FALSE(leida.isNull()) << lector.errorString().toStdString();
+        EXPECT_EQ(leida, original) << t.width() << "×" << t.height();
+    }
+}
+
+// Drawn from the bottom-left corner, replacing the file; nothing written for an
+// empty or huge image or a path that cannot be a file.
+TEST(GuardarPNG, DesdeAbajoYNadaCuandoNoPuede) {
     QTemporaryDir dir;
     const auto ruta = [&](const char* nombre) { return dir.filePath(QString::fromLatin1(nombre)); };
     const auto rojo = [](QPainter& p) { p.fillRect(QRectF(0, 0, 2, 1), Qt::red); };
     pruebas::escribir(ruta("a.png"), "viejo");
     guardarPNG(ruta("a.png"), 4, 3, rojo);
-    EXPECT_EQ(pruebas::leer(ruta("a.png")).mid(24, 2), QByteArray("\x08\x06", 2)) << "8-bit RGBA";
     const QImage i = leer(ruta("a.png"));
     ASSERT_EQ(i.size(), QSize(4, 3));
     EXPECT_EQ(std::tuple(en(i, 1, 0), en(i, 2, 0), en(i, 0, 2)),
@@ -48,17 +68,26 @@ TEST(GuardarPNG, RgbaDesdeAbajoYNadaCuandoNoPuede) {
     }
 }
 
-// The face with its faint rim, transparent around it; the mark at side 600 from
-// (212, 212): bars 75 wide, centred on y 512, each edge where it belongs.
+// The face with its faint rim (white at 8 %), transparent around it; the mark
+// at side 600 from (212, 212): bars 75 wide, centred on y 512, each edge where
+// it belongs.
 TEST(Icono, CaraBordeYMarca) {
     QTemporaryDir dir;
     guardarIcono(dir.filePath(QStringLiteral("i.png")));
     const QImage i = leer(dir.filePath(QStringLiteral("i.png")));
     ASSERT_EQ(i.size(), QSize(1024, 1024));
-    EXPECT_EQ(std::tuple(en(i, 0, 0), en(i, 50, 512), en(i, 512, 150), en(i, 512, 106)),
-              std::tuple(0u, 0u, cara, cara));
-    for (const QPoint p : {QPoint(512, 101), QPoint(512, 922), QPoint(101, 512), QPoint(922, 512)})
-        EXPECT_NEAR(qRed(en(i, p.x(), p.y())), 37, 3) << p.x() << "," << p.y() << ": white at 8 %";
+    const QRgb cara = qRgb(18, 18, 22), borde = qRgb(37, 37, 41);
+    for (const auto& [x, y, color] : {std::tuple(0, 0, QRgb(0)),
+                                      {50, 512, 0},
+                                      {512, 150, cara},
+                                      {512, 106, cara},
+                                      {512, 101, borde},
+                                      {512, 922, borde},
+                                      {101, 512, borde},
+                                      {922, 512, borde}})
+        EXPECT_EQ(std::tuple(qRed(en(i, x, y)) / 4, qAlpha(en(i, x, y))),
+                  std::tuple(qRed(color) / 4, qAlpha(color)))
+            << x << "," << y;
     for (const auto& [x, abajo, alto, color] : {std::tuple(344, 380, 264, Marca::azul),
                                                 {476, 305, 414, Marca::amarillo},
                                                 {608, 419, 186, Marca::azul}}) {
@@ -101,21 +130,60 @@ TEST(FondoDmg, TamanoFlechaYTextos) {
             continue;
         QRectF tinta[3];
         int oscuro[3] = {255, 255, 255};
-        for (int y = 0; y < i.height(); ++y)
-            for (int x = 0; x < i.width(); ++x) {
-                if (en(i, x, y) == qRgb(244, 244, 246))
-                    continue;
-                const QPointF p((x + 0.5) / s, (y + 0.5) / s);
-                int z = 0;
-                while (z < 3 && !zonas[z].zona.adjusted(-0.5, -0.5, 0.5, 0.5).contains(p))
-                    ++z;
-                ASSERT_LT(z, 3) << "stray ink at " << p.x() << "," << p.y() << " scale " << s;
-                tinta[z] |= QRectF(p, QSizeF(1 / s, 1 / s));
-                oscuro[z] = std::min(oscuro[z], qGray(en(i, x, y)));
-            }
+        for (int k = 0; k < i.width() * i.height(); ++k) {
+            const int x = k % i.width(), y = k / i.width();
+            if (en(i, x, y) == qRgb(244, 244, 246))
+                continue;
+            const QPointF p((x + 0.5) / s, (y + 0.5) / s);
+            int z = 0;
+            while (z < 3 && !zonas[z].zona.adjusted(-0.5, -0.5, 0.5, 0.5).contains(p))
+                ++z;
+            ASSERT_LT(z, 3) << "stray ink at " << p.x() << "," << p.y() << " scale " << s;
+            tinta[z] |= QRectF(p, QSizeF(1 / s, 1 / s));
+            oscuro[z] = std::min(oscuro[z], qGray(en(i, x, y)));
+        }
         for (int z = 0; z < 3; ++z) {
             EXPECT_NEAR(oscuro[z], qGray(zonas[z].tinta), zonas[z].margen) << s << " " << z;
             EXPECT_NEAR(tinta[z].center().x(), 300, 2) << s << " " << z;
         }
+    }
+}
+
+// Each packaging run writes its one file, if any, and ends well, even without
+// a display (as on a packaging machine); the option given first wins; a
+// capture is taken at the screen's pixel ratio.
+TEST(Modos, CadaOpcionEscribeSoloLoSuyo) {
+    const struct {
+        QStringList argumentos;
+        const char* archivo; // null: nothing written
+        QSize tamano;
+        int escala; // the screen's pixel ratio
+    } casos[] = {
+        {{"--fondo-dmg", "f.png", "2"}, "f.png", {1200, 800}, 1},
+        {{"--icono", "i.png", "--fondo-dmg", "f.png", "2"}, "i.png", {1024, 1024}, 1},
+        {{"--icono", "falta/i.png"}, nullptr, {}, 1},
+        {{"--captura", "c.png", "6"}, nullptr, {}, 1},
+        {{"--captura", "c.png", "0"}, "c.png", {560, 372}, 1},
+        {{"--captura", "c.png", "5"}, "c.png", {1120, 744}, 2},
+    };
+    for (const auto& c : casos) {
+        QTemporaryDir dir;
+        QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
+        for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            entorno.remove(QString::fromLatin1(v));
+        entorno.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(c.escala));
+        QProcess p;
+        p.setProcessEnvironment(entorno);
+        p.setWorkingDirectory(dir.path());
+        p.start(pruebas::ejecutable(), c.argumentos);
+        const std::string caso = c.argumentos.join(' ').toStdString();
+        ASSERT_TRUE(p.waitForFinished(60000)) << caso;
+        EXPECT_EQ(std::tuple(p.exitStatus(), p.exitCode()), std::tuple(QProcess::NormalExit, 0))
+            << caso;
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                  c.archivo ? QStringList{c.archivo} : QStringList())
+            << caso;
+        if (c.archivo)
+            EXPECT_EQ(QImage(dir.filePath(c.archivo), "png").size(), c.tamano) << caso;
     }
 }

@@ -1,10 +1,18 @@
 #!/usr/bin/env python3
-"""Starts VARNO on a virtual X screen with a fresh home folder and checks its real
-window: size, place, colours, the main button where the layout puts it and its hover.
-Usage: ventana_real.py VARNO. Exits 77 without Xvfb, xdotool or ImageMagick."""
-import os, shutil, subprocess, sys, tempfile, time
+"""Starts VARNO on a virtual X screen with a fresh home folder and a stand-in installer; checks the
+window's size, place, colours and hover, then reads it as a screen reader does, through AT-SPI, and
+presses "Instalar" through the button's action. Usage: ventana_real.py VARNO, with Debian's Python
+(pyatspi). Exits 77 without Xvfb, xdotool, ImageMagick, dbus-run-session or pyatspi."""
+import contextlib, importlib.util, os, re, shutil, signal, subprocess, sys, tempfile, time
 
 FONDO, PAPEL, AZUL, BLANCO = (11, 11, 13), (228, 228, 231), (42, 91, 215), (255, 255, 255)
+# Fails once the test makes the file "sigue", or after 60 s.
+INSTALADOR = """#!/bin/bash
+echo '== 5/7 Las bibliotecas'
+for _ in $(seq 600); do [ -e "$HOME/sigue" ] && break; sleep 0.1; done
+echo 'No se pudo descargar ffmpeg.'
+exit 1
+"""
 fallos = []
 
 
@@ -12,6 +20,7 @@ def comprobar(cierto, que):
     if not cierto:
         fallos.append(que)
         print("FALLO:", que)
+    return cierto
 
 
 def esperar(condicion, segundos=20):
@@ -21,78 +30,115 @@ def esperar(condicion, segundos=20):
     return valor
 
 
-def probar(varno, display, casa):
-    x = dict(os.environ, DISPLAY=display)
-    entorno = {k: v for k, v in x.items() if not k.startswith(("QT_", "XDG_", "WAYLAND"))}
-    entorno.update(HOME=casa, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=casa)
-    programa = subprocess.Popen([varno, "--no-mover"], env=entorno, stdout=subprocess.DEVNULL)
-    xdotool = lambda *a: subprocess.run(["xdotool", *a], env=x, capture_output=True, text=True).stdout
+def ver(entorno):  # the first screen as drawn, and the main button's hover
+    xdotool = lambda *a: subprocess.run(["xdotool", *a], env=entorno, capture_output=True, text=True).stdout
+    ident = esperar(lambda: xdotool("search", "--onlyvisible", "--name", "^Instalar VARNO$").split())
+    if not comprobar(ident, "ninguna ventana \"Instalar VARNO\" a la vista"):
+        return
+    g = dict(l.split("=", 1) for l in xdotool("getwindowgeometry", "--shell", ident[0]).split())
+    wx, wy = int(g["X"]), int(g["Y"])
+    comprobar((wx, wy, g["WIDTH"], g["HEIGHT"]) == (232, 198, "560", "372"), "tamaño o sitio: %s" % g)
 
     def captura():  # the window's pixel at px, py
-        crudo = subprocess.run(["import", "-display", display, "-window", "root", "-depth", "8",
-                                "rgb:-"], check=True, capture_output=True).stdout
+        crudo = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], env=entorno,
+                               check=True, capture_output=True).stdout
         return lambda px, py: tuple(crudo[(i := ((wy + py) * 1024 + wx + px) * 3):i + 3])
 
-    def cuantos(en, x0, y0, w, h, color, tol=24):
-        return sum(all(abs(a - b) <= tol for a, b in zip(en(px, py), color))
-                   for py in range(y0, y0 + h) for px in range(x0, x0 + w))
+    boton = lambda color: esperar(lambda: captura()(45, 300) == color)
+    boton(PAPEL)  # painted once the main button shows
+    en = captura()
+    # Background around the main button and where the hidden log button would
+    # be; the button's corners; the logo's bars.
+    for px, py, color in ((2, 2, FONDO), (557, 369, FONDO), (545, 200, FONDO), (37, 317, FONDO),
+                          (193, 317, FONDO), (115, 292, FONDO), (115, 342, FONDO), (279, 317, FONDO),
+                          (279, 296, FONDO), (45, 300, PAPEL), (185, 300, PAPEL), (45, 334, PAPEL),
+                          (185, 334, PAPEL), (52, 59, AZUL), (64, 59, (252, 184, 19)), (80, 59, AZUL)):
+        comprobar(en(px, py) == color, "en %d,%d: %s, no %s" % (px, py, en(px, py), color))
+    # The title, the name, the two lines and the information in their colours.
+    for (x0, y0, w, h), color in (((70, 306, 90, 22), (10, 10, 12)), ((98, 32, 300, 52), BLANCO),
+                                  ((40, 108, 480, 24), PAPEL), ((40, 132, 480, 24), (255, 155, 47)),
+                                  ((40, 178, 480, 54), (156, 157, 163))):
+        n = sum(all(abs(a - b) <= 24 for a, b in zip(en(px, py), color))
+                for py in range(y0, y0 + h) for px in range(x0, x0 + w))
+        comprobar(n > 30, "%d de %s en %s" % (n, color, (x0, y0, w, h)))
+    xdotool("mousemove", str(wx + 100), str(wy + 310))
+    comprobar(boton(BLANCO), "el botón no se enciende bajo el puntero")
+    xdotool("mousemove", str(wx + 500), str(wy + 20))
+    comprobar(boton(PAPEL), "el botón no se apaga al salir el puntero")
 
-    try:
-        ident = esperar(lambda: xdotool("search", "--onlyvisible", "--name", "^Instalar VARNO$").split())
-        if not ident:
-            return comprobar(False, "ninguna ventana \"Instalar VARNO\" a la vista")
-        g = dict(l.split("=", 1) for l in xdotool("getwindowgeometry", "--shell", ident[0]).split())
-        wx, wy = int(g["X"]), int(g["Y"])
-        comprobar((wx, wy, g["WIDTH"], g["HEIGHT"]) == (232, 198, "560", "372"), "tamaño o sitio: %s" % g)
-        boton = lambda color: esperar(lambda: captura()(45, 300) == color)
-        boton(PAPEL)  # painted once the main button shows
-        en = captura()
-        # Background around the main button and where the hidden log button would
-        # be; the button's corners; the logo's bars.
-        for px, py, color in ((2, 2, FONDO), (557, 369, FONDO), (545, 200, FONDO), (37, 317, FONDO),
-                              (193, 317, FONDO), (115, 292, FONDO), (115, 342, FONDO),
-                              (279, 317, FONDO), (279, 296, FONDO), (45, 300, PAPEL),
-                              (185, 300, PAPEL), (45, 334, PAPEL), (185, 334, PAPEL),
-                              (52, 59, AZUL), (64, 59, (252, 184, 19)), (80, 59, AZUL)):
-            comprobar(en(px, py) == color, "en %d,%d: %s, no %s" % (px, py, en(px, py), color))
-        # The title, the name, the two lines and the information in their colours; no progress.
-        for zona, color, minimo in (((70, 306, 90, 22), (10, 10, 12), 30), ((98, 32, 300, 52), BLANCO, 50),
-                                    ((40, 108, 480, 24), PAPEL, 50), ((40, 132, 480, 24), (255, 155, 47), 50),
-                                    ((40, 178, 480, 54), (156, 157, 163), 50)):
-            comprobar(cuantos(en, *zona, color) > minimo, "sin %s en %s" % (color, zona))
-        comprobar(cuantos(en, 40, 186, 480, 84, (35, 35, 43), 0) == 0, "progreso a la vista")
-        xdotool("mousemove", str(wx + 100), str(wy + 310))
-        comprobar(boton(BLANCO), "el botón no se enciende bajo el puntero")
-        xdotool("mousemove", str(wx + 500), str(wy + 20))
-        comprobar(boton(PAPEL), "el botón no se apaga al salir el puntero")
-        comprobar(programa.poll() is None, "VARNO terminó solo")
-    finally:
-        programa.terminate()
-        programa.wait(10)
+
+def leer(casa):  # through AT-SPI, pressed as a screen reader presses it
+    import pyatspi
+
+    def vistas():  # (role, name, object) of every view of VARNO the reader finds
+        todo, pendientes = [], [a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "VARNO"]
+        while pendientes:
+            o = pendientes.pop()
+            todo.append((o.getRoleName(), o.name, o))
+            pendientes.extend(o)
+        return todo
+
+    una = lambda rol, nombre=None: next((o for r, n, o in vistas() if r == rol and nombre in (None, n)), None)
+    primera = {("frame", "Instalar VARNO"), ("image", "VARNO"), ("label", "VARNO"),
+               ("push button", "Instalar")}
+    hay = esperar(lambda: primera <= {(r, n) for r, n, _ in vistas()})
+    if not comprobar(hay, "primera pantalla incompleta"):
+        return
+    una("push button", "Instalar").queryAction().doAction(0)
+    paso = esperar(lambda: una("label", "Paso 5 de 7 · Las bibliotecas"))
+    boton, barra = una("push button", "Instalando…"), una("progress bar")
+    comprobar(paso and barra and barra.queryValue().currentValue > 0, "sin el paso 5 y su avance")
+    comprobar(boton and not boton.getState().contains(pyatspi.STATE_ENABLED), "botón ofrecido instalando")
+    open(os.path.join(casa, "sigue"), "w").close()
+    comprobar(esperar(lambda: una("push button", "Reintentar") and una("push button", "Ver el registro")),
+              "el fallo sin \"Reintentar\" y \"Ver el registro\"")
 
 
 def main():
-    if faltan := [p for p in ("Xvfb", "xdotool", "import") if not shutil.which(p)]:
-        print("SALTADA: falta " + ", ".join(faltan))
+    faltan = [p for p in ("Xvfb", "xdotool", "import", "dbus-run-session") if not shutil.which(p)]
+    if faltan or not importlib.util.find_spec("pyatspi"):
+        print("SALTADA: falta", *(faltan or ["pyatspi"]))
         return 77
+    if sys.argv[2:] != ["en-su-bus"]:  # a session bus of its own, which starts the accessibility bus
+        orden = ["dbus-run-session", "--", sys.executable, *sys.argv[:2], "en-su-bus"]
+        return subprocess.run(orden).returncode
     lectura, escritura = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(escritura), "-nolisten", "tcp", "-screen",
-                             "0", "1024x768x24"], pass_fds=(escritura,), stderr=subprocess.DEVNULL)
+    # -noreset: else the short visit of the accessibility bus resets the server as VARNO connects.
+    xvfb = subprocess.Popen(["Xvfb", "-noreset", "-nolisten", "tcp", "-screen", "0", "1024x768x24",
+                             "-displayfd", str(escritura)], pass_fds=(escritura,), stderr=subprocess.DEVNULL)
     os.close(escritura)
+    pantalla = b""  # up to the line break: closing the pipe before it makes Xvfb quit
+    while not pantalla.endswith(b"\n") and (trozo := os.read(lectura, 32)):
+        pantalla += trozo
     try:
-        numero = b""  # up to the line break: closing the pipe before it makes Xvfb quit
-        while not numero.endswith(b"\n") and (trozo := os.read(lectura, 32)):
-            numero += trozo
-        if not numero.strip():
+        if not pantalla.strip():
             print("SALTADA: Xvfb no arrancó")
             return 77
         with tempfile.TemporaryDirectory(prefix="varno-ventana-", ignore_cleanup_errors=True) as casa:
-            probar(sys.argv[1], ":" + numero.decode().strip(), casa)
-        return 1 if fallos else 0
+            entorno = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "XDG_", "WAYLAND"))}
+            entorno.update(DISPLAY=":" + pantalla.decode().strip(), HOME=casa, XDG_RUNTIME_DIR=casa)
+            # The bundle with the stand-in installer in place of the real one.
+            bundle = os.path.join(casa, "VARNO.app")
+            shutil.copytree(re.sub(r"/Contents/MacOS/[^/]*$", "", sys.argv[1]), bundle, symlinks=True)
+            with open(os.path.join(bundle, "Contents/Resources/paquete/instalar_mac.sh"), "w") as f:
+                f.write(INSTALADOR)
+            # In a group of its own, so that it goes with the installer it started.
+            entorno_varno = dict(entorno, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+            programa = subprocess.Popen([bundle + "/Contents/MacOS/VARNO", "--no-mover"], env=entorno_varno,
+                                        start_new_session=True, stdout=subprocess.DEVNULL)
+            try:
+                ver(entorno)
+                leer(casa)
+                comprobar(programa.poll() is None, "VARNO terminó solo")
+            finally:
+                with contextlib.suppress(ProcessLookupError):  # it may have ended, with all it started
+                    os.killpg(programa.pid, signal.SIGKILL)
+                programa.wait()
     finally:
         os.close(lectura)
         xvfb.terminate()
         xvfb.wait(10)
+    return 1 if fallos else 0
 
 
 if __name__ == "__main__":
