@@ -69,8 +69,14 @@ void Instalacion::esperarAlGrupo() {
     registrar();
     while (grupoVivo(grupo) && !limite.hasExpired())
         QThread::msleep(20);
-    if (grupoVivo(grupo))
+    if (grupoVivo(grupo)) {
         ::kill(-grupo, SIGKILL);
+        // A killed process is gone a moment later, not at once: wait for that
+        // moment, so that nothing of the run is left when this returns.
+        const QDeadlineTimer muerte(std::chrono::seconds(1));
+        while (grupoVivo(grupo) && !muerte.hasExpired())
+            QThread::msleep(5);
+    }
     // Reaped here, so that the toolkit never has to kill it on its own.
     if (proceso_->state() != QProcess::NotRunning)
         proceso_->waitForFinished(-1);

@@ -17,7 +17,7 @@ struct Banco {
     pruebas::Casa casa;
     std::unique_ptr<Delegado> d = std::make_unique<Delegado>(
         casa.globales("2.0"), Tiempos{.retrasoApertura = std::chrono::hours(24),
-                                      .graciaInstalador = std::chrono::seconds(4)});
+                                      .graciaInstalador = std::chrono::seconds(6)});
 
     explicit Banco(const QByteArray& guion) {
         d->construir();
