@@ -1,11 +1,11 @@
 // What the program does at its start: the decision on its command line and
-// situation, the numbers it reads there, and the version file.
+// situation, and the version file. The numbers of the command line are
+// stated for any input by the fuzz target `opciones`.
 #include "app/decision.h"
 #include "app/opciones.h"
 #include "base/globales.h"
 #include "comun/comun.h"
 
-#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -78,24 +78,6 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
         decidirArranque(argumentos, g);
         EXPECT_EQ(g.hechas.join(';'), QString::fromUtf8(c.esperado));
     }
-}
-
-// A number only when it is the whole argument, read as the C library reads it.
-TEST(Opciones, EscalaYPantallaSoloSiSonElArgumentoEntero) {
-    const std::pair<const char*, std::optional<double>> escalas[] = {
-        {"+1.5", 1.5}, {"-.5", -0.5}, {"2E-1", 0.2}, {"1e-999", 0.0},
-        {"2,5", {}},   {"inf", {}},   {"0x10", {}},  {"٢", {}},
-    };
-    for (const auto& [texto, esperada] : escalas)
-        EXPECT_EQ(leerEscala(QString::fromUtf8(texto)), esperada) << texto;
-    EXPECT_TRUE(std::isinf(*leerEscala("1e999"))); // the artwork then refuses it
-    const std::pair<const char*, std::optional<qint64>> pantallas[] = {
-        {"+3", 3},   {"9223372036854775807", std::numeric_limits<qint64>::max()},
-        {"3.0", {}}, {"9223372036854775808", {}},
-        {"+", {}},
-    };
-    for (const auto& [texto, esperada] : pantallas)
-        EXPECT_EQ(leerPantalla(QString::fromUtf8(texto)), esperada) << texto;
 }
 
 // The version is the file's text without white space and line breaks around

@@ -43,9 +43,11 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
         {"disco lleno tras apartar la copia anterior", {}, bajado, true, {}, "sistema/Applications"},
         {"Applications del sistema de solo lectura", casa, bajado, true, {"sistema/Applications"}},
         {"los dos destinos de solo lectura", {}, bajado, true, {"sistema/Applications", "home/Applications"}},
-        {"una copia anterior que no se puede quitar entera", sis, bajado, true, {sis + "/Contents/Resources"}},
+        {"una copia anterior que no se puede quitar entera", sis, bajado, true,
+         {sis + "/Contents/Resources"}},
         {"en el destino, un enlace al bundle que corre", {}, bajado, false, {}, nullptr, sis, bajado},
-        {"el bundle corre a través de un enlace", {}, bajado, true, {}, nullptr, "home/Enlace", "sistema/Applications", "home/Enlace/VARNO.app"},
+        {"el bundle corre a través de un enlace", {}, bajado, true, {}, nullptr, "home/Enlace",
+         "sistema/Applications", "home/Enlace/VARNO.app"},
         {"en el destino, un enlace a otra carpeta", sis, bajado, false, {}, nullptr, sis, "home/Documentos"},
         // clang-format on
     };

@@ -79,25 +79,17 @@ TEST(Decodificador, ElMismoTextoDondeSeaQueCaigaElCorte) {
         QStringView texto;
         QStringList lineas;
     } casos[] = {
-        {"a\xE2\x82", u"a\uFFFD", {}},
-        {"\xE2\x82"
-         "b\n",
-         u"\uFFFDb\n",
-         {"\uFFFDb"}},
-        {"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80",
-         u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD",
+        {"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80x\xE2\x82\xACy\xF0\x90\x80z\xFF\xF0\x9F\x98\x80\xE2\x82",
+         u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDx€y\uFFFDz\uFFFD😀\uFFFD",
          {}},
-        {"x\xE2\x82\xACy\xF0\x90\x80z\xFF\xF0\x9F\x98\x80", u"x€y\uFFFDz\uFFFD😀", {}},
-        {"\xEF\xBB\xBF== 1/7 x\n\xEF\xBB\xBF",
-         u"\uFEFF== 1/7 x\n\uFEFF",
-         {QStringLiteral("\uFEFF== 1/7 x")}},
-        {"a\r\nb\r1\v2\f3\xC2\x85"
+        {"\xEF\xBB\xBF== 1/7 x\r\nb\r1\v2\f3\xC2\x85"
          "4\xE2\x80\xA8"
          "5\xE2\x80\xA9"
          "0123456789abcdefghijklmnopqrstuvwxyzABCD\n\xC3\x82\xE2\x80\xA7z",
-         u"a\r\nb\r1\v2\f3\u00854\u20285\u20290123456789abcdefghijklmnopqrstuvwxyzABCD\n\u00C2"
-         u"\u2027z",
-         {"a", "", "b", "1", "2", "3", "4", "5", "0123456789abcdefghijklmnopqrstuvwxyzABCD"}},
+         u"\uFEFF== 1/7 x\r\nb\r1\v2\f3\u00854\u20285\u20290123456789abcdefghijklmnopqrstuvwxyzABCD\n"
+         u"\u00C2\u2027z",
+         {QStringLiteral("\uFEFF== 1/7 x"), "", "b", "1", "2", "3", "4", "5",
+          "0123456789abcdefghijklmnopqrstuvwxyzABCD"}},
     };
     for (const auto& c : casos)
         for (qsizetype corte = 0; corte <= c.bytes.size(); ++corte) {
@@ -131,7 +123,6 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
     } casos[] = {
         {"SIGKILL", SIGKILL},
         {"SIGTERM", SIGTERM},
-        {"SIGSEGV", SIGSEGV},
         {"SIGKILL al grupo", -SIGKILL},
         {"SIGHUP al grupo", -SIGHUP},
         {"sale con 0", 0, "exit 0"},
