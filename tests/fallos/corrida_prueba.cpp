@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QTextLayout>
 #include <QTimer>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -182,9 +183,19 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
             const Etiqueta& e = *b.d->detalle;
             EXPECT_TRUE(e.texto().startsWith(c.mostrada + "  —  Puedes reintentar"))
                 << e.texto().left(200).toStdString();
+            const QFont f = fuente(e.tamano(), e.peso(), &e);
             for (const QString& v : e.lineasVisibles())
-                EXPECT_LE(QFontMetricsF(fuente(e.tamano(), e.peso(), &e)).horizontalAdvance(v),
-                          e.width() + 0.5);
+                EXPECT_LE(QFontMetricsF(f).horizontalAdvance(v), e.width() + 0.5);
+            // Laid out as the label lays it out, the program's own sentence reads left to right.
+            QTextLayout capa(e.texto(), f);
+            QTextOption izquierda;
+            izquierda.setTextDirection(Qt::LeftToRight);
+            capa.setTextOption(izquierda);
+            capa.beginLayout();
+            capa.createLine().setLineWidth(1e6);
+            capa.endLayout();
+            for (qsizetype i = e.texto().indexOf("  —  Puedes"); i + 1 < e.texto().size(); ++i)
+                ASSERT_LT(capa.lineAt(0).cursorToX(int(i)), capa.lineAt(0).cursorToX(int(i + 1)));
             // Nothing is left that could write into the data folder beside the retry.
             EXPECT_TRUE(pruebas::esperarHasta([&] { return !sigueVivo(descarga); }));
             b.cambiarGuion("echo '== 7/7 Listo'\necho reintento\nexit 0\n");

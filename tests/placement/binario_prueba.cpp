@@ -1,6 +1,9 @@
 // One running VARNO per data folder, through the built program.
 #include "comun/comun.h"
+#include "engine/motor.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -13,32 +16,49 @@ using pruebas::leer;
 
 namespace {
 
-// A second start beside a first VARNO that is installing, from a bundle whose installer
-// is the scriptable test one: the first comes to the front and the second exits 0 at
-// once, not after the ten seconds it waits for a first without a window. A second with
-// its own data folder runs itself, and without a display says so in one line.
+// A second start beside a real first VARNO, from a copy of the bundle whose
+// installer is the scriptable test one. A first with a window (installing,
+// opening, failed) is brought to the front and the second exits 0 at once, not
+// after the ten seconds it waits for a first without a window; a first that
+// only hands over to the engine does not stop a second from doing the same.
 TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
+    enum Primera { instalando, abriendo, fallo, relevo };
     const struct {
+        Primera primera;
         QStringList argumentos; // of the second start
         const char* home;       // of the second, below the first's
-        int salida;             // of the second
+        int salida;             // of the second: 1 when it ran itself and found no display
     } casos[] = {
-        {{}, "", 0},
-        {{"--icono", "icono.png"}, "", 0}, // a packaging run never waits
-        {{}, "/otra", 1},
+        {instalando, {}, "", 0},
+        {abriendo, {}, "", 0},
+        {fallo, {}, "", 0},
+        {relevo, {}, "", 0},
+        {instalando, {"--icono", "icono.png"}, "", 0}, // a packaging run never waits
+        {instalando, {}, "/otra", 1},
     };
     QTemporaryDir copia;
     const QString app = copia.path() + "/VARNO.app", programa = app + "/Contents/MacOS/VARNO";
     ASSERT_EQ(QProcess::execute("/bin/cp", {"-a", pruebas::bundle(), app}), 0);
     pruebas::escribir(app + "/Contents/Resources/paquete/instalar_mac.sh",
                       leer(pruebas::datos("instalador_eco.sh")), true);
+    const QByteArray version = leer(app + "/Contents/Resources/version.txt");
     for (const auto& c : casos) {
-        SCOPED_TRACE(c.argumentos.join(' ').toStdString() + c.home);
+        SCOPED_TRACE(int(c.primera));
         QTemporaryDir t;
         const QString datos = t.path() + "/Library/Application Support/VARNO";
-        // An older version to update.
-        pruebas::escribir(datos + "/instalado.txt", "0.1\n");
-        pruebas::escribir(datos + "/python/bin/python", "#!/bin/sh\n", true);
+        // This version installed, or an older one to update; an engine that notes its pid.
+        pruebas::escribir(datos + "/instalado.txt",
+                          c.primera == abriendo || c.primera == relevo ? version : "0.1\n");
+        pruebas::escribir(datos + "/python/bin/python",
+                          QByteArray("#!/bin/sh\necho $$ >> \"$HOME/motor\"\n") +
+                              (c.primera == abriendo ? "exec sleep 60\n" : ""),
+                          true);
+        QDir().mkpath(datos + "/app");
+        QProcess motor; // the engine answers, for the hand-off
+        if (c.primera == relevo) {
+            motor.start("/usr/bin/python3", {pruebas::datos("servidor.py"), "8770"});
+            ASSERT_TRUE(motor.waitForReadyRead(10'000) && motor.readAll().startsWith("listo"));
+        }
         // Without a display unless offscreen: the second would show its own window.
         const auto entorno = [&](const QString& home, bool offscreen) {
             QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
@@ -46,7 +66,8 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
                 e.remove(v);
             e.insert("HOME", home);
             e.insert("XDG_DATA_HOME", home + "/.local/share");
-            e.insert("GUION", "out:==_3/7_X kid nap:60");
+            e.insert("GUION",
+                     c.primera == fallo ? "kid out:sin_red exit:1" : "out:==_3/7_X kid nap:60");
             e.insert("HUELLA", home + "/hijo");
             if (offscreen)
                 e.insert("QT_QPA_PLATFORM", "offscreen");
@@ -55,29 +76,57 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
         QProcess primera, otra;
         primera.setProcessEnvironment(entorno(t.path(), true));
         primera.start(programa, {"--no-mover"});
+        const auto hijo = [&] { return pid_t(leer(t.path() + "/hijo").toInt()); };
         const auto parar = qScopeGuard([&] {
-            if (const pid_t hijo = leer(t.path() + "/hijo").toInt(); hijo > 1)
-                ::kill(-::getpgid(hijo), SIGKILL); // the installer's whole group
-            primera.kill();
-            primera.waitForFinished();
+            QList<QByteArray> pids = leer(t.path() + "/motor").split('\n');
+            if (hijo() > 0) // the installer's whole group
+                pids.append(QByteArray::number(-::getpgid(hijo())));
+            for (const QByteArray& pid : pids)
+                if (pid.toInt() < -1 || pid.toInt() > 1)
+                    ::kill(pid.toInt(), SIGKILL);
+            for (QProcess* p : {&primera, &motor}) {
+                p->kill();
+                p->waitForFinished();
+            }
         });
-        ASSERT_TRUE(
-            esperarHasta([&] { return leer(datos + "/instalacion.log").contains("== 3/7"); },
-                         std::chrono::seconds(60)));
+        // The first is where the case wants it before the second starts.
+        ASSERT_TRUE(esperarHasta(
+            [&] {
+                const QByteArray registro = leer(datos + "/instalacion.log");
+                switch (c.primera) {
+                case instalando:
+                    return registro.contains("== 3/7");
+                case fallo:
+                    return registro.contains("sin red") && hijo() > 0 && !sigueVivo(hijo());
+                case abriendo:
+                    return QFileInfo::exists(t.path() + "/motor");
+                case relevo:
+                    return true;
+                }
+                return false;
+            },
+            std::chrono::seconds(60)));
 
         otra.setProcessEnvironment(entorno(t.path() + c.home, false));
         otra.setWorkingDirectory(t.path());
         otra.start(programa, c.argumentos + QStringList{"--no-mover"});
         ASSERT_TRUE(esperarHasta([&] { return otra.state() == QProcess::NotRunning; },
-                                 std::chrono::seconds(8)));
+                                 std::chrono::seconds(c.primera == relevo ? 60 : 8)));
         const QString error = QString::fromUtf8(otra.readAllStandardError()).trimmed();
         EXPECT_EQ(std::pair(otra.exitStatus(), otra.exitCode()),
                   std::pair(QProcess::NormalExit, c.salida))
             << error.toStdString();
-        if (c.salida)
+        if (c.salida) // without a display it says so in one line
             EXPECT_TRUE(error.startsWith("VARNO necesita una pantalla") && !error.contains('\n'))
                 << error.toStdString();
-        EXPECT_EQ(primera.state(), QProcess::Running);
+        if (c.primera != relevo) {
+            EXPECT_EQ(primera.state(), QProcess::Running);
+            continue;
+        }
+        EXPECT_TRUE(esperarHasta([&] { return primera.state() == QProcess::NotRunning; },
+                                 std::chrono::seconds(60)));
+        EXPECT_EQ(primera.exitCode(), 0);
+        EXPECT_EQ(leer(t.path() + "/motor").count('\n'), 2) << "each handed over";
     }
 }
 
