@@ -77,22 +77,18 @@ TEST(Icono, CaraBordeYMarca) {
 // the bottom-left corner: each zone's darkest ink, centred on x 300, and only
 // background between the arrow and the title.
 TEST(FondoDmg, TamanoFlechaYTextos) {
-    const struct {
-        double escala;
-        QSize tamano; // invalid: nothing written
-    } casos[] = {{1, {600, 400}},    {2, {1200, 800}}, {1.5, {900, 600}}, {0.333, {199, 133}},
-                 {std::nan(""), {}}, {HUGE_VAL, {}},   {0, {}},           {-1, {}},
-                 {0.001, {}},        {1e7, {}}};
+    // (scale, size written; invalid: nothing written)
+    const std::tuple<double, QSize> casos[] = {
+        {1, {600, 400}},    {2, {1200, 800}}, {1.5, {900, 600}}, {0.333, {199, 133}},
+        {std::nan(""), {}}, {HUGE_VAL, {}},   {0, {}},           {-1, {}},
+        {0.001, {}},        {1e7, {}}};
     const QRgb fondo = qRgb(244, 244, 246);
-    const struct {
-        const char* que;
-        QRect zona; // in canvas units
-        QRgb tinta;
-        int margen;
-    } zonas[] = {{"flecha", {243, 194, 115, 32}, qRgb(160, 160, 168), 0},
-                 {"título", {0, 332, 600, 30}, qRgb(22, 22, 26), 20},
-                 {"línea", {0, 34, 600, 20}, qRgb(107, 107, 115), 20},
-                 {"entre ellas", {0, 230, 600, 100}, fondo, 0}};
+    // (what, zone in canvas units, its darkest ink, how far it may be off)
+    const std::tuple<const char*, QRect, QRgb, int> zonas[] = {
+        {"flecha", {243, 194, 115, 32}, qRgb(160, 160, 168), 0},
+        {"título", {0, 332, 600, 30}, qRgb(22, 22, 26), 20},
+        {"línea", {0, 34, 600, 20}, qRgb(107, 107, 115), 20},
+        {"entre ellas", {0, 230, 600, 100}, fondo, 0}};
     for (const auto& [s, tamano] : casos) {
         const QImage i = dibujado([s = s](const QString& ruta) { guardarFondoDmg(ruta, s); });
         ASSERT_EQ(i.isNull() ? QSize() : i.size(), tamano) << s;

@@ -68,30 +68,25 @@ TEST(Barra, RellenoDibujadoYLeido) {
 TEST(Etiqueta, CorteLimiteDeLineasYTextoPlano) {
     const QString largo = QStringLiteral("No se pudo descargar ffmpeg. Puedes reintentar: lo ya "
                                          "descargado no se vuelve a descargar.");
-    const struct {
-        QString texto;
-        int ancho, maximas, lineas;
-        bool cortado;
-    } casos[] = {
-        {largo, 200, 0, 1, true},
-        {largo, 200, 2, 2, true},
-        {QStringLiteral("uno\ndos\ntres"), 480, 2, 2, true},
-        {QStringLiteral("<b>hola</b>\n&amp; <img src=x>"), 480, 0, 1, false},
-        {QString(200, QLatin1Char('x')), 200, 2, 2, true},
-    };
-    for (const auto& c : casos) {
-        std::unique_ptr<Etiqueta> e(etiqueta(c.texto, 12.5, Peso::regular, Marca::tiza));
-        e->resize(c.ancho, 60);
-        e->fijarLineasMaximas(c.maximas);
+    // (text, width, most lines, lines shown, cut)
+    for (const auto& [texto, ancho, maximas, lineas, cortado] :
+         {std::tuple(largo, 200, 0, 1, true),
+          {largo, 200, 2, 2, true},
+          {QStringLiteral("uno\ndos\ntres"), 480, 2, 2, true},
+          {QStringLiteral("<b>hola</b>\n&amp; <img src=x>"), 480, 0, 1, false},
+          {QString(200, QLatin1Char('x')), 200, 2, 2, true}}) {
+        std::unique_ptr<Etiqueta> e(etiqueta(texto, 12.5, Peso::regular, Marca::tiza));
+        e->resize(ancho, 60);
+        e->fijarLineasMaximas(maximas);
         const QStringList l = e->lineasVisibles();
         const auto dice = ::testing::Message() << l.join(QLatin1Char('|')).toStdString();
-        ASSERT_EQ(l.size(), c.lineas) << dice;
-        EXPECT_EQ(l.last().endsWith(QChar(0x2026)), c.cortado) << dice;
+        ASSERT_EQ(l.size(), lineas) << dice;
+        EXPECT_EQ(l.last().endsWith(QChar(0x2026)), cortado) << dice;
         const QFontMetricsF m(fuente(12.5, Peso::regular, e.get()), e.get());
         for (const QString& s : l)
-            EXPECT_LE(m.horizontalAdvance(s), c.ancho + 0.5) << dice;
-        if (!c.cortado)
-            EXPECT_EQ(l.join(QLatin1Char(' ')), c.texto.simplified()) << dice;
+            EXPECT_LE(m.horizontalAdvance(s), ancho + 0.5) << dice;
+        if (!cortado)
+            EXPECT_EQ(l.join(QLatin1Char(' ')), texto.simplified()) << dice;
     }
 }
 
@@ -108,24 +103,20 @@ public:
     void cancelarInstalacion() override { ++cancelaciones; }
 };
 
-// The files the window would open.
-class Receptor : public QObject {
+// The window of a delegate whose files open into `abiertos`.
+struct Ventana_ : QObject, ::testing::Test {
     Q_OBJECT
 public:
-    QList<QUrl> abiertos;
-public slots:
-    void abrir(const QUrl& url) { abiertos.append(url); }
-};
-
-struct Ventana_ : ::testing::Test {
     pruebas::Casa casa;
     DelegadoDePrueba d{casa.globales()};
-    Receptor r;
+    QList<QUrl> abiertos;
     void SetUp() override {
         d.construir();
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &r, "abrir");
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "abrir");
     }
     void TearDown() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+public slots:
+    void abrir(const QUrl& url) { abiertos.append(url); }
 };
 
 // Each screen reached from every other, so that nothing depends on the screen
@@ -160,10 +151,10 @@ TEST_F(Ventana_, LasSeisPantallas) {
     QAccessibleInterface* plano = QAccessible::queryAccessibleInterface(d.ventana->contenido());
     for (const auto& desde : pantallas)
         for (const auto& p : pantallas) {
-            d.actualizando = desde.actualizando;
-            d.mostrar(desde.n);
-            d.actualizando = p.actualizando;
-            d.mostrar(p.n);
+            for (const auto* q : {&desde, &p}) {
+                d.actualizando = q->actualizando;
+                d.mostrar(q->n);
+            }
             d.mostrar(-1, true);
             d.mostrar(6, true);
             const auto dice = ::testing::Message() << desde.n << " → " << p.n;
@@ -194,11 +185,11 @@ TEST_F(Ventana_, LasSeisPantallas) {
                     << cual;
             }
             d.empezados = 0;
-            r.abiertos.clear();
+            abiertos.clear();
             for (QWidget* b : {d.boton, d.registroBoton}) // the log button also when hidden
                 QAccessible::queryAccessibleInterface(b)->actionInterface()->doAction(
                     QAccessibleActionInterface::pressAction());
-            EXPECT_EQ(std::pair(d.empezados, int(r.abiertos.size())),
+            EXPECT_EQ(std::pair(d.empezados, int(abiertos.size())),
                       std::pair(int(p.activo), int(registro)))
                 << dice;
         }
@@ -217,30 +208,29 @@ TEST_F(Ventana_, LasSeisPantallas) {
 // installation log otherwise.
 TEST_F(Ventana_, LosDosBotones) {
     enum { nada, instala, abre };
-    const struct {
-        bool instalando, abriendo, listo, noAbrio, activo;
-        int hace;
-    } casos[] = {
-        {false, false, false, false, true, instala}, {false, false, true, false, true, abre},
-        {false, false, false, true, true, abre},     {true, false, true, true, true, nada},
-        {false, true, true, true, true, nada},       {false, false, false, false, false, nada},
-    };
-    for (const auto& c : casos) {
+    // (installing, opening, installed, failed to open, button active, what a press does)
+    for (const auto& [instalando, abriendo, listo, noAbrio, activo, hace] :
+         {std::tuple(false, false, false, false, true, instala),
+          {false, false, true, false, true, abre},
+          {false, false, false, true, true, abre},
+          {true, false, true, true, true, nada},
+          {false, true, true, true, true, nada},
+          {false, false, false, false, false, nada}}) {
         d.empezados = d.aperturas = 0;
-        r.abiertos.clear();
-        d.instalando = c.instalando, d.abriendo = c.abriendo, d.listo = c.listo,
-        d.noAbrio = c.noAbrio;
-        d.boton->fijarActivo(c.activo);
+        abiertos.clear();
+        std::tie(d.instalando, d.abriendo, d.listo, d.noAbrio) =
+            std::tuple(instalando, abriendo, listo, noAbrio);
+        d.boton->fijarActivo(activo);
         const auto dice = ::testing::Message()
-                          << c.instalando << c.abriendo << c.listo << c.noAbrio << c.activo;
+                          << instalando << abriendo << listo << noAbrio << activo;
         EXPECT_TRUE(pulsar(d.boton)) << dice;
         pulsar(d.boton, QEvent::MouseButtonRelease);
         pulsar(d.boton, QEvent::MouseButtonPress, Qt::RightButton);
         EXPECT_EQ(std::pair(d.empezados, d.aperturas),
-                  std::pair(int(c.hace == instala), int(c.hace == abre)))
+                  std::pair(int(hace == instala), int(hace == abre)))
             << dice;
         pulsar(d.registroBoton);
-        EXPECT_EQ(r.abiertos, QList{QUrl::fromLocalFile(c.noAbrio ? d.g.MESA_LOG : d.g.REGISTRO)})
+        EXPECT_EQ(abiertos, QList{QUrl::fromLocalFile(noAbrio ? d.g.MESA_LOG : d.g.REGISTRO)})
             << dice;
     }
 }
