@@ -8,8 +8,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDesktopServices>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -20,7 +18,7 @@
 
 namespace {
 
-// The colour of a pixel of what `w` draws, as #aarrggbb, so that a failure shows it.
+// The colour of a pixel as #aarrggbb, so that a failure shows it.
 std::string en(const QImage& i, int x, int y) {
     return i.pixelColor(x, y).name(QColor::HexArgb).toStdString();
 }
@@ -42,79 +40,54 @@ bool pulsar(QWidget* w, QEvent::Type tipo = QEvent::MouseButtonPress,
 // reads the same fill in percent, and cannot move it.
 TEST(Barra, RellenoDibujadoYLeido) {
     instalarAccesibilidad();
-    const struct {
-        double valor;
-        int relleno;
-        double porcentaje;
-    } casos[] = {{0, 0, 0},       {0.002, 6, 0.2}, {0.5, 240, 50},
-                 {1.7, 480, 100}, {-0.2, 0, 0},    {std::nan(""), 0, 0}};
-    for (const auto& c : casos) {
+    for (const auto& [valor, relleno, porcentaje] : {std::tuple(0.0, 0, 0.0),
+                                                     {0.002, 6, 0.2},
+                                                     {0.5, 240, 50.0},
+                                                     {1.7, 480, 100.0},
+                                                     {std::nan(""), 0, 0.0}}) {
         Barra b;
         b.resize(480, 6);
-        b.fijarValor(c.valor);
+        b.fijarValor(valor);
         const QImage i = b.grab().toImage();
-        EXPECT_EQ(en(i, 3, 3), de(c.relleno ? Marca::azul : Marca::panel)) << c.valor;
-        if (c.relleno)
-            EXPECT_EQ(en(i, c.relleno - 4, 3), de(Marca::azul)) << c.valor;
-        if (c.relleno < 480)
-            EXPECT_EQ(en(i, c.relleno + 3, 3), de(Marca::panel)) << c.valor;
+        EXPECT_EQ(en(i, 3, 3), de(relleno ? Marca::azul : Marca::panel)) << valor;
+        if (relleno)
+            EXPECT_EQ(en(i, relleno - 4, 3), de(Marca::azul)) << valor;
+        if (relleno < 480)
+            EXPECT_EQ(en(i, relleno + 3, 3), de(Marca::panel)) << valor;
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&b);
         a->valueInterface()->setCurrentValue(7.0);
-        EXPECT_DOUBLE_EQ(a->valueInterface()->currentValue().toDouble(), c.porcentaje) << c.valor;
+        EXPECT_DOUBLE_EQ(a->valueInterface()->currentValue().toDouble(), porcentaje) << valor;
         EXPECT_TRUE(a->state().readOnly);
     }
 }
 
-// One line cut at the tail, line breaks turned into spaces; word wrapping cut
-// after its last line, which then ends in "…"; line breaks start new lines; no
-// line wider than the label; markup shown as written.
+// One line cut at the tail, line breaks there shown as spaces; word wrapping
+// cut after its last line, which then ends in "…", also inside a word longer
+// than a line; line breaks start new lines; no line wider than the label;
+// markup shown as written.
 TEST(Etiqueta, CorteLimiteDeLineasYTextoPlano) {
-    const QString largo = QStringLiteral(
-        "No se pudo descargar ffmpeg. Puedes reintentar: lo ya descargado no se vuelve a "
-        "descargar, y todo lo demás queda como estaba antes de empezar.");
-    const struct {
-        QString texto;
-        int ancho, maximas, lineas;
-        bool cortado;
-    } casos[] = {
-        {QStringLiteral("uno\ndos"), 480, 0, 1, false},
-        {QStringLiteral("<b>hola</b> &amp; <img src=x>"), 480, 0, 1, false},
-        {largo, 200, 0, 1, true},
-        {largo, 480, 3, 2, false},
-        {largo, 200, 2, 2, true},
-        {largo, 200, 3, 3, true},
-        {QStringLiteral("uno\ndos\ntres"), 480, 2, 2, true},
-        {QStringLiteral("uno\r\ndos"), 480, 3, 2, false},
-        {QString(200, QLatin1Char('x')), 200, 2, 2, true}, // a word longer than a line
-    };
-    for (const auto& c : casos) {
-        std::unique_ptr<Etiqueta> e(etiqueta(c.texto, 12.5, Peso::regular, Marca::tiza));
-        e->resize(c.ancho, 60);
-        e->fijarLineasMaximas(c.maximas);
+    const QString largo = QStringLiteral("No se pudo descargar ffmpeg. Puedes reintentar: lo ya "
+                                         "descargado no se vuelve a descargar.");
+    // (text, width, most lines, lines shown, cut)
+    for (const auto& [texto, ancho, maximas, lineas, cortado] :
+         {std::tuple(largo, 200, 0, 1, true),
+          {largo, 200, 2, 2, true},
+          {QStringLiteral("uno\ndos\ntres"), 480, 2, 2, true},
+          {QStringLiteral("<b>hola</b>\n&amp; <img src=x>"), 480, 0, 1, false},
+          {QString(200, QLatin1Char('x')), 200, 2, 2, true}}) {
+        std::unique_ptr<Etiqueta> e(etiqueta(texto, 12.5, Peso::regular, Marca::tiza));
+        e->resize(ancho, 60);
+        e->fijarLineasMaximas(maximas);
         const QStringList l = e->lineasVisibles();
         const auto dice = ::testing::Message() << l.join(QLatin1Char('|')).toStdString();
-        ASSERT_EQ(l.size(), c.lineas) << dice;
-        EXPECT_EQ(l.last().endsWith(QChar(0x2026)), c.cortado) << dice;
+        ASSERT_EQ(l.size(), lineas) << dice;
+        EXPECT_EQ(l.last().endsWith(QChar(0x2026)), cortado) << dice;
         const QFontMetricsF m(fuente(12.5, Peso::regular, e.get()), e.get());
         for (const QString& s : l)
-            EXPECT_LE(m.horizontalAdvance(s), c.ancho + 0.5) << dice;
-        if (!c.cortado)
-            EXPECT_EQ(l.join(QLatin1Char(' ')), QString(c.texto).simplified()) << dice;
+            EXPECT_LE(m.horizontalAdvance(s), ancho + 0.5) << dice;
+        if (!cortado)
+            EXPECT_EQ(l.join(QLatin1Char(' ')), texto.simplified()) << dice;
     }
-}
-
-// Sizes are device-independent pixels, half pixels included: a device of twice
-// the DPI gets text of the same height. Inter wherever it is installed.
-TEST(Fuente, PixelesIndependientesDeLaPantalla) {
-    QImage normal(1, 1, QImage::Format_ARGB32), doble = normal.copy();
-    doble.setDotsPerMeterY(normal.dotsPerMeterY() * 2);
-    const auto alto = [](qreal tamano, const QImage& i) {
-        return QFontMetricsF(fuente(tamano, Peso::regular, &i), &i).height();
-    };
-    EXPECT_NEAR(alto(38, normal), alto(38, doble), 0.5);
-    EXPECT_GT(alto(12.5, normal), alto(12, normal));
-    if (QFontDatabase::families().contains(QStringLiteral("Inter")))
-        EXPECT_EQ(QFontInfo(fuente(14, Peso::semibold)).family(), QStringLiteral("Inter"));
 }
 
 // The delegate with its installer and engine calls recorded instead of run.
@@ -130,24 +103,20 @@ public:
     void cancelarInstalacion() override { ++cancelaciones; }
 };
 
-// The files the window would open.
-class Receptor : public QObject {
+// The window of a delegate whose files open into `abiertos`.
+struct Ventana_ : QObject, ::testing::Test {
     Q_OBJECT
 public:
-    QList<QUrl> abiertos;
-public slots:
-    void abrir(const QUrl& url) { abiertos.append(url); }
-};
-
-struct Ventana_ : ::testing::Test {
     pruebas::Casa casa;
     DelegadoDePrueba d{casa.globales()};
-    Receptor r;
+    QList<QUrl> abiertos;
     void SetUp() override {
         d.construir();
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &r, "abrir");
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "abrir");
     }
     void TearDown() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+public slots:
+    void abrir(const QUrl& url) { abiertos.append(url); }
 };
 
 // Each screen reached from every other, so that nothing depends on the screen
@@ -182,44 +151,47 @@ TEST_F(Ventana_, LasSeisPantallas) {
     QAccessibleInterface* plano = QAccessible::queryAccessibleInterface(d.ventana->contenido());
     for (const auto& desde : pantallas)
         for (const auto& p : pantallas) {
-            d.actualizando = desde.actualizando;
-            d.mostrar(desde.n);
-            d.actualizando = p.actualizando;
-            d.mostrar(p.n);
+            for (const auto* q : {&desde, &p}) {
+                d.actualizando = q->actualizando;
+                d.mostrar(q->n);
+            }
             d.mostrar(-1, true);
             d.mostrar(6, true);
             const auto dice = ::testing::Message() << desde.n << " → " << p.n;
+            const bool registro = p.vistas.size() == 5;
             EXPECT_EQ(d.boton->titulo(), QString::fromUtf8(p.titulo)) << dice;
             EXPECT_EQ(d.boton->testAttribute(Qt::WA_SetCursor), p.activo) << dice << ": the hand";
             const QImage i = d.ventana->contenido()->grab().toImage();
             EXPECT_EQ(en(i, 45, 300), de(p.activo ? Marca::papel : Marca::panel)) << dice;
-            EXPECT_EQ(en(i, 279, 296), de(p.vistas.size() == 5 ? QColor(70, 70, 80) : Marca::fondo))
+            EXPECT_EQ(en(i, 279, 296), de(registro ? QColor(70, 70, 80) : Marca::fondo)) << dice;
+            EXPECT_EQ(std::pair(d.estado->color(), d.estado->texto()),
+                      std::pair(p.color, QStringLiteral("propio")))
                 << dice;
-            EXPECT_EQ(d.estado->color(), p.color) << dice;
-            EXPECT_EQ(d.estado->texto(), QStringLiteral("propio")) << dice;
             ASSERT_EQ(plano->childCount(), 4 + int(p.vistas.size())) << dice;
-            for (int i = 0; i < plano->childCount(); ++i) {
-                QAccessibleInterface* v = plano->child(i);
+            for (int k = 0; k < plano->childCount(); ++k) {
+                QAccessibleInterface* v = plano->child(k);
                 const auto* e = qobject_cast<Etiqueta*>(v->object());
                 const auto* b = qobject_cast<Boton*>(v->object());
                 const auto rol = e   ? QAccessible::StaticText
                                  : b ? QAccessible::Button
-                                 : i ? QAccessible::ProgressBar
+                                 : k ? QAccessible::ProgressBar
                                      : QAccessible::Graphic;
-                const QString nombre = e ? e->texto() : b ? b->titulo() : i ? "" : "VARNO";
-                if (i >= 4)
-                    EXPECT_EQ(v->object(), p.vistas[i - 4]) << dice << " " << i;
-                EXPECT_EQ(v->role(), rol) << dice << " " << i;
-                EXPECT_EQ(v->text(QAccessible::Name), nombre) << dice << " " << i;
-                EXPECT_EQ(v->state().disabled, b && !b->activo()) << dice << " " << i;
+                const QString nombre = e ? e->texto() : b ? b->titulo() : k ? "" : "VARNO";
+                const auto cual = ::testing::Message() << dice << " " << k;
+                if (k >= 4)
+                    EXPECT_EQ(v->object(), p.vistas[k - 4]) << cual;
+                EXPECT_EQ(std::tuple(v->role(), v->text(QAccessible::Name), v->state().disabled),
+                          std::tuple(rol, nombre, b && !b->activo()))
+                    << cual;
             }
             d.empezados = 0;
-            r.abiertos.clear();
+            abiertos.clear();
             for (QWidget* b : {d.boton, d.registroBoton}) // the log button also when hidden
                 QAccessible::queryAccessibleInterface(b)->actionInterface()->doAction(
                     QAccessibleActionInterface::pressAction());
-            EXPECT_EQ(d.empezados, int(p.activo)) << dice;
-            EXPECT_EQ(r.abiertos.size(), int(p.vistas.size() == 5)) << dice;
+            EXPECT_EQ(std::pair(d.empezados, int(abiertos.size())),
+                      std::pair(int(p.activo), int(registro)))
+                << dice;
         }
     for (const auto& p : pantallas) {
         d.mostrar(p.n, true);
@@ -229,40 +201,38 @@ TEST_F(Ventana_, LasSeisPantallas) {
     }
 }
 
-// The main button under each combination of the flags, pressed with the mouse:
-// only the left button's press acts, only while active, and the press stops at
-// the button. The log button opens the engine's log after a failed opening,
-// the installation log otherwise.
+// The main button, pressed with the mouse: only the left button's press acts,
+// only while active, and the press stops at the button. It installs, or opens
+// once installed or after a failed opening, and does nothing while either runs.
+// The log button opens the engine's log after a failed opening, the
+// installation log otherwise.
 TEST_F(Ventana_, LosDosBotones) {
     enum { nada, instala, abre };
-    const struct {
-        bool instalando, abriendo, listo, noAbrio;
-        int hace;
-    } casos[] = {
-        {false, false, false, false, instala}, {false, false, true, false, abre},
-        {false, false, false, true, abre},     {false, false, true, true, abre},
-        {true, false, false, false, nada},     {true, false, true, true, nada},
-        {false, true, false, false, nada},     {false, true, true, true, nada},
-    };
-    for (const auto& c : casos) {
+    // (installing, opening, installed, failed to open, button active, what a press does)
+    for (const auto& [instalando, abriendo, listo, noAbrio, activo, hace] :
+         {std::tuple(false, false, false, false, true, instala),
+          {false, false, true, false, true, abre},
+          {false, false, false, true, true, abre},
+          {true, false, true, true, true, nada},
+          {false, true, true, true, true, nada},
+          {false, false, false, false, false, nada}}) {
         d.empezados = d.aperturas = 0;
-        r.abiertos.clear();
-        d.instalando = c.instalando, d.abriendo = c.abriendo;
-        d.listo = c.listo, d.noAbrio = c.noAbrio;
+        abiertos.clear();
+        std::tie(d.instalando, d.abriendo, d.listo, d.noAbrio) =
+            std::tuple(instalando, abriendo, listo, noAbrio);
+        d.boton->fijarActivo(activo);
         const auto dice = ::testing::Message()
-                          << c.instalando << c.abriendo << c.listo << c.noAbrio;
+                          << instalando << abriendo << listo << noAbrio << activo;
         EXPECT_TRUE(pulsar(d.boton)) << dice;
         pulsar(d.boton, QEvent::MouseButtonRelease);
         pulsar(d.boton, QEvent::MouseButtonPress, Qt::RightButton);
-        EXPECT_EQ(d.empezados, c.hace == instala) << dice;
-        EXPECT_EQ(d.aperturas, c.hace == abre) << dice;
+        EXPECT_EQ(std::pair(d.empezados, d.aperturas),
+                  std::pair(int(hace == instala), int(hace == abre)))
+            << dice;
         pulsar(d.registroBoton);
-        EXPECT_EQ(r.abiertos, QList{QUrl::fromLocalFile(c.noAbrio ? d.g.MESA_LOG : d.g.REGISTRO)});
+        EXPECT_EQ(abiertos, QList{QUrl::fromLocalFile(noAbrio ? d.g.MESA_LOG : d.g.REGISTRO)})
+            << dice;
     }
-    d.empezados = 0, d.instalando = d.abriendo = d.listo = d.noAbrio = false;
-    d.boton->fijarActivo(false);
-    EXPECT_TRUE(pulsar(d.boton));
-    EXPECT_EQ(d.empezados, 0) << "inactive";
 }
 
 // A flood of status and detail changes is told at once and then at most once a
@@ -296,32 +266,28 @@ TEST_F(Ventana_, LoQueSeAnuncia) {
 // as the default, and closes or stays open as answered.
 TEST_F(Ventana_, GuardaDeCierre) {
     const QString cancelar = QStringLiteral("Cancelar la instalación");
-    const struct {
-        bool instalando, corre;
-        QString respuesta; // empty: no question expected
-        bool cierra;
-    } casos[] = {{false, true, {}, true},
-                 {true, false, {}, true}, // the process ended before the flag was reset
-                 {true, true, QStringLiteral("Seguir"), false},
-                 {true, true, cancelar, true}};
-    for (const auto& c : casos) {
+    // (installing, installer running, answer or empty if no question, closes)
+    for (const auto& [instalando, corre, respuesta, cierra] :
+         {std::tuple(false, true, QString(), true),
+          {true, false, QString(), true}, // the process ended before the flag was reset
+          {true, true, QStringLiteral("Seguir"), false},
+          {true, true, cancelar, true}}) {
         d.ventana->show();
-        d.instalando = c.instalando, d.corre = c.corre, d.cancelaciones = 0;
+        d.instalando = instalando, d.corre = corre, d.cancelaciones = 0;
         QString porDefecto;
         QTimer reloj; // answers the question once it shows
-        QObject::connect(&reloj, &QTimer::timeout, [&] {
+        QObject::connect(&reloj, &QTimer::timeout, [&, respuesta = respuesta] {
             if (auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 porDefecto = caja->defaultButton()->text();
                 for (QAbstractButton* b : caja->buttons())
-                    if (b->text() == c.respuesta)
+                    if (b->text() == respuesta)
                         b->click();
             }
         });
         reloj.start(10);
-        const bool cierra = d.ventana->close();
-        EXPECT_EQ(std::tuple(cierra, d.cancelaciones, porDefecto.toStdString()),
-                  std::tuple(c.cierra, int(c.respuesta == cancelar),
-                             (c.respuesta.isEmpty() ? QString() : cancelar).toStdString()));
+        EXPECT_EQ(std::tuple(d.ventana->close(), d.cancelaciones, porDefecto),
+                  std::tuple(cierra, int(respuesta == cancelar),
+                             respuesta.isEmpty() ? QString() : cancelar));
     }
 }
 

@@ -1,8 +1,6 @@
 #!/usr/bin/env python3
-"""Starts VARNO on a virtual X screen with a fresh home folder and a stand-in installer; checks the
-window's size, place, colours and hover, then reads it as a screen reader does, through AT-SPI, and
-presses "Instalar" through the button's action. Usage: ventana_real.py VARNO, with Debian's Python
-(pyatspi). Exits 77 without Xvfb, xdotool, ImageMagick, dbus-run-session or pyatspi."""
+"""VARNO on a virtual X screen, with a fresh home and a stand-in installer: its size, place, colours and
+hover, then read and pressed as a screen reader does, through AT-SPI. Usage: ventana_real.py VARNO."""
 import contextlib, importlib.util, os, re, shutil, signal, subprocess, sys, tempfile, time
 
 FONDO, PAPEL, AZUL, BLANCO = (11, 11, 13), (228, 228, 231), (42, 91, 215), (255, 255, 255)
@@ -47,24 +45,13 @@ def ver(entorno):  # the first screen as drawn, and the main button's hover
     boton = lambda color: esperar(lambda: captura()(45, 300) == color)
     boton(PAPEL)  # painted once the main button shows
     en = captura()
-    # Background around the main button and where the hidden log button would
-    # be; the button's corners; the logo's bars.
-    for px, py, color in ((2, 2, FONDO), (557, 369, FONDO), (545, 200, FONDO), (37, 317, FONDO),
-                          (193, 317, FONDO), (115, 292, FONDO), (115, 342, FONDO), (279, 317, FONDO),
-                          (279, 296, FONDO), (45, 300, PAPEL), (185, 300, PAPEL), (45, 334, PAPEL),
-                          (185, 334, PAPEL), (52, 59, AZUL), (64, 59, (252, 184, 19)), (80, 59, AZUL)):
+    # The background, where the hidden log button would be too; the main button's corners; the logo's bars.
+    for px, py, color in ((2, 2, FONDO), (557, 369, FONDO), (279, 317, FONDO), (37, 317, FONDO),
+                          (45, 300, PAPEL), (185, 334, PAPEL), (52, 59, AZUL), (64, 59, (252, 184, 19))):
         comprobar(en(px, py) == color, "en %d,%d: %s, no %s" % (px, py, en(px, py), color))
-    # The title, the name, the two lines and the information in their colours.
-    for (x0, y0, w, h), color in (((70, 306, 90, 22), (10, 10, 12)), ((98, 32, 300, 52), BLANCO),
-                                  ((40, 108, 480, 24), PAPEL), ((40, 132, 480, 24), (255, 155, 47)),
-                                  ((40, 178, 480, 54), (156, 157, 163))):
-        n = sum(all(abs(a - b) <= 24 for a, b in zip(en(px, py), color))
-                for py in range(y0, y0 + h) for px in range(x0, x0 + w))
-        comprobar(n > 30, "%d de %s en %s" % (n, color, (x0, y0, w, h)))
-    xdotool("mousemove", str(wx + 100), str(wy + 310))
-    comprobar(boton(BLANCO), "el botón no se enciende bajo el puntero")
-    xdotool("mousemove", str(wx + 500), str(wy + 20))
-    comprobar(boton(PAPEL), "el botón no se apaga al salir el puntero")
+    for x, y, color, que in ((100, 310, BLANCO, "no se enciende bajo"), (500, 20, PAPEL, "no se apaga sin")):
+        xdotool("mousemove", str(wx + x), str(wy + y))
+        comprobar(boton(color), "el botón %s el puntero" % que)
 
 
 def leer(casa):  # through AT-SPI, pressed as a screen reader presses it
@@ -138,7 +125,7 @@ def main():
         os.close(lectura)
         xvfb.terminate()
         xvfb.wait(10)
-    return 1 if fallos else 0
+    return int(bool(fallos))
 
 
 if __name__ == "__main__":
