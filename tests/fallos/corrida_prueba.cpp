@@ -80,14 +80,16 @@ TEST(Decodificador, ElMismoTextoDondeSeaQueCaigaElCorte) {
         QStringView texto;
         QStringList lineas;
     } casos[] = {
-        {"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80x\xE2\x82\xACy\xF0\x90\x80z\xFF\xF0\x9F\x98\x80\xE2\x82",
+        {"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80x\xE2\x82\xACy\xF0\x90\x80z\xFF\xF0\x9F\x98\x80\xE2"
+         "\x82",
          u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDx€y\uFFFDz\uFFFD😀\uFFFD",
          {}},
         {"\xEF\xBB\xBF== 1/7 x\r\nb\r1\v2\f3\xC2\x85"
          "4\xE2\x80\xA8"
          "5\xE2\x80\xA9"
          "0123456789abcdefghijklmnopqrstuvwxyzABCD\n\xC3\x82\xE2\x80\xA7z",
-         u"\uFEFF== 1/7 x\r\nb\r1\v2\f3\u00854\u20285\u20290123456789abcdefghijklmnopqrstuvwxyzABCD\n"
+         u"\uFEFF== 1/7 "
+         u"x\r\nb\r1\v2\f3\u00854\u20285\u20290123456789abcdefghijklmnopqrstuvwxyzABCD\n"
          u"\u00C2\u2027z",
          {QStringLiteral("\uFEFF== 1/7 x"), "", "b", "1", "2", "3", "4", "5",
           "0123456789abcdefghijklmnopqrstuvwxyzABCD"}},
