@@ -87,6 +87,14 @@ TEST(Etiqueta, CorteLimiteDeLineasYTextoPlano) {
             EXPECT_LE(m.horizontalAdvance(s), ancho + 0.5) << dice;
         if (!cortado)
             EXPECT_EQ(l.join(QLatin1Char(' ')), texto.simplified()) << dice;
+        // Ink on every line shown, each on a line of its own.
+        const QImage con = e->grab().toImage();
+        e->fijarTexto({});
+        const QImage sin = e->grab().toImage();
+        for (int i = 0; i < lineas; ++i) {
+            const QRect linea(0, int(i * m.lineSpacing()), ancho, int(m.lineSpacing()));
+            EXPECT_NE(con.copy(linea), sin.copy(linea)) << dice << " " << i;
+        }
     }
 }
 
