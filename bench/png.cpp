@@ -2,8 +2,8 @@
 // rows unfiltered at zlib's fastest level) against Qt's writer at its default
 // and at the qualities that should make it fastest. Each run also reports the
 // file's size.
-#include "artwork/arte.h"
 #include "artwork/png.h"
+#include "artwork/arte.h"
 #include "comun.h"
 
 #include <QBuffer>

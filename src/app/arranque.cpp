@@ -1,7 +1,7 @@
 #include "app/arranque.h"
 #include "app/delegado.h"
-#include "base/globales.h"
 #include "app/opciones.h"
+#include "base/globales.h"
 #include "placement/instancia.h"
 #include "ui/ventana.h"
 
@@ -62,7 +62,8 @@ int arrancar(int argc, char** argv, const std::function<void(Delegado&)>& prepar
     };
     if (preparar)
         preparar(delegado);
-    QTimer::singleShot(0, &delegado,
-                       [&delegado, argumentos] { delegado.applicationDidFinishLaunching(argumentos); });
+    QTimer::singleShot(0, &delegado, [&delegado, argumentos] {
+        delegado.applicationDidFinishLaunching(argumentos);
+    });
     return aplicacion.exec();
 }

@@ -24,10 +24,7 @@ class Ventana;
 // The one object that holds the program's state: it owns the window and its
 // controls, the installer run and the flags that say what the program is doing.
 // It is the only object that ties the window to the installer and the engine.
-class Delegado : public QObject,
-                 public Acciones,
-                 public OyenteInstalacion,
-                 public OyenteEspera {
+class Delegado : public QObject, public Acciones, public OyenteInstalacion, public OyenteEspera {
     Q_OBJECT
 public:
     explicit Delegado(Globales g = globales(), Tiempos t = {}, QObject* parent = nullptr);

@@ -33,8 +33,7 @@ void esperarMotor(const Globales& g, const Tiempos& tiempos, std::optional<qint6
         oyente.esperaAvanza(curvaEspera(t));
         // The pause is slept in short slices, so a delegate going away is not kept waiting.
         const auto despertar = Reloj::now() + tiempos.pausaSonda;
-        for (auto ahora = Reloj::now(); !parar.load() && ahora < despertar;
-             ahora = Reloj::now())
+        for (auto ahora = Reloj::now(); !parar.load() && ahora < despertar; ahora = Reloj::now())
             std::this_thread::sleep_for(std::min<Reloj::duration>(despertar - ahora, 50ms));
         if (pasado() >= tiempos.limiteEspera)
             return rendirse();

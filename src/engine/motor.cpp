@@ -15,7 +15,7 @@ QStringList argumentosSonda() {
     // A proxy from the user's environment would get the loopback request and
     // never pass it on: the probe always goes straight to the engine.
     return {QStringLiteral("-fs"), QStringLiteral("--noproxy"), QStringLiteral("*"),
-            QStringLiteral("-m"), QStringLiteral("1.5"), QString::fromLatin1(URL_SALUD)};
+            QStringLiteral("-m"),  QStringLiteral("1.5"),       QString::fromLatin1(URL_SALUD)};
 }
 
 bool instalado(const Globales& g) {

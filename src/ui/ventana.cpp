@@ -145,6 +145,6 @@ VentanaConstruida construirVentana() {
                                          nuevaBarra, nuevoDetalle, nuevoBoton, nuevoRegistro})
         w->setParent(plano);
 
-    return {std::move(v), nuevaInfo,    nuevoEstado,  nuevoDetalle,
+    return {std::move(v), nuevaInfo,  nuevoEstado,  nuevoDetalle,
             nuevaBarra,   nuevoBoton, nuevoRegistro};
 }
