@@ -40,6 +40,16 @@ bool pulsar(QWidget* w, QEvent::Type tipo = QEvent::MouseButtonPress,
 // reads the same fill in percent, and cannot move it.
 TEST(Barra, RellenoDibujadoYLeido) {
     instalarAccesibilidad();
+    struct Contada : Barra { // a new value is painted on screen, not only when grabbed
+        int pintadas = 0;
+        void paintEvent(QPaintEvent* e) override { ++pintadas, Barra::paintEvent(e); }
+    } contada;
+    contada.show();
+    QCoreApplication::processEvents();
+    contada.pintadas = 0;
+    contada.fijarValor(0.5);
+    QCoreApplication::processEvents();
+    EXPECT_GT(contada.pintadas, 0);
     for (const auto& [valor, relleno, porcentaje] : {std::tuple(0.0, 0, 0.0),
                                                      {0.002, 6, 0.2},
                                                      {0.5, 240, 50.0},
