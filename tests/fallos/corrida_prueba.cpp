@@ -110,6 +110,20 @@ TEST(Decodificador, ElMismoTextoDondeSeaQueCaigaElCorte) {
         }
 }
 
+// A step header is "== n/7" with n from 1 to 7, its title before any " ("; anything
+// else is a detail line and leaves the step as it was.
+TEST(Protocolo, SoloLosPasosDeUnoASieteSonCabeceras) {
+    for (const auto& [linea, estado] :
+         {std::pair("== 3/7 Descargas (200 MB)", "Paso 3 de 7 · Descargas"),
+          {"== 0/7 x", ""},
+          {"== 9/7 x", ""},
+          {"==3/7 x", ""}}) {
+        const EfectoLinea e = interpretarLinea(QString::fromUtf8(linea), {}, Delegado::desde);
+        EXPECT_EQ(e.estado.value_or(""), QString::fromUtf8(estado)) << linea;
+        EXPECT_EQ(e.progreso.paso, *estado ? 3 : 0) << linea;
+    }
+}
+
 // The failure screen shows the last line plain, cut to 160 characters and to the label,
 // without bidirectional formatting that could turn our sentence after it around; the log
 // holds the run byte for byte, nothing the script started lives on, a retry starts clean.
