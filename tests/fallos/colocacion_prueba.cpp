@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 #include <list>
 
@@ -110,6 +111,24 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
         EXPECT_EQ(QString(pruebas::leer(r("llamadas"))),
                   "xattr|-dr|com.apple.quarantine|" + d + "\nopen|-n|" + d +
                       (volumen ? "|--args|--expulsar|" + r("Volumes/Disco") : "") + "\n");
+    }
+}
+
+// The Dock reads its entry as XML and takes the text back as the folder's URL.
+TEST(Colocacion, EntradaDelDock) {
+    const std::pair<const char*, const char*> casos[] = {
+        {"/Users/a b/Applications/VARNO.app/", "file:///Users/a%20b/Applications/VARNO.app/"},
+        {"/x/Año/a&b+c=d@e/VARNO.app", "file:///x/A%C3%B1o/a&b+c=d@e/VARNO.app/"},
+        {"/x/100%/#?<>\"/VARNO.app", "file:///x/100%25/%23%3F%3C%3E%22/VARNO.app/"},
+    };
+    for (const auto& [ruta, url] : casos) {
+        QXmlStreamReader xml(entradaDelDock(ruta));
+        QString texto;
+        while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd())
+            if (xml.isStartElement() && xml.name() == u"string")
+                texto = xml.readElementText();
+        EXPECT_FALSE(xml.hasError()) << ruta << ": " << xml.errorString().toStdString();
+        EXPECT_EQ(texto, url) << ruta;
     }
 }
 

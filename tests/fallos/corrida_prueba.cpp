@@ -166,6 +166,8 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
                                    "\necho\ncat @/linea\nsleep 60 &\necho $$ $! > @/pids\n") +
                         c.fin);
         pruebas::escribir(b.home() + "/linea", c.linea + "\n");
+        pruebas::escribir(b.d->g.herramientas.defaults,
+                          "#!/bin/sh\necho \"$@\" >> '" + b.home().toUtf8() + "/dock'\n", true);
         const QString datos = b.d->g.DATOS;
         for (const QString& r : {b.d->g.REGISTRO, b.home() + "/registro"})
             pruebas::escribir(r, "VARNO 1.0: instalación 2020-01-01 00:00:00 +0000\nvieja\n");
@@ -195,6 +197,10 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
         EXPECT_GE(b.registro().size(), qMin(cabe / 2, salida.size()));
         const bool bien = b.d->listo;
         EXPECT_EQ(bien, c.fin == QByteArray("exit 0"));
+        // In the Dock once a first installation ends well, and only then.
+        EXPECT_EQ(
+            pruebas::leer(b.home() + "/dock").contains("write com.apple.dock persistent-apps"),
+            bien);
         if (!bien) {
             const Etiqueta& e = *b.d->detalle;
             EXPECT_TRUE(e.texto().startsWith(c.mostrada + "  —  Puedes reintentar"))
