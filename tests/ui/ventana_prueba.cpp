@@ -216,6 +216,14 @@ TEST_F(Ventana_, LasSeisPantallas) {
         EXPECT_EQ(d.estado->texto() == QStringLiteral("propio"), p.n == 0) << p.n;
         EXPECT_EQ(d.barra->valor() > 0, p.n > 0) << p.n;
         EXPECT_FALSE(p.n && d.detalle->lineasVisibles().last().endsWith(QChar(0x2026))) << p.n;
+        // Every view shown in a place of its own, inside the window.
+        const auto vistas = d.ventana->contenido()->findChildren<QWidget*>();
+        for (const QWidget* a : vistas)
+            for (const QWidget* b : vistas)
+                EXPECT_FALSE(a < b && a->isVisible() && b->isVisible() &&
+                             a->geometry().intersects(b->geometry()))
+                    << p.n << ": " << a->metaObject()->className() << " / "
+                    << b->metaObject()->className();
     }
 }
 
