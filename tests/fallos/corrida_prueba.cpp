@@ -80,9 +80,10 @@ TEST(Decodificador, ElMismoTextoDondeSeaQueCaigaElCorte) {
         QStringView texto;
         QStringList lineas;
     } casos[] = {
-        {"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80x\xE2\x82\xACy\xF0\x90\x80z\xFF\xF0\x9F\x98\x80\xE2"
+        {"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE0\xA4\x85x\xE2\x82\xACy\xF0\x90\x80z\xFF\xF0\x9F"
+         "\x98\x80\xE2"
          "\x82",
-         u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDx€y\uFFFDz\uFFFD😀\uFFFD",
+         u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDअx€y\uFFFDz\uFFFD😀\uFFFD",
          {}},
         {"\xEF\xBB\xBF== 1/7 x\r\nb\r1\v2\f3\xC2\x85"
          "4\xE2\x80\xA8"
@@ -111,15 +112,17 @@ TEST(Decodificador, ElMismoTextoDondeSeaQueCaigaElCorte) {
 }
 
 // A step header is "== n/7" with n from 1 to 7, its title before any " ("; anything
-// else is a detail line and leaves the step as it was.
+// else is a detail line, shown plain and cut, and leaves the step as it was.
 TEST(Protocolo, SoloLosPasosDeUnoASieteSonCabeceras) {
-    for (const auto& [linea, estado] :
-         {std::pair("== 3/7 Descargas (200 MB)", "Paso 3 de 7 · Descargas"),
-          {"== 0/7 x", ""},
-          {"== 9/7 x", ""},
-          {"==3/7 x", ""}}) {
+    const std::tuple<const char*, const char*, const char*> casos[] = {
+        {"== 3/7 Descargas (200 MB)", "Paso 3 de 7 · Descargas", ""},
+        {"== 0/7 x", "", "== 0/7 x"},
+        {"== 9/7 x", "", "== 9/7 x"},
+        {" Downloading\u202E torch ", "", "Downloading torch"}};
+    for (const auto& [linea, estado, detalle] : casos) {
         const EfectoLinea e = interpretarLinea(QString::fromUtf8(linea), {}, Delegado::desde);
         EXPECT_EQ(e.estado.value_or(""), QString::fromUtf8(estado)) << linea;
+        EXPECT_EQ(e.detalle.value_or(""), QString::fromUtf8(detalle)) << linea;
         EXPECT_EQ(e.progreso.paso, *estado ? 3 : 0) << linea;
     }
 }
@@ -197,6 +200,8 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
         EXPECT_GE(b.registro().size(), qMin(cabe / 2, salida.size()));
         const bool bien = b.d->listo;
         EXPECT_EQ(bien, c.fin == QByteArray("exit 0"));
+        if (bien) // the screen of an installation that ended well
+            EXPECT_EQ(b.d->boton->activo() ? b.d->boton->titulo() : "", "Abrir VARNO");
         // In the Dock once a first installation ends well, and only then.
         EXPECT_EQ(
             pruebas::leer(b.home() + "/dock").contains("write com.apple.dock persistent-apps"),
