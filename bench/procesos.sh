@@ -7,7 +7,7 @@ raiz=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$raiz/build-bench}" && pwd)
 varno="$build/VARNO.app/Contents/MacOS/VARNO"
 vacia="$build/bench/bench_vacia"
-servidor="$raiz/tests/datos/servidor.py"
+servidor="$raiz/bench/servidor.py"
 tmp=$(mktemp -d)
 pid_servidor=""
 terminar() {

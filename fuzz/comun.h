@@ -3,8 +3,8 @@
 // What the fuzz targets share. A broken property aborts, so libFuzzer keeps
 // the input that broke it.
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringDecoder>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
@@ -20,33 +20,12 @@ inline QByteArray bytes(const uint8_t* datos, size_t tamano) {
     return QByteArray(reinterpret_cast<const char*>(datos), qsizetype(tamano));
 }
 
-// The seven line breaks and the white space lines are trimmed of, as plain
-// lists rather than the program's own predicates.
-inline bool esSalto(QChar c) {
-    return QStringView(u"\n\v\f\r\u0085\u2028\u2029").contains(c);
-}
-inline bool esBlanco(QChar c) {
-    return c == u'\t' || c.category() == QChar::Separator_Space;
-}
-inline QString recortar(QString l, bool (*quitable)(QChar) = esBlanco) {
-    while (!l.isEmpty() && quitable(l.back()))
-        l.chop(1);
-    while (!l.isEmpty() && quitable(l.front()))
-        l.remove(0, 1);
-    return l;
-}
-
-// The pieces between line breaks, the last one unfinished.
-inline QStringList partir(const QString& texto) {
-    QStringList trozos{QString()};
-    for (QChar c : texto) {
-        if (esSalto(c))
-            trozos.append(QString());
-        else
-            trozos.last().append(c);
-    }
-    return trozos;
-}
+// The seven line breaks and the white space lines are trimmed of, written out
+// here rather than taken from the program.
+#define SALTOS "\\n\\v\\f\\r\\x{85}\\x{2028}\\x{2029}"
+inline const QRegularExpression salto(QStringLiteral("[" SALTOS "]")),
+    blancos(QStringLiteral("\\A[\\t\\p{Zs}]+|[\\t\\p{Zs}]+\\z")),
+    blancosYSaltos(QStringLiteral("\\A[\\t\\p{Zs}" SALTOS "]+|[\\t\\p{Zs}" SALTOS "]+\\z"));
 
 // Strict UTF-8 as Qt's decoder judges it, a byte-order mark kept as a character.
 inline std::optional<QString> utf8(const QByteArray& b) {

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
 
     // Where the chunks were cut changes nothing: the lines are the pieces
     // between breaks of the whole input, each cut to the cap.
-    QStringList trozos = fuzz::partir(decodificar(todo));
+    QStringList trozos = decodificar(todo).split(fuzz::salto);
     EXIGIR(encuadre.resto() == trozos.takeLast().left(Encuadre::topeResto));
     for (QString& t : trozos)
         t.truncate(Encuadre::topeResto);
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
     Progreso p;
     for (const QString& l : lineas) {
         const EfectoLinea e = interpretarLinea(l, p, Delegado::desde);
-        const QString limpia = fuzz::recortar(l);
+        const QString limpia = QString(l).remove(fuzz::blancos);
         EXIGIR(e.ignorada == limpia.isEmpty());
         EXIGIR(e.progreso.paso >= 0 && e.progreso.paso <= 7);
         EXIGIR(e.progreso.avance >= 0.0 && e.progreso.avance <= Delegado::desde[7]);

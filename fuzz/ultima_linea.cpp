@@ -14,8 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
     // the last with "Error" or "error", else the last; whole, or its start
     // ended in "…".
     QString ultima, conError;
-    for (const QString& l : fuzz::partir(decodificar(bytes))) {
-        const QString r = fuzz::recortar(l);
+    for (QString r : decodificar(bytes).split(fuzz::salto)) {
+        r.remove(fuzz::blancos);
         if (r.isEmpty() || r.startsWith(QLatin1String("---")))
             continue;
         ultima = r;

@@ -8,9 +8,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
     const QString version = leerVersion(fuzz::escribir(bytes, "version.txt"));
     const std::optional<QString> texto = fuzz::utf8(bytes);
     // A byte-order mark at the start is not part of the text; one more is.
-    const auto quitable = [](QChar c) { return fuzz::esBlanco(c) || fuzz::esSalto(c); };
-    EXIGIR(version == (texto
-                           ? fuzz::recortar(texto->mid(bytes.startsWith("\xEF\xBB\xBF")), quitable)
-                           : QStringLiteral("beta")));
+    EXIGIR(version ==
+           (texto ? texto->mid(bytes.startsWith("\xEF\xBB\xBF")).remove(fuzz::blancosYSaltos)
+                  : QStringLiteral("beta")));
     return 0;
 }

@@ -6,8 +6,6 @@
 #include "base/globales.h"
 #include "comun/comun.h"
 
-#include <gtest/gtest.h>
-
 namespace {
 
 // Records what the decision asks for. The situation is a set of letters:

@@ -1,16 +1,6 @@
 #include "artwork/arte.h"
-#include "artwork/png.h"
 #include "comun/comun.h"
 #include "ui/marca.h"
-
-#include <QDir>
-#include <QImage>
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
-#include <cmath>
-#include <functional>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -27,22 +17,6 @@ QRgb en(const QImage& i, int x, int y) {
 }
 
 } // namespace
-
-// What we write, 8-bit RGBA, reads back the same: odd sizes, rows longer than a
-// block, opaque and translucent pixels.
-TEST(CodificarPNG, SeLeeIgualQueSeEscribio) {
-    QRandomGenerator azar(7);
-    for (const QSize t : {QSize(1, 1), QSize(3, 7), QSize(257, 33), QSize(1024, 2)}) {
-        QImage original(t, QImage::Format_ARGB32);
-        for (int k = 0; k < t.width() * t.height(); ++k)
-            original.setPixel(k % t.width(), k / t.width(),
-                              azar.generate() | (k % 3 ? 0 : 0xff000000u));
-        const QByteArray png = codificarPNG(original);
-        EXPECT_EQ(png.mid(24, 2), QByteArray("\x08\x06", 2)) << "8-bit RGBA";
-        EXPECT_EQ(QImage::fromData(png, "png").convertToFormat(QImage::Format_ARGB32), original)
-            << t.width() << "×" << t.height();
-    }
-}
 
 // The face with its faint rim (white at 8 %), transparent around it; the mark
 // at side 600 from (212, 212): bars 75 wide, centred on y 512, each edge where
@@ -108,44 +82,5 @@ TEST(FondoDmg, TamanoFlechaYTextos) {
             if (!manchado.isNull())
                 EXPECT_NEAR(manchado.center().x(), 300, 2) << que << " " << s;
         }
-    }
-}
-
-// Each packaging run writes its one file, if any, and ends well, even without
-// a display (as on a packaging machine); the option given first wins; a
-// capture is taken at the screen's pixel ratio.
-TEST(Modos, CadaOpcionEscribeSoloLoSuyo) {
-    const struct {
-        QStringList argumentos;
-        const char* archivo; // null: nothing written
-        QSize tamano;
-        int escala; // the screen's pixel ratio
-    } casos[] = {
-        {{"--fondo-dmg", "f.png", "2"}, "f.png", {1200, 800}, 1},
-        {{"--icono", "i.png", "--fondo-dmg", "f.png", "2"}, "i.png", {1024, 1024}, 1},
-        {{"--icono", "falta/i.png"}, nullptr, {}, 1},
-        {{"--captura", "c.png", "6"}, nullptr, {}, 1},
-        {{"--captura", "c.png", "0"}, "c.png", {560, 372}, 1},
-        {{"--captura", "c.png", "5"}, "c.png", {1120, 744}, 2},
-    };
-    for (const auto& c : casos) {
-        QTemporaryDir dir;
-        QProcessEnvironment entorno = QProcessEnvironment::systemEnvironment();
-        for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            entorno.remove(QString::fromLatin1(v));
-        entorno.insert(QStringLiteral("QT_SCALE_FACTOR"), QString::number(c.escala));
-        QProcess p;
-        p.setProcessEnvironment(entorno);
-        p.setWorkingDirectory(dir.path());
-        p.start(pruebas::ejecutable(), c.argumentos);
-        const std::string caso = c.argumentos.join(' ').toStdString();
-        ASSERT_TRUE(p.waitForFinished(60000)) << caso;
-        EXPECT_EQ(std::tuple(p.exitStatus(), p.exitCode()), std::tuple(QProcess::NormalExit, 0))
-            << caso;
-        EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-                  c.archivo ? QStringList{c.archivo} : QStringList())
-            << caso;
-        if (c.archivo)
-            EXPECT_EQ(QImage(dir.filePath(c.archivo), "png").size(), c.tamano) << caso;
     }
 }

@@ -1,12 +1,5 @@
 #include "comun/comun.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QThread>
-
 namespace pruebas {
 
 QString bundle() {
@@ -14,9 +7,6 @@ QString bundle() {
 }
 QString ejecutable() {
     return bundle() + QStringLiteral("/Contents/MacOS/VARNO");
-}
-QString datos(const QString& nombre) {
-    return QStringLiteral(VARNO_DATOS_PRUEBA "/") + nombre;
 }
 
 void escribir(const QString& ruta, const QByteArray& contenido, bool ejecutable) {
@@ -45,6 +35,28 @@ bool esperarHasta(const std::function<bool()>& listo, std::chrono::milliseconds 
         QThread::msleep(2);
     }
     return true;
+}
+
+Puerto::Puerto(const QByteArray& respuesta, std::chrono::milliseconds retraso) {
+    if (!esperarHasta([this] { return listen(QHostAddress::LocalHost, 8770); }))
+        qFatal("el puerto 8770 sigue ocupado");
+    connect(this, &QTcpServer::newConnection, [this, respuesta, retraso] {
+        while (QTcpSocket* s = nextPendingConnection()) // its child
+            connect(
+                s, &QTcpSocket::readyRead, s,
+                [s, respuesta, retraso] {
+                    QTimer::singleShot(retraso, s, [s, respuesta] {
+                        s->write(respuesta);
+                        s->disconnectFromHost();
+                    });
+                },
+                Qt::SingleShotConnection);
+    });
+}
+
+QByteArray http(int estado, const QByteArray& cuerpo) {
+    return "HTTP/1.1 " + QByteArray::number(estado) +
+           " X\r\nContent-Length: " + QByteArray::number(cuerpo.size()) + "\r\n\r\n" + cuerpo;
 }
 
 Globales Casa::globales(const QString& version) const {

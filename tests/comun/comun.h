@@ -2,19 +2,24 @@
 
 #include "base/globales.h"
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
+// What the tests use of Qt, of the C++ and POSIX libraries and of GoogleTest, in one place.
+#include <QtNetwork>
+#include <QtWidgets>
 #include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstring>
 #include <functional>
+#include <gtest/gtest.h>
+#include <list>
+#include <memory>
+#include <unistd.h>
 
 namespace pruebas {
 
-// The bundle the build made, and the test data folder.
+// The bundle the build made.
 QString bundle();
 QString ejecutable();
-QString datos(const QString& nombre);
 
 // Writes `contenido` to `ruta`, creating folders; `ejecutable` sets the mode 0755.
 void escribir(const QString& ruta, const QByteArray& contenido, bool ejecutable = false);
@@ -23,6 +28,14 @@ QByteArray leer(const QString& ruta);
 // Runs the event loop until `listo` holds or `limite` passes; whether it held.
 bool esperarHasta(const std::function<bool()>& listo,
                   std::chrono::milliseconds limite = std::chrono::seconds(20));
+
+// Stands on 127.0.0.1:8770 for the engine, or for another program there: answers
+// each request with `respuesta` after `retraso`.
+struct Puerto : QTcpServer {
+    explicit Puerto(const QByteArray& respuesta, std::chrono::milliseconds retraso = {});
+};
+// An HTTP answer with this status and body.
+QByteArray http(int estado, const QByteArray& cuerpo = R"({"version": "1.0.0"})");
 
 // A home folder of its own, with the program's paths inside it.
 struct Casa {

@@ -1,7 +1,4 @@
-#include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include "comun/comun.h"
 
 // Every test program runs with a HOME of its own and, unless told otherwise,
 // without a display.

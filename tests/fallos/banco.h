@@ -3,10 +3,6 @@
 #include "app/delegado.h"
 #include "comun/comun.h"
 
-#include <QFile>
-#include <cerrno>
-#include <cstring>
-#include <memory>
 #include <sys/mount.h>
 
 namespace fallos {

@@ -4,14 +4,6 @@
 #include "banco.h"
 #include "placement/colocacion.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QXmlStreamReader>
-#include <gtest/gtest.h>
-#include <list>
-
 namespace {
 
 // Everything below a folder: each entry's path, type, mode and link text, and each file's sum.

@@ -8,19 +8,6 @@
 #include "ui/ventana.h"
 #include "ui/vistas.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QFontMetricsF>
-#include <QMessageBox>
-#include <QProcess>
-#include <QPushButton>
-#include <QTextLayout>
-#include <QTimer>
-#include <csignal>
-#include <gtest/gtest.h>
-#include <list>
-
 namespace {
 
 // A field of /proc/self/status in KiB: VmRSS now, VmHWM the peak since "5" went to clear_refs.

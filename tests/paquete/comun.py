@@ -1,11 +1,7 @@
 """Every installation goes to a temporary HOME and takes its files from an
 offline mirror built by scripts/espejo.sh: no real home folder, no network."""
 
-import os
-import shutil
-import subprocess
-import tempfile
-import zipfile
+import os, shutil, subprocess, tempfile, zipfile
 from pathlib import Path
 
 RAIZ = Path(os.environ.get("VARNO_FUENTES", Path(__file__).resolve().parents[2]))

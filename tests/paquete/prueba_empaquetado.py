@@ -1,10 +1,7 @@
 """The package for macOS, checked here: the manifest, the bundle's Info.plist,
 and signing and notarization run against stand-ins for Apple's tools."""
 
-import os
-import plistlib
-import subprocess
-import unittest
+import os, plistlib, subprocess, unittest
 
 from comun import BUNDLE, RAIZ, escribir, temporal
 

@@ -1,15 +1,7 @@
 """The installer script run on its own, offline, in a temporary HOME: one real first installation,
 then each scenario runs the script again on a copy of it."""
 
-import collections
-import hashlib
-import http.server
-import re
-import shutil
-import subprocess
-import threading
-import time
-import unittest
+import collections, hashlib, http.server, re, shutil, subprocess, threading, time, unittest
 from urllib.parse import urlsplit
 
 from comun import BUNDLE, FFMPEG, FFMPEG_DATOS, construir_espejo, datos_de, escribir, instalar, temporal

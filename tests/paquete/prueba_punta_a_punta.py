@@ -1,13 +1,7 @@
 """The built program with the bundled installer and engine, offline: an update, the hand-off
 to the engine that answers, the next update. Every engine started here is stopped."""
 
-import json
-import os
-import socket
-import subprocess
-import time
-import unittest
-import urllib.request
+import json, os, socket, subprocess, time, unittest, urllib.request
 
 from comun import BUNDLE, construir_espejo, datos_de, escribir, instalar, temporal
 

@@ -2,22 +2,13 @@
 #include "comun/comun.h"
 #include "engine/motor.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
-#include <QScopeGuard>
-#include <QTemporaryDir>
-#include <csignal>
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 using pruebas::esperarHasta;
 using pruebas::leer;
 
 namespace {
 
-// A second start beside a real first VARNO, from a copy of the bundle whose
-// installer is the scriptable test one. A first with a window (installing,
+// A second start beside a real first VARNO, from a copy of the bundle with an
+// installer of the test's own. A first with a window (installing,
 // opening, failed) is brought to the front and the second exits 0 at once, not
 // after the ten seconds it waits for a first without a window; a first that
 // only hands over to the engine does not stop a second from doing the same.
@@ -39,8 +30,6 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
     QTemporaryDir copia;
     const QString app = copia.path() + "/VARNO.app", programa = app + "/Contents/MacOS/VARNO";
     ASSERT_EQ(QProcess::execute("/bin/cp", {"-a", pruebas::bundle(), app}), 0);
-    pruebas::escribir(app + "/Contents/Resources/paquete/instalar_mac.sh",
-                      leer(pruebas::datos("instalador_eco.sh")), true);
     const QByteArray version = leer(app + "/Contents/Resources/version.txt");
     for (const auto& c : casos) {
         SCOPED_TRACE(int(c.primera));
@@ -54,11 +43,16 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
                               (c.primera == abriendo ? "exec sleep 60\n" : ""),
                           true);
         QDir().mkpath(datos + "/app");
-        QProcess motor; // the engine answers, for the hand-off
-        if (c.primera == relevo) {
-            motor.start("/usr/bin/python3", {pruebas::datos("servidor.py"), "8770"});
-            ASSERT_TRUE(motor.waitForReadyRead(10'000) && motor.readAll().startsWith("listo"));
-        }
+        // An installer that leaves a child behind, noted in ~/hijo, and then fails or waits.
+        pruebas::escribir(
+            app + "/Contents/Resources/paquete/instalar_mac.sh",
+            c.primera == fallo
+                ? "#!/bin/bash\nsleep 60 &\necho $! > ~/hijo\necho 'sin red'\nexit 1\n"
+                : "#!/bin/bash\necho '== 3/7 X'\nsleep 60 &\necho $! > ~/hijo\nsleep 60\n",
+            true);
+        std::optional<pruebas::Puerto> motor; // the engine answers, for the hand-off
+        if (c.primera == relevo)
+            motor.emplace(pruebas::http(200));
         // Without a display unless offscreen: the second would show its own window.
         const auto entorno = [&](const QString& home, bool offscreen) {
             QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
@@ -66,9 +60,6 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
                 e.remove(v);
             e.insert("HOME", home);
             e.insert("XDG_DATA_HOME", home + "/.local/share");
-            e.insert("GUION",
-                     c.primera == fallo ? "kid out:sin_red exit:1" : "out:==_3/7_X kid nap:60");
-            e.insert("HUELLA", home + "/hijo");
             if (offscreen)
                 e.insert("QT_QPA_PLATFORM", "offscreen");
             return e;
@@ -84,10 +75,8 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
             for (const QByteArray& pid : pids)
                 if (pid.toInt() < -1 || pid.toInt() > 1)
                     ::kill(pid.toInt(), SIGKILL);
-            for (QProcess* p : {&primera, &motor}) {
-                p->kill();
-                p->waitForFinished();
-            }
+            primera.kill();
+            primera.waitForFinished();
         });
         // The first is where the case wants it before the second starts.
         ASSERT_TRUE(esperarHasta(

@@ -7,22 +7,9 @@
 #include "ui/marca.h"
 #include "ui/vistas.h"
 
-#include <QDir>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <gtest/gtest.h>
-
-#include <csignal>
-
 using namespace std::chrono_literals;
 
 namespace {
-
-// The fake health server as the engine, its errors going to the engine's log.
-QByteArray servidor(const QByteArray& opciones = {}) {
-    return "exec /usr/bin/python3 '" + pruebas::datos("servidor.py").toUtf8() + "' 8770 " +
-           opciones + " 2>> ../mesa.log";
-}
 
 // A delegate whose engine is a fake interpreter running `motor` (none when
 // empty) after recording its pid; every engine it started is gone at the end.
@@ -61,7 +48,8 @@ struct Espera {
 // the line of its log that explains why.
 TEST(Espera, SeRindeConLaLineaQueExplica) {
     struct Caso {
-        QByteArray motor, log, otro; // `otro`: what another program on the port answers
+        QByteArray motor, log, respuesta; // `respuesta`: what the port answers, if anything
+        std::chrono::milliseconds retraso;
         QString detalle;
         std::chrono::milliseconds limite = 3s; // near the probe's limit: time for another try
         bool reintentar = false;               // "Reintentar" then starts another engine
@@ -69,34 +57,26 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
     const QString abrio = "La ventana de VARNO aparece en unos segundos.",
                   motivo = "El motivo está en el registro.";
     const QString enUso = "OSError: [Errno 98] Address already in use";
+    const QByteArray ocupado = "echo '" + enUso.toUtf8() + "' >> ../mesa.log; exit 1",
+                     bien = pruebas::http(200);
     const Caso casos[] = {
-        {"exit 1", {}, "HTTP/1.1 200 OK\r\nContent-Length: 16\r\n\r\n{\"version\": \"1\"}", abrio},
-        {servidor("--retraso 1.4"), {}, {}, abrio, 6s},
-        {servidor("--retraso 1.6"), {}, {}, motivo, 6s},
-        {servidor("--cuerpo '{\"hola\": 1}'"), {}, {}, motivo},
-        {servidor("--estado 500 --cuerpo version"), {}, {}, motivo},
-        {"", "arrancando\nError: puerto ocupado\nadiós\n", {}, "Error: puerto ocupado"},
-        {"exit 3", {}, {}, motivo, 3s, true},
-        {"sleep 30", "---\n", {}, motivo},
-        {servidor("--retraso 3600"), {}, {}, motivo},
-        {servidor(), {}, "HTTP/1.1 404 Not Found\r\nContent-Length: 7\r\n\r\nversion", enUso},
-        {servidor(), {}, "version 9\r\n", enUso}, // not HTTP
+        {"exit 1", {}, bien, 0ms, abrio},
+        {"sleep 30", {}, bien, 1400ms, abrio, 6s},
+        {"sleep 30", {}, bien, 1600ms, motivo, 6s},
+        {"sleep 30", {}, pruebas::http(200, R"({"hola": 1})"), 0ms, motivo},
+        {"sleep 30", {}, pruebas::http(500, "version"), 0ms, motivo},
+        {"", "arrancando\nError: puerto ocupado\nadiós\n", {}, 0ms, "Error: puerto ocupado"},
+        {"exit 3", {}, {}, 0ms, motivo, 3s, true},
+        {"sleep 30", "---\n", {}, 0ms, motivo},
+        {"sleep 30", {}, bien, 1h, motivo},
+        {ocupado, {}, pruebas::http(404, "version"), 0ms, enUso},
+        {ocupado, {}, "version 9\r\n", 0ms, enUso}, // not HTTP
     };
     for (const auto& c : casos) {
-        SCOPED_TRACE(c.motor.toStdString() + " | " + c.otro.toStdString());
-        QTcpServer otro; // its connections are its children
-        if (!c.otro.isEmpty()) {
-            ASSERT_TRUE(
-                pruebas::esperarHasta([&] { return otro.listen(QHostAddress::LocalHost, 8770); }));
-            QObject::connect(&otro, &QTcpServer::newConnection, [&] {
-                while (QTcpSocket* s = otro.nextPendingConnection())
-                    QObject::connect(s, &QTcpSocket::readyRead, s, [s, &c] {
-                        s->readAll();
-                        s->write(c.otro);
-                        s->disconnectFromHost();
-                    });
-            });
-        }
+        SCOPED_TRACE(c.motor.toStdString() + " | " + c.respuesta.toStdString());
+        std::optional<pruebas::Puerto> puerto;
+        if (!c.respuesta.isEmpty())
+            puerto.emplace(c.respuesta, c.retraso);
         Espera e(c.motor, c.limite);
         if (!c.log.isEmpty())
             pruebas::escribir(e.d->g.MESA_LOG, c.log);
@@ -120,7 +100,8 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
 // Closing the window while a probe hangs on a silent engine returns once the
 // probe is over and leaves nothing running that could reach the gone window.
 TEST(Espera, CerrarDuranteLaEsperaNoDejaNadaColgado) {
-    Espera e(servidor("--retraso 3600"), 60s);
+    pruebas::Puerto mudo(pruebas::http(200), 1h);
+    Espera e("sleep 60", 60s);
     e.d->abrirYEsperar();
     ASSERT_TRUE(pruebas::esperarHasta([&] { return e.motores() == 1; }));
     pruebas::esperarHasta([] { return false; }, 500ms);

@@ -5,17 +5,6 @@
 #include "ui/ventana.h"
 #include "ui/vistas.h"
 
-#include <QAccessible>
-#include <QApplication>
-#include <QDesktopServices>
-#include <QMessageBox>
-#include <QMouseEvent>
-#include <QPushButton>
-#include <QTimer>
-#include <QUrl>
-#include <cmath>
-#include <gtest/gtest.h>
-
 namespace {
 
 // The colour of a pixel as #aarrggbb, so that a failure shows it.
@@ -50,23 +39,21 @@ TEST(Barra, RellenoDibujadoYLeido) {
     contada.fijarValor(0.5);
     QCoreApplication::processEvents();
     EXPECT_GT(contada.pintadas, 0);
-    for (const auto& [valor, relleno, porcentaje] : {std::tuple(0.0, 0, 0.0),
-                                                     {0.002, 6, 0.2},
-                                                     {0.5, 240, 50.0},
-                                                     {1.7, 480, 100.0},
-                                                     {std::nan(""), 0, 0.0}}) {
+    const std::tuple<double, int, double> casos[] = {
+        {0.0, 0, 0.0}, {0.002, 6, 0.2}, {0.5, 240, 50.0}, {1.7, 480, 100.0}, {std::nan(""), 0, 0}};
+    for (const auto& [valor, relleno, porcentaje] : casos) {
+        SCOPED_TRACE(valor);
         Barra b;
         b.resize(480, 6);
         b.fijarValor(valor);
         const QImage i = b.grab().toImage();
-        EXPECT_EQ(en(i, 3, 3), de(relleno ? Marca::azul : Marca::panel)) << valor;
-        if (relleno)
-            EXPECT_EQ(en(i, relleno - 4, 3), de(Marca::azul)) << valor;
-        if (relleno < 480)
-            EXPECT_EQ(en(i, relleno + 3, 3), de(Marca::panel)) << valor;
+        for (const auto& [x, lleno] :
+             {std::pair(3, relleno > 0), {relleno - 4, true}, {relleno + 3, false}})
+            if (x >= 0 && x < 480)
+                EXPECT_EQ(en(i, x, 3), de(lleno ? Marca::azul : Marca::panel)) << x;
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&b);
         a->valueInterface()->setCurrentValue(7.0);
-        EXPECT_DOUBLE_EQ(a->valueInterface()->currentValue().toDouble(), porcentaje) << valor;
+        EXPECT_DOUBLE_EQ(a->valueInterface()->currentValue().toDouble(), porcentaje);
         EXPECT_TRUE(a->state().readOnly);
     }
 }
@@ -89,21 +76,21 @@ TEST(Etiqueta, CorteLimiteDeLineasYTextoPlano) {
         e->resize(ancho, 60);
         e->fijarLineasMaximas(maximas);
         const QStringList l = e->lineasVisibles();
-        const auto dice = ::testing::Message() << l.join(QLatin1Char('|')).toStdString();
-        ASSERT_EQ(l.size(), lineas) << dice;
-        EXPECT_EQ(l.last().endsWith(QChar(0x2026)), cortado) << dice;
+        SCOPED_TRACE(l.join(QLatin1Char('|')).toStdString());
+        ASSERT_EQ(l.size(), lineas);
+        EXPECT_EQ(l.last().endsWith(QChar(0x2026)), cortado);
         const QFontMetricsF m(fuente(12.5, Peso::regular, e.get()), e.get());
         for (const QString& s : l)
-            EXPECT_LE(m.horizontalAdvance(s), ancho + 0.5) << dice;
+            EXPECT_LE(m.horizontalAdvance(s), ancho + 0.5);
         if (!cortado)
-            EXPECT_EQ(l.join(QLatin1Char(' ')), texto.simplified()) << dice;
+            EXPECT_EQ(l.join(QLatin1Char(' ')), texto.simplified());
         // Ink on every line shown, each on a line of its own.
         const QImage con = e->grab().toImage();
         e->fijarTexto({});
         const QImage sin = e->grab().toImage();
         for (int i = 0; i < lineas; ++i) {
             const QRect linea(0, int(i * m.lineSpacing()), ancho, int(m.lineSpacing()));
-            EXPECT_NE(con.copy(linea), sin.copy(linea)) << dice << " " << i;
+            EXPECT_NE(con.copy(linea), sin.copy(linea)) << i;
         }
     }
 }
@@ -175,17 +162,16 @@ TEST_F(Ventana_, LasSeisPantallas) {
             }
             d.mostrar(-1, true);
             d.mostrar(6, true);
-            const auto dice = ::testing::Message() << desde.n << " → " << p.n;
+            SCOPED_TRACE(std::to_string(desde.n) + " → " + std::to_string(p.n));
             const bool registro = p.vistas.size() == 5;
-            EXPECT_EQ(d.boton->titulo(), QString::fromUtf8(p.titulo)) << dice;
-            EXPECT_EQ(d.boton->testAttribute(Qt::WA_SetCursor), p.activo) << dice << ": the hand";
+            EXPECT_EQ(d.boton->titulo(), QString::fromUtf8(p.titulo));
+            EXPECT_EQ(d.boton->testAttribute(Qt::WA_SetCursor), p.activo) << "the hand";
             const QImage i = d.ventana->contenido()->grab().toImage();
-            EXPECT_EQ(en(i, 45, 300), de(p.activo ? Marca::papel : Marca::panel)) << dice;
-            EXPECT_EQ(en(i, 279, 296), de(registro ? QColor(70, 70, 80) : Marca::fondo)) << dice;
+            EXPECT_EQ(en(i, 45, 300), de(p.activo ? Marca::papel : Marca::panel));
+            EXPECT_EQ(en(i, 279, 296), de(registro ? QColor(70, 70, 80) : Marca::fondo));
             EXPECT_EQ(std::pair(d.estado->color(), d.estado->texto()),
-                      std::pair(p.color, QStringLiteral("propio")))
-                << dice;
-            ASSERT_EQ(plano->childCount(), 4 + int(p.vistas.size())) << dice;
+                      std::pair(p.color, QStringLiteral("propio")));
+            ASSERT_EQ(plano->childCount(), 4 + int(p.vistas.size()));
             for (int k = 0; k < plano->childCount(); ++k) {
                 QAccessibleInterface* v = plano->child(k);
                 const auto* e = qobject_cast<Etiqueta*>(v->object());
@@ -195,12 +181,11 @@ TEST_F(Ventana_, LasSeisPantallas) {
                                  : k ? QAccessible::ProgressBar
                                      : QAccessible::Graphic;
                 const QString nombre = e ? e->texto() : b ? b->titulo() : k ? "" : "VARNO";
-                const auto cual = ::testing::Message() << dice << " " << k;
                 if (k >= 4)
-                    EXPECT_EQ(v->object(), p.vistas[k - 4]) << cual;
+                    EXPECT_EQ(v->object(), p.vistas[k - 4]) << k;
                 EXPECT_EQ(std::tuple(v->role(), v->text(QAccessible::Name), v->state().disabled),
                           std::tuple(rol, nombre, b && !b->activo()))
-                    << cual;
+                    << k;
             }
             d.empezados = 0;
             abiertos.clear();
@@ -208,22 +193,21 @@ TEST_F(Ventana_, LasSeisPantallas) {
                 QAccessible::queryAccessibleInterface(b)->actionInterface()->doAction(
                     QAccessibleActionInterface::pressAction());
             EXPECT_EQ(std::pair(d.empezados, int(abiertos.size())),
-                      std::pair(int(p.activo), int(registro)))
-                << dice;
+                      std::pair(int(p.activo), int(registro)));
         }
     for (const auto& p : pantallas) {
+        SCOPED_TRACE(p.n);
         d.mostrar(p.n, true);
-        EXPECT_EQ(d.estado->texto() == QStringLiteral("propio"), p.n == 0) << p.n;
-        EXPECT_EQ(d.barra->valor() > 0, p.n > 0) << p.n;
-        EXPECT_FALSE(p.n && d.detalle->lineasVisibles().last().endsWith(QChar(0x2026))) << p.n;
+        EXPECT_EQ(d.estado->texto() == QStringLiteral("propio"), p.n == 0);
+        EXPECT_EQ(d.barra->valor() > 0, p.n > 0);
+        EXPECT_FALSE(p.n && d.detalle->lineasVisibles().last().endsWith(QChar(0x2026)));
         // Every view shown in a place of its own, inside the window.
         const auto vistas = d.ventana->contenido()->findChildren<QWidget*>();
         for (const QWidget* a : vistas)
             for (const QWidget* b : vistas)
                 EXPECT_FALSE(a < b && a->isVisible() && b->isVisible() &&
                              a->geometry().intersects(b->geometry()))
-                    << p.n << ": " << a->metaObject()->className() << " / "
-                    << b->metaObject()->className();
+                    << a->metaObject()->className() << " / " << b->metaObject()->className();
     }
 }
 
@@ -247,17 +231,14 @@ TEST_F(Ventana_, LosDosBotones) {
         std::tie(d.instalando, d.abriendo, d.listo, d.noAbrio) =
             std::tuple(instalando, abriendo, listo, noAbrio);
         d.boton->fijarActivo(activo);
-        const auto dice = ::testing::Message()
-                          << instalando << abriendo << listo << noAbrio << activo;
-        EXPECT_TRUE(pulsar(d.boton)) << dice;
+        SCOPED_TRACE(testing::Message() << instalando << abriendo << listo << noAbrio << activo);
+        EXPECT_TRUE(pulsar(d.boton));
         pulsar(d.boton, QEvent::MouseButtonRelease);
         pulsar(d.boton, QEvent::MouseButtonPress, Qt::RightButton);
         EXPECT_EQ(std::pair(d.empezados, d.aperturas),
-                  std::pair(int(hace == instala), int(hace == abre)))
-            << dice;
+                  std::pair(int(hace == instala), int(hace == abre)));
         pulsar(d.registroBoton);
-        EXPECT_EQ(abiertos, QList{QUrl::fromLocalFile(noAbrio ? d.g.MESA_LOG : d.g.REGISTRO)})
-            << dice;
+        EXPECT_EQ(abiertos, QList{QUrl::fromLocalFile(noAbrio ? d.g.MESA_LOG : d.g.REGISTRO)});
     }
 }
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """VARNO on a virtual X screen, with a fresh home and a stand-in installer: its size, place, colours and
-hover, then read and pressed as a screen reader does, through AT-SPI. Usage: ventana_real.py VARNO."""
+hover, then read and pressed as a screen reader does, through AT-SPI. Usage, on a screen of 1024 × 768
+with a session bus of its own: ventana_real.py VARNO."""
 import contextlib, importlib.util, os, re, shutil, signal, subprocess, sys, tempfile, time
 
 FONDO, PAPEL, AZUL, BLANCO = (11, 11, 13), (228, 228, 231), (42, 91, 215), (255, 255, 255)
@@ -82,49 +83,30 @@ def leer(casa):  # through AT-SPI, pressed as a screen reader presses it
 
 
 def main():
-    faltan = [p for p in ("Xvfb", "xdotool", "import", "dbus-run-session") if not shutil.which(p)]
+    faltan = [p for p in ("xdotool", "import") if not shutil.which(p)]
     if faltan or not importlib.util.find_spec("pyatspi"):
         print("SALTADA: falta", *(faltan or ["pyatspi"]))
         return 77
-    if sys.argv[2:] != ["en-su-bus"]:  # a session bus of its own, which starts the accessibility bus
-        orden = ["dbus-run-session", "--", sys.executable, *sys.argv[:2], "en-su-bus"]
-        return subprocess.run(orden).returncode
-    lectura, escritura = os.pipe()
-    # -noreset: else the short visit of the accessibility bus resets the server as VARNO connects.
-    xvfb = subprocess.Popen(["Xvfb", "-noreset", "-nolisten", "tcp", "-screen", "0", "1024x768x24",
-                             "-displayfd", str(escritura)], pass_fds=(escritura,), stderr=subprocess.DEVNULL)
-    os.close(escritura)
-    pantalla = b""  # up to the line break: closing the pipe before it makes Xvfb quit
-    while not pantalla.endswith(b"\n") and (trozo := os.read(lectura, 32)):
-        pantalla += trozo
-    try:
-        if not pantalla.strip():
-            print("SALTADA: Xvfb no arrancó")
-            return 77
-        with tempfile.TemporaryDirectory(prefix="varno-ventana-", ignore_cleanup_errors=True) as casa:
-            entorno = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "XDG_", "WAYLAND"))}
-            entorno.update(DISPLAY=":" + pantalla.decode().strip(), HOME=casa, XDG_RUNTIME_DIR=casa)
-            # The bundle with the stand-in installer in place of the real one.
-            bundle = os.path.join(casa, "VARNO.app")
-            shutil.copytree(re.sub(r"/Contents/MacOS/[^/]*$", "", sys.argv[1]), bundle, symlinks=True)
-            with open(os.path.join(bundle, "Contents/Resources/paquete/instalar_mac.sh"), "w") as f:
-                f.write(INSTALADOR)
-            # In a group of its own, so that it goes with the installer it started.
-            entorno_varno = dict(entorno, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-            programa = subprocess.Popen([bundle + "/Contents/MacOS/VARNO", "--no-mover"], env=entorno_varno,
-                                        start_new_session=True, stdout=subprocess.DEVNULL)
-            try:
-                ver(entorno)
-                leer(casa)
-                comprobar(programa.poll() is None, "VARNO terminó solo")
-            finally:
-                with contextlib.suppress(ProcessLookupError):  # it may have ended, with all it started
-                    os.killpg(programa.pid, signal.SIGKILL)
-                programa.wait()
-    finally:
-        os.close(lectura)
-        xvfb.terminate()
-        xvfb.wait(10)
+    with tempfile.TemporaryDirectory(prefix="varno-ventana-", ignore_cleanup_errors=True) as casa:
+        entorno = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "XDG_", "WAYLAND"))}
+        entorno.update(HOME=casa, XDG_RUNTIME_DIR=casa)
+        # The bundle with the stand-in installer in place of the real one.
+        bundle = os.path.join(casa, "VARNO.app")
+        shutil.copytree(re.sub(r"/Contents/MacOS/[^/]*$", "", sys.argv[1]), bundle, symlinks=True)
+        with open(os.path.join(bundle, "Contents/Resources/paquete/instalar_mac.sh"), "w") as f:
+            f.write(INSTALADOR)
+        # In a group of its own, so that it goes with the installer it started.
+        entorno_varno = dict(entorno, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        programa = subprocess.Popen([bundle + "/Contents/MacOS/VARNO", "--no-mover"], env=entorno_varno,
+                                    start_new_session=True, stdout=subprocess.DEVNULL)
+        try:
+            ver(entorno)
+            leer(casa)
+            comprobar(programa.poll() is None, "VARNO terminó solo")
+        finally:
+            with contextlib.suppress(ProcessLookupError):  # it may have ended, with all it started
+                os.killpg(programa.pid, signal.SIGKILL)
+            programa.wait()
     return int(bool(fallos))
 
 

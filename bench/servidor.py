@@ -1,9 +1,7 @@
 #!/usr/bin/env python3
 """A stand-in for the engine's health address: servidor.py PORT [--estado N] [--cuerpo TEXT]
 [--retraso SECONDS] [--marca FILE, given the time it starts answering]. Prints "listo" once it listens."""
-import http.server
-import sys
-import time
+import http.server, sys, time
 
 a = dict(zip(sys.argv[2::2], sys.argv[3::2]))
 estado, retraso = int(a.get("--estado", 200)), float(a.get("--retraso", 0))
