@@ -1,13 +1,13 @@
 // The command line: an argument list made from the input (split at NUL bytes,
 // each argument decoded), read by the option grammar; every argument is also
-// read as a scale and as a screen number and checked against the C library.
+// read as a scale and as a screen number and checked against the C library, in
+// the "C" locale every program starts in.
 #include "app/opciones.h"
 #include "base/texto.h"
 #include "comun.h"
 
 #include <cerrno>
 #include <cfloat>
-#include <clocale>
 #include <regex>
 
 namespace {
@@ -29,11 +29,6 @@ void revisarNumeros(const QString& t) {
 }
 
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::setlocale(LC_ALL, "C");
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
     QStringList a{QStringLiteral("/Applications/VARNO.app/Contents/MacOS/VARNO")};

@@ -1,5 +1,4 @@
-// What the program does at its start: the decision on its command line and
-// situation, and the version file. The numbers of the command line are
+// What the program does at its start; the numbers of its command line are
 // stated for any input by the fuzz target `opciones`.
 #include "app/decision.h"
 #include "app/opciones.h"

@@ -1,6 +1,3 @@
-// The move into Applications, where it goes and when it goes wrong: whatever
-// fails, the running bundle is never lost, nothing a link points to is
-// touched, and no half bundle is left to look installed.
 #include "banco.h"
 #include "placement/colocacion.h"
 
@@ -17,6 +14,8 @@ std::string arbol(const QString& raiz) {
     return p.readAllStandardOutput().toStdString();
 }
 
+// The move into Applications: whatever fails, the running bundle is never lost, nothing a
+// link points to is touched, and no half bundle is left to look installed.
 TEST(Colocacion, DondeVaYQueNadaSePierda) {
     const QString sis = "sistema/Applications/VARNO.app", casa = "home/Applications/VARNO.app",
                   bajado = "home/Descargas/VARNO.app";

@@ -1,5 +1,3 @@
-// The engine: the wait for it with short limits and what the window shows at its end,
-// the tools run for it, and whether it is installed.
 #include "app/delegado.h"
 #include "comun/comun.h"
 #include "engine/correr.h"
