@@ -62,23 +62,19 @@ TEST(Inundacion, CadaByteAlRegistroConMemoriaAcotadaYLaVentanaViva) {
 // per maximal invalid subpart, one for a sequence left unfinished at the end,
 // a byte-order mark kept as a character, every kind of line break.
 TEST(Decodificador, ElMismoTextoDondeSeaQueCaigaElCorte) {
+#define SALTOS                                                                                     \
+    "\uFEFF== 1/7 "                                                                                \
+    "x\r\nb\r1\v2\f3\u00854\u20285\u20290123456789abcdefghijklmnopqrstuvwxyzABCD\n\u00C2\u2027z"
     const struct {
         QByteArray bytes;
         QStringView texto;
         QStringList lineas;
     } casos[] = {
-        {"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xE0\xA4\x85x\xE2\x82\xACy\xF0\x90\x80z\xFF\xF0\x9F"
-         "\x98\x80\xE2"
-         "\x82",
+        {QByteArray::fromHex("c0af eda080 f4908080 e0a485 78 e282ac 79 f09080 7a ff f09f9880 e282"),
          u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDअx€y\uFFFDz\uFFFD😀\uFFFD",
          {}},
-        {"\xEF\xBB\xBF== 1/7 x\r\nb\r1\v2\f3\xC2\x85"
-         "4\xE2\x80\xA8"
-         "5\xE2\x80\xA9"
-         "0123456789abcdefghijklmnopqrstuvwxyzABCD\n\xC3\x82\xE2\x80\xA7z",
-         u"\uFEFF== 1/7 "
-         u"x\r\nb\r1\v2\f3\u00854\u20285\u20290123456789abcdefghijklmnopqrstuvwxyzABCD\n"
-         u"\u00C2\u2027z",
+        {SALTOS,
+         u"" SALTOS,
          {QStringLiteral("\uFEFF== 1/7 x"), "", "b", "1", "2", "3", "4", "5",
           "0123456789abcdefghijklmnopqrstuvwxyzABCD"}},
     };
@@ -93,8 +89,9 @@ TEST(Decodificador, ElMismoTextoDondeSeaQueCaigaElCorte) {
                 texto += t;
                 lineas += e.agregar(t);
             }
-            EXPECT_EQ(texto, c.texto) << c.bytes.toHex().toStdString() << " @" << corte;
-            EXPECT_EQ(lineas, c.lineas) << c.bytes.toHex().toStdString() << " @" << corte;
+            SCOPED_TRACE(c.bytes.toHex(' ').toStdString() + " @" + std::to_string(corte));
+            EXPECT_EQ(texto, c.texto);
+            EXPECT_EQ(lineas, c.lineas);
         }
 }
 

@@ -1,6 +1,5 @@
 #include "app/delegado.h"
 #include "comun/comun.h"
-#include "engine/correr.h"
 #include "engine/motor.h"
 #include "ui/marca.h"
 #include "ui/vistas.h"
@@ -104,18 +103,6 @@ TEST(Espera, CerrarDuranteLaEsperaNoDejaNadaColgado) {
     ASSERT_TRUE(pruebas::esperarHasta([&] { return e.motores() == 1; }));
     pruebas::esperarHasta([] { return false; }, 500ms);
     e.d.reset();
-}
-
-// A tool's standard output as it is: no shell in between, no PATH lookup,
-// standard error dropped.
-TEST(Correr, DevuelveLaSalidaEstandarTalCual) {
-    const std::tuple<QString, QStringList, QString> casos[] = {
-        {"/bin/echo", {"a b", "$HOME", "*"}, "a b $HOME *\n"},
-        {"/bin/sh", {"-c", "echo fallo >&2; echo bien; exit 3"}, "bien\n"},
-        {"echo", {"x"}, ""},
-    };
-    for (const auto& [programa, argumentos, esperado] : casos)
-        EXPECT_EQ(correr(programa, argumentos), esperado) << programa.toStdString();
 }
 
 // Installed: a marker naming this version (white space aside) and an executable interpreter.
