@@ -70,8 +70,10 @@ TEST(Decodificador, ElMismoTextoDondeSeaQueCaigaElCorte) {
         QStringView texto;
         QStringList lineas;
     } casos[] = {
-        {QByteArray::fromHex("c0af eda080 f4908080 e0a485 78 e282ac 79 f09080 7a ff f09f9880 e282"),
-         u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDअx€y\uFFFDz\uFFFD😀\uFFFD",
+        {QByteArray::fromHex(
+             "c0af eda080 f4908080 e0a485 78 e282ac 79 f09080 7a ff f09f9880 f1808080 e282"),
+         u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDअx€y\uFFFDz\uFFFD😀\U00040000"
+         u"\uFFFD",
          {}},
         {SALTOS,
          u"" SALTOS,

@@ -81,18 +81,12 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
         // The first is where the case wants it before the second starts.
         ASSERT_TRUE(esperarHasta(
             [&] {
-                const QByteArray registro = leer(datos + "/instalacion.log");
-                switch (c.primera) {
-                case instalando:
-                    return registro.contains("== 3/7");
-                case fallo:
-                    return registro.contains("sin red") && hijo() > 0 && !sigueVivo(hijo());
-                case abriendo:
-                    return QFileInfo::exists(t.path() + "/motor");
-                case relevo:
-                    return true;
-                }
-                return false;
+                const QByteArray r = leer(datos + "/instalacion.log");
+                return c.primera == instalando ? r.contains("== 3/7")
+                       : c.primera == fallo
+                           ? r.contains("sin red") && hijo() > 0 && !sigueVivo(hijo())
+                       : c.primera == abriendo ? QFileInfo::exists(t.path() + "/motor")
+                                               : true;
             },
             std::chrono::seconds(60)));
 
