@@ -16,28 +16,20 @@ qint64 memoria(const char* campo) {
     return s.mid(s.indexOf(campo) + qstrlen(campo)).trimmed().split(' ').value(0).toLongLong();
 }
 
-TEST(Inundacion, CadaByteAlRegistroConMemoriaAcotadaYLaVentanaViva) {
+TEST(Inundacion, CadaByteAlRegistroConMemoriaAcotada) {
     // Half in short lines during the step that moves the bar, half without a line break.
     fallos::Banco b("{ printf '== 5/7 Las bibliotecas\\n'; "
                     "yes 'Downloading paquete-0123456789 (60.5MiB) ok' | head -c 100000000; "
                     "printf 'cola sin salto'; head -c 100000000 /dev/zero | tr '\\0' x; "
                     "printf '\\n== 6/7 Después\\nla última línea\\n'; } | tee @/salida\nexit 1\n");
-    // The event loop's pulse: how far the log had got each time a timer fired.
-    QList<qint64> pulsos;
-    QTimer reloj;
-    QObject::connect(&reloj, &QTimer::timeout,
-                     [&] { pulsos.append(QFileInfo(b.d->g.REGISTRO).size()); });
-    reloj.start(10);
     QFile pico("/proc/self/clear_refs");
     const bool medir = pico.open(QIODevice::WriteOnly) && pico.write("5") == 1 && pico.flush();
     const qint64 antes = memoria("VmRSS:");
     ASSERT_TRUE(b.correr());
     const qint64 crecio = memoria("VmHWM:") - antes;
-    reloj.stop();
 
     // After the header, exactly the script's bytes; the window followed to the last line.
-    const qint64 cabecera = b.registro().indexOf('\n') + 1,
-                 total = QFileInfo(b.home() + "/salida").size();
+    const qint64 cabecera = b.registro().indexOf('\n') + 1;
     EXPECT_EQ(QProcess::execute(
                   "cmp", {QString("-i%1:0").arg(cabecera), b.d->g.REGISTRO, b.home() + "/salida"}),
               0);
@@ -48,14 +40,6 @@ TEST(Inundacion, CadaByteAlRegistroConMemoriaAcotadaYLaVentanaViva) {
     if (medir)
         EXPECT_LT(crecio, 32 * 1024) << "KiB";
 #endif
-    // The loop turned all through the flood, never stalling for a quarter of it.
-    pulsos.append(cabecera + total);
-    int durante = 0;
-    for (qsizetype i = 1; i < pulsos.size(); ++i) {
-        EXPECT_LT(pulsos[i] - pulsos[i - 1], total / 4);
-        durante += pulsos[i] > cabecera && pulsos[i] < cabecera + total;
-    }
-    EXPECT_GE(durante, 10);
 }
 
 // The same bytes cut in two anywhere give the same text and lines: one U+FFFD
