@@ -47,8 +47,7 @@ class Empaquetado(unittest.TestCase):
             ("ad hoc", firma(), "", "", firmas("-"), ""),
             ("identity", firma("-DIDENTIDAD=" + identidad), "", "",
              firmas(identidad + " --options runtime --timestamp"), ""),
-            ("disk image", firma("-DCPACK_PACKAGE_FILES=%s" % dmg, "-DCPACK_VARNO_FIRMA=" + identidad), "",
-             "",
+            ("disk image", firma("-DCPACK_PACKAGE_FILES=%s" % dmg, "-DCPACK_VARNO_FIRMA=" + identidad), "", "",
              ["codesign --force --sign %s --timestamp %s" % (identidad, dmg)], ""),
             ("codesign fails", firma(), firmas("-")[1], "", firmas("-")[:2], "codesign failed on"),
             ("notarized", notarizar, "", "Accepted", pasos, "Imagen notarizada: %s" % dmg),
@@ -56,9 +55,6 @@ class Empaquetado(unittest.TestCase):
              "No se pudo enviar la imagen a notarizar (notarytool terminó con el código 1)."),
             ("refused", notarizar, "", "Invalid", pasos[:1],
              "Apple no aceptó la imagen; el informe: xcrun notarytool log 1234 --keychain-profile perfil"),
-            ("stapler fails", notarizar, "xcrun stapler", "Accepted", pasos[:2],
-             "No se pudo grapar el ticket de notarización a la imagen."),
-            ("spctl fails", notarizar, "spctl", "Accepted", pasos, "Gatekeeper no acepta la imagen"),
         ]
         for nombre, orden, falla, veredicto, esperadas, linea in casos:
             with self.subTest(nombre):

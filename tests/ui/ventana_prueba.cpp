@@ -126,17 +126,15 @@ public slots:
 
 // Each screen reached from every other, so that nothing depends on the screen
 // before: the main button's title, fill and hand, the log button's border, the
-// status colour; as a screen reader finds it, only the views that show, each
-// with its role and whole name, the buttons unavailable while inactive. A
-// screen that does not exist changes nothing; the texts change only with the
-// example contents, which fit.
+// status colour, the views that show. A screen that does not exist changes
+// nothing; the texts change only with the example contents, which fit.
 TEST_F(Ventana_, LasSeisPantallas) {
     const std::vector<QWidget*> abajo{d.estado, d.barra, d.detalle, d.boton},
         fallo{d.estado, d.barra, d.detalle, d.boton, d.registroBoton};
     const struct {
         qint64 n;
         bool actualizando;
-        std::vector<QWidget*> vistas; // after the logo, the name and the two lines
+        std::vector<QWidget*> vistas; // besides the logo and the name
         bool activo;
         const char* titulo;
         QColor color;
@@ -152,7 +150,6 @@ TEST_F(Ventana_, LasSeisPantallas) {
     d.ventana->show();
     d.estado->fijarTexto(QStringLiteral("propio"));
     d.detalle->fijarTexto(QString(300, QLatin1Char('x')));
-    QAccessibleInterface* plano = QAccessible::queryAccessibleInterface(d.ventana->contenido());
     for (const auto& desde : pantallas)
         for (const auto& p : pantallas) {
             for (const auto* q : {&desde, &p}) {
@@ -170,22 +167,10 @@ TEST_F(Ventana_, LasSeisPantallas) {
             EXPECT_EQ(en(i, 279, 296), de(registro ? QColor(70, 70, 80) : Marca::fondo));
             EXPECT_EQ(std::pair(d.estado->color(), d.estado->texto()),
                       std::pair(p.color, QStringLiteral("propio")));
-            ASSERT_EQ(plano->childCount(), 4 + int(p.vistas.size()));
-            for (int k = 0; k < plano->childCount(); ++k) {
-                QAccessibleInterface* v = plano->child(k);
-                const auto* e = qobject_cast<Etiqueta*>(v->object());
-                const auto* b = qobject_cast<Boton*>(v->object());
-                const auto rol = e   ? QAccessible::StaticText
-                                 : b ? QAccessible::Button
-                                 : k ? QAccessible::ProgressBar
-                                     : QAccessible::Graphic;
-                const QString nombre = e ? e->texto() : b ? b->titulo() : k ? "" : "VARNO";
-                if (k >= 4)
-                    EXPECT_EQ(v->object(), p.vistas[k - 4]) << k;
-                EXPECT_EQ(std::tuple(v->role(), v->text(QAccessible::Name), v->state().disabled),
-                          std::tuple(rol, nombre, b && !b->activo()))
-                    << k;
-            }
+            for (QWidget* w : std::initializer_list<QWidget*>{d.info, d.estado, d.barra, d.detalle,
+                                                              d.boton, d.registroBoton})
+                EXPECT_EQ(w->isVisible(), std::ranges::count(p.vistas, w) > 0)
+                    << w->metaObject()->className();
         }
     for (const auto& p : pantallas) {
         SCOPED_TRACE(p.n);

@@ -72,6 +72,7 @@ def leer(casa):  # through AT-SPI, pressed as a screen reader presses it
     hay = esperar(lambda: primera <= {(r, n) for r, n, _ in vistas()})
     if not comprobar(hay, "primera pantalla incompleta"):
         return
+    comprobar(not una("progress bar") and not una("push button", "Ver el registro"), "vistas ocultas leídas")
     una("push button", "Instalar").queryAction().doAction(0)
     paso = esperar(lambda: una("label", "Paso 5 de 7 · Las bibliotecas"))
     boton, barra = una("push button", "Instalando…"), una("progress bar")
