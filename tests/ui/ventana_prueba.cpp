@@ -51,6 +51,8 @@ TEST(Barra, RellenoDibujadoYLeido) {
              {std::pair(3, relleno > 0), {relleno - 4, true}, {relleno + 3, false}})
             if (x >= 0 && x < 480)
                 EXPECT_EQ(en(i, x, 3), de(lleno ? Marca::azul : Marca::panel)) << x;
+        if (relleno >= 6) // the round end blended into the track
+            EXPECT_NE(en(i, relleno - 2, 0), de(Marca::azul));
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&b);
         a->valueInterface()->setCurrentValue(7.0);
         EXPECT_DOUBLE_EQ(a->valueInterface()->currentValue().toDouble(), porcentaje);
@@ -73,6 +75,7 @@ TEST(Etiqueta, CorteLimiteDeLineasYTextoPlano) {
           {QStringLiteral("<b>hola</b>\n&amp; <img src=x>"), 480, 0, 1, false},
           {QString(200, QLatin1Char('x')), 200, 2, 2, true}}) {
         std::unique_ptr<Etiqueta> e(etiqueta(texto, 12.5, Peso::regular, Marca::tiza));
+        ASSERT_EQ(std::pair(e->tamano(), e->peso()), std::pair(12.5, Peso::regular));
         e->resize(ancho, 60);
         e->fijarLineasMaximas(maximas);
         const QStringList l = e->lineasVisibles();
@@ -165,6 +168,12 @@ TEST_F(Ventana_, LasSeisPantallas) {
             const QImage i = d.ventana->contenido()->grab().toImage();
             EXPECT_EQ(en(i, 45, 300), de(p.activo ? Marca::papel : Marca::panel));
             EXPECT_EQ(en(i, 279, 296), de(registro ? QColor(70, 70, 80) : Marca::fondo));
+            // The title in its ink: dark on the lit button, chalk on the dim one.
+            const QImage t = i.copy(d.boton->geometry()).convertToFormat(QImage::Format_ARGB32);
+            const auto* px = reinterpret_cast<const QRgb*>(t.constBits());
+            EXPECT_GT(std::count(px, px + t.width() * t.height(),
+                                 (p.activo ? QColor(10, 10, 12) : Marca::tiza).rgb()),
+                      20);
             EXPECT_EQ(std::pair(d.estado->color(), d.estado->texto()),
                       std::pair(p.color, QStringLiteral("propio")));
             for (QWidget* w : std::initializer_list<QWidget*>{d.info, d.estado, d.barra, d.detalle,
