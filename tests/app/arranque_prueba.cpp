@@ -1,15 +1,11 @@
-// What the program does at its start; the numbers of its command line are
-// stated for any input by the fuzz target `opciones`.
 #include "app/decision.h"
 #include "app/opciones.h"
-#include "base/globales.h"
 #include "comun/comun.h"
 
 namespace {
 
-// Records what the decision asks for. The situation is a set of letters:
-// M the move starts a copy, I installed, R the engine answers, A an older
-// installation, N no screen.
+// Records what the decision asks for. The situation is a set of letters: M the move starts a
+// copy, I installed, R the engine answers, A an older installation, N no screen.
 struct Grabadora : Acciones {
     QString situacion;
     QStringList hechas;
@@ -40,12 +36,8 @@ struct Grabadora : Acciones {
 };
 
 TEST(Decision, CadaSituacionLlevaASuDesenlace) {
-    struct Caso {
-        const char* argumentos;
-        const char* situacion;
-        const char* esperado;
-    };
-    const Caso casos[] = {
+    // (command line, situation, what is done)
+    const std::tuple<const char*, const char*, const char*> casos[] = {
         // Packaging wins over everything, in the order icon, background, capture.
         {"--icono i.png --fondo-dmg f.png 2 --expulsar /V/D", "MIRA", "icono i.png;salir 0"},
         {"--captura c.png 3 --fondo-dmg f.png 2", "", "fondo f.png 2;salir 0"},
@@ -65,28 +57,16 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
         {"", "AN", "mover;instalado?;actualizando 1;ventana Actualizar VARNO"},
         {"", "IN", "mover;instalado?;responde?;ventana VARNO"},
     };
-    for (const auto& c : casos) {
-        SCOPED_TRACE(std::string(c.argumentos) + " / " + c.situacion);
+    for (const auto& [linea, situacion, esperado] : casos) {
+        SCOPED_TRACE(std::string(linea) + " / " + situacion);
         Grabadora g;
-        g.situacion = QString::fromUtf8(c.situacion);
+        g.situacion = QString::fromUtf8(situacion);
         QStringList argumentos{"/x/VARNO"};
-        if (*c.argumentos)
-            argumentos += QString::fromUtf8(c.argumentos).split(' ');
+        if (*linea)
+            argumentos += QString::fromUtf8(linea).split(' ');
         decidirArranque(argumentos, g);
-        EXPECT_EQ(g.hechas.join(';'), QString::fromUtf8(c.esperado));
+        EXPECT_EQ(g.hechas.join(';'), QString::fromUtf8(esperado));
     }
-}
-
-// Without a version file the version is "beta" (its text is stated for any
-// file by the fuzz target `version`); the bundle is named from the path alone.
-TEST(Globales, VersionYBundle) {
-    QTemporaryDir d;
-    EXPECT_EQ(leerVersion(d.path()), "beta");
-    pruebas::escribir(d.filePath("version.txt"), "\u2028\u00a01.2\u2003\u0085\r\n");
-    EXPECT_EQ(leerVersion(d.path()), "1.2");
-    EXPECT_EQ(bundleDe("/tmp/Otro nombre.app/Contents/MacOS/x"), "/tmp/Otro nombre.app");
-    EXPECT_EQ(bundleDe("/tmp/VARNO/Contents/MacOS/VARNO"), std::nullopt);
-    EXPECT_EQ(bundleDe("/tmp/VARNO.app/MacOS/VARNO"), std::nullopt);
 }
 
 } // namespace

@@ -1,6 +1,5 @@
 #include "artwork/arte.h"
 #include "comun/comun.h"
-#include "ui/marca.h"
 
 namespace {
 
@@ -18,36 +17,9 @@ QRgb en(const QImage& i, int x, int y) {
 
 } // namespace
 
-// The face with its faint rim (white at 8 %), transparent around it; the mark
-// at side 600 from (212, 212): bars 75 wide, centred on y 512, each edge where
-// it belongs. Compared coarsely, as edges are antialiased.
-TEST(Icono, CaraBordeYMarca) {
-    const QImage i = dibujado(guardarIcono);
-    ASSERT_EQ(i.size(), QSize(1024, 1024));
-    const QRgb cara = qRgb(18, 18, 22), borde = qRgb(37, 37, 41);
-    std::vector<std::tuple<int, int, QRgb>> puntos{
-        {0, 0, 0},         {50, 512, 0},      {512, 150, cara},  {512, 106, cara},
-        {512, 101, borde}, {512, 922, borde}, {101, 512, borde}, {922, 512, borde}};
-    // Each bar (left edge, bottom, height): inside its left and bottom edges, just above it, and
-    // the gap after.
-    for (const auto& [x, abajo, alto, color] : {std::tuple(344, 380, 264, Marca::azul),
-                                                {476, 305, 414, Marca::amarillo},
-                                                {608, 419, 186, Marca::azul}})
-        puntos.insert(puntos.end(), {{x + 1, 512, color.rgb()},
-                                     {x + 37, abajo + 1, color.rgb()},
-                                     {x + 37, abajo + alto + 1, cara},
-                                     {x + 77, 512, cara}});
-    const auto grueso = [](QRgb c) {
-        return std::tuple(qRed(c) / 4, qGreen(c) / 4, qBlue(c) / 4, qAlpha(c));
-    };
-    for (const auto& [x, y, color] : puntos)
-        EXPECT_EQ(grueso(en(i, x, y)), grueso(color)) << x << "," << y;
-}
-
-// The size follows the scale, products truncated; nothing is written for a scale
-// that is not a finite positive number or gives no image. At scales 1 and 2, from
-// the bottom-left corner: each zone's darkest ink, and only background between
-// the arrow and the title.
+// The size follows the scale, products truncated; nothing is written for a scale that is not
+// a finite positive number or gives no image. At scales 1 and 2, from the bottom-left
+// corner: each zone's darkest ink, and only background between the arrow and the title.
 TEST(FondoDmg, TamanoFlechaYTextos) {
     // (scale, size written; invalid: nothing written)
     const std::tuple<double, QSize> casos[] = {

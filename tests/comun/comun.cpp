@@ -2,13 +2,6 @@
 
 namespace pruebas {
 
-QString bundle() {
-    return QStringLiteral(VARNO_BUNDLE_PRUEBA);
-}
-QString ejecutable() {
-    return bundle() + QStringLiteral("/Contents/MacOS/VARNO");
-}
-
 void escribir(const QString& ruta, const QByteArray& contenido, bool ejecutable) {
     QDir().mkpath(QFileInfo(ruta).absolutePath());
     QFile f(ruta);

@@ -18,8 +18,12 @@
 namespace pruebas {
 
 // The bundle the build made.
-QString bundle();
-QString ejecutable();
+inline QString bundle() {
+    return QStringLiteral(VARNO_BUNDLE_PRUEBA);
+}
+inline QString ejecutable() {
+    return bundle() + QStringLiteral("/Contents/MacOS/VARNO");
+}
 
 // Writes `contenido` to `ruta`, creating folders; `ejecutable` sets the mode 0755.
 void escribir(const QString& ruta, const QByteArray& contenido, bool ejecutable = false);

@@ -40,10 +40,9 @@ struct Banco {
     }
 };
 
-// A mount for the length of a test: root writes through file modes, so a
-// read-only folder or a full disk needs one. Without `fuente` a tmpfs with
-// `datos`; with it, `fuente` bound there and remounted with `banderas`.
-// Detaching a mount detaches every mount below it.
+// A mount for the length of a test: root writes through file modes, so a read-only folder
+// or a full disk needs one. Without `fuente` a tmpfs with `datos`; with it, `fuente` bound
+// there and remounted with `banderas`. Detaching a mount detaches every mount below it.
 struct Montaje {
     QByteArray punto;
     bool montado;

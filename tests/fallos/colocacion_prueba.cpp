@@ -93,8 +93,7 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
             EXPECT_EQ(arbol(t.path()), antes);
             continue;
         }
-        // A whole copy, started with the quarantine lifted; the disk it came from
-        // is ejected, a download goes to the Trash.
+        // A whole copy, started with the quarantine lifted; the disk it came from is ejected.
         const bool volumen = c.fuente.startsWith("Volumes/");
         EXPECT_EQ(arbol(d), nuevo);
         EXPECT_EQ(arbol(r("home/Documentos")), documentos);
@@ -102,24 +101,6 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
         EXPECT_EQ(QString(pruebas::leer(r("llamadas"))),
                   "xattr|-dr|com.apple.quarantine|" + d + "\nopen|-n|" + d +
                       (volumen ? "|--args|--expulsar|" + r("Volumes/Disco") : "") + "\n");
-    }
-}
-
-// The Dock reads its entry as XML and takes the text back as the folder's URL.
-TEST(Colocacion, EntradaDelDock) {
-    const std::pair<const char*, const char*> casos[] = {
-        {"/Users/a b/Applications/VARNO.app/", "file:///Users/a%20b/Applications/VARNO.app/"},
-        {"/x/Año/a&b+c=d@e/VARNO.app", "file:///x/A%C3%B1o/a&b+c=d@e/VARNO.app/"},
-        {"/x/100%/#?<>\"/VARNO.app", "file:///x/100%25/%23%3F%3C%3E%22/VARNO.app/"},
-    };
-    for (const auto& [ruta, url] : casos) {
-        QXmlStreamReader xml(entradaDelDock(ruta));
-        QString texto;
-        while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd())
-            if (xml.isStartElement() && xml.name() == u"string")
-                texto = xml.readElementText();
-        EXPECT_FALSE(xml.hasError()) << ruta << ": " << xml.errorString().toStdString();
-        EXPECT_EQ(texto, url) << ruta;
     }
 }
 

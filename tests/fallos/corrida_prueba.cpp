@@ -1,5 +1,3 @@
-// An installer run gone wrong: a flood or hostile output, chunks cut anywhere,
-// killed or failing mid-run, a log that cannot be written, or cancelled.
 #include "banco.h"
 #include "base/texto.h"
 #include "engine/motor.h"
@@ -42,9 +40,9 @@ TEST(Inundacion, CadaByteAlRegistroConMemoriaAcotada) {
 #endif
 }
 
-// The same bytes cut in two anywhere give the same text and lines: one U+FFFD
-// per maximal invalid subpart, one for a sequence left unfinished at the end,
-// a byte-order mark kept as a character, every kind of line break.
+// The same bytes cut in two anywhere give the same text and lines: one U+FFFD per maximal
+// invalid subpart, one for a sequence left unfinished at the end, a byte-order mark kept as
+// a character, every kind of line break.
 TEST(Decodificador, ElMismoTextoDondeSeaQueCaigaElCorte) {
 #define SALTOS                                                                                     \
     "\uFEFF== 1/7 "                                                                                \
@@ -230,8 +228,8 @@ TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
         };
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
         if (c.guion.isEmpty()) {
-            // From a mirror of its own, with tar slowed down so that the cancel
-            // lands while the script's temporary folder is there.
+            // From a mirror of its own, tar slowed down so that the cancel lands while the
+            // script's temporary folder is there.
             ASSERT_EQ(QProcess::execute("/bin/bash",
                                         {VARNO_FUENTES "/scripts/espejo.sh", b.home() + "/espejo"}),
                       0);

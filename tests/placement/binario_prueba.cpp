@@ -1,4 +1,3 @@
-// One running VARNO per data folder, through the built program.
 #include "comun/comun.h"
 #include "engine/motor.h"
 
@@ -7,11 +6,10 @@ using pruebas::leer;
 
 namespace {
 
-// A second start beside a real first VARNO, from a copy of the bundle with an
-// installer of the test's own. A first with a window (installing,
-// opening, failed) is brought to the front and the second exits 0 at once, not
-// after the ten seconds it waits for a first without a window; a first that
-// only hands over to the engine does not stop a second from doing the same.
+// One running VARNO per data folder: beside a first with a window (installing, opening,
+// failed) a second start brings it to the front and exits 0 at once, not after the ten
+// seconds it waits for a first without one; a first that only hands over to the engine
+// does not stop a second from doing the same.
 TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
     enum Primera { instalando, abriendo, fallo, relevo };
     const struct {

@@ -24,9 +24,9 @@ bool pulsar(QWidget* w, QEvent::Type tipo = QEvent::MouseButtonPress,
     return e.isAccepted();
 }
 
-// A 480 × 6 bar along its middle row: the fill ends at `relleno` (at least a
-// circle once anything is done), the track goes on after it. A screen reader
-// reads the same fill in percent, and cannot move it.
+// A 480 × 6 bar along its middle row: the fill ends at `relleno` (at least a circle once
+// anything is done), the track goes on after it. A screen reader reads the same fill in
+// percent, and cannot move it.
 TEST(Barra, RellenoDibujadoYLeido) {
     instalarAccesibilidad();
     struct Contada : Barra { // a new value is painted on screen, not only when grabbed
@@ -60,10 +60,9 @@ TEST(Barra, RellenoDibujadoYLeido) {
     }
 }
 
-// One line cut at the tail, line breaks there shown as spaces; word wrapping
-// cut after its last line, which then ends in "…", also inside a word longer
-// than a line; line breaks start new lines; no line wider than the label;
-// markup shown as written.
+// One line cut at the tail, line breaks there shown as spaces; word wrapping cut after its
+// last line, which then ends in "…", also inside a word longer than a line; line breaks
+// start new lines; no line wider than the label; markup shown as written.
 TEST(Etiqueta, CorteLimiteDeLineasYTextoPlano) {
     const QString largo = QStringLiteral("No se pudo descargar ffmpeg. Puedes reintentar: lo ya "
                                          "descargado no se vuelve a descargar.");
@@ -127,10 +126,10 @@ public slots:
     void abrir(const QUrl& url) { abiertos.append(url); }
 };
 
-// Each screen reached from every other, so that nothing depends on the screen
-// before: the main button's title, fill and hand, the log button's border, the
-// status colour, the views that show. A screen that does not exist changes
-// nothing; the texts change only with the example contents, which fit.
+// Each screen reached from every other, so that nothing depends on the screen before: the
+// main button's title, fill and hand, the log button's border, the status colour, the views
+// that show. A screen that does not exist changes nothing; the texts change only with the
+// example contents, which fit.
 TEST_F(Ventana_, LasSeisPantallas) {
     const std::vector<QWidget*> abajo{d.estado, d.barra, d.detalle, d.boton},
         fallo{d.estado, d.barra, d.detalle, d.boton, d.registroBoton};
@@ -197,11 +196,10 @@ TEST_F(Ventana_, LasSeisPantallas) {
     }
 }
 
-// The main button, pressed with the mouse or a screen reader: only the left button's press acts,
-// only while active, and the press stops at the button. It installs, or opens
-// once installed or after a failed opening, and does nothing while either runs.
-// The log button opens the engine's log after a failed opening, the
-// installation log otherwise.
+// The main button, pressed with the mouse or a screen reader: only the left button's press
+// acts, only while active, and stops there. It installs, or opens once installed or after a
+// failed opening, and does nothing while either runs. The log button opens the engine's log
+// after a failed opening, the installation log otherwise.
 TEST_F(Ventana_, LosDosBotones) {
     enum { nada, instala, abre };
     d.ventana->show();
@@ -232,9 +230,9 @@ TEST_F(Ventana_, LosDosBotones) {
     }
 }
 
-// A flood of status and detail changes is told at once and then at most once a
-// pause, status before detail, with the latest texts; hidden labels are not
-// told. The button tells its new state and title; the bar each whole percent.
+// A flood of status and detail changes is told at once and then at most once a pause, status
+// before detail, with the latest texts; hidden labels are not told. The button tells its new
+// state and title; the bar each whole percent.
 TEST_F(Ventana_, LoQueSeAnuncia) {
     static QStringList oidos;
     lectorDePrueba = [](QAccessibleEvent* e) {
