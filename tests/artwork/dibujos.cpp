@@ -19,7 +19,8 @@ QRgb en(const QImage& i, int x, int y) {
 
 // The size follows the scale, products truncated; nothing is written for a scale that is not
 // a finite positive number or gives no image. At scales 1 and 2, from the bottom-left
-// corner: each zone's darkest ink, and only background between the arrow and the title.
+// corner: each zone's darkest ink, centred on x 300, and only background between the arrow
+// and the title.
 TEST(FondoDmg, TamanoFlechaYTextos) {
     // (scale, size written; invalid: nothing written)
     const std::tuple<double, QSize> casos[] = {
@@ -40,13 +41,15 @@ TEST(FondoDmg, TamanoFlechaYTextos) {
             if (s != 1 && s != 2)
                 break;
             int oscuro = qGray(fondo);
-            bool manchado = false;
+            QRectF manchado;
             for (int y = zona.top() * s; y < (zona.bottom() + 1) * s; ++y)
                 for (int x = zona.left() * s; x < (zona.right() + 1) * s; ++x)
                     if (const QRgb p = en(i, x, y); p != fondo)
-                        oscuro = std::min(oscuro, qGray(p)), manchado = true;
+                        oscuro = std::min(oscuro, qGray(p)),
+                        manchado |= QRectF(x / s, y / s, 1 / s, 1 / s);
             EXPECT_NEAR(oscuro, qGray(tinta), margen) << que << " " << s;
-            EXPECT_EQ(manchado, tinta != fondo) << que << " " << s;
+            EXPECT_EQ(manchado.isNull(), tinta == fondo) << que << " " << s;
+            EXPECT_NEAR(manchado.isNull() ? 300 : manchado.center().x(), 300, 2) << que << " " << s;
         }
     }
 }
