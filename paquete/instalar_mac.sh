@@ -542,7 +542,14 @@ instalar_ffmpeg() {
     descargar "ffmpeg"
     { cp "$ARCHIVO" "$FFMPEG.nuevo" && chmod 755 "$FFMPEG.nuevo" && mv -f "$FFMPEG.nuevo" "$FFMPEG"; } ||
         fallar "No se pudo colocar ffmpeg en $DATOS/bin."
-    version=$("$FFMPEG" -version 2>&1) || fallar "El ffmpeg descargado no arranca en este Mac."
+    # On Apple silicon an executable without a valid signature is killed as
+    # it starts; signed ad hoc on this Mac, it runs.
+    if ! version=$("$FFMPEG" -version 2>&1); then
+        command -v codesign >/dev/null 2>&1 || fallar "El ffmpeg descargado no arranca en este Mac."
+        decir "ffmpeg no arranca sin firma; se firma en este Mac."
+        codesign -f -s - "$FFMPEG" >/dev/null 2>&1 || fallar "No se pudo firmar ffmpeg en este Mac."
+        version=$("$FFMPEG" -version 2>&1) || fallar "El ffmpeg descargado no arranca en este Mac."
+    fi
     decir "${version%%"$SALTO"*}"
     rm -f "$ARCHIVO"
     marcar ffmpeg "$ITEM_SUMA"
@@ -550,7 +557,7 @@ instalar_ffmpeg() {
 
 elegir_gestor() {
     paso 4 "El gestor de paquetes"
-    local candidato version
+    local candidato
     UV=""
     for candidato in "$(command -v uv 2>/dev/null)" "$HOME/.local/bin/uv" "$HOME/.cargo/bin/uv" \
         /opt/homebrew/bin/uv /usr/local/bin/uv; do
@@ -560,12 +567,35 @@ elegir_gestor() {
             return 0
         fi
     done
+    usar_pip
+    decir "Las bibliotecas se instalan con $PIP_NOMBRE."
+}
+
+# pip from the installed Python, added to it when it has none; PIP_NOMBRE
+# says which.
+usar_pip() {
+    local version
+    UV=""
     if ! version=$("$PY" -I -m pip --version 2>/dev/null); then
         decir "El Python instalado no trae pip; se añade."
         en_marcha "$PY" -I -m ensurepip --default-pip || fallar "No se pudo añadir pip al Python instalado."
         version=$("$PY" -I -m pip --version 2>/dev/null) || fallar "pip no arranca en el Python instalado."
     fi
-    decir "Las bibliotecas se instalan con ${version%% from *}."
+    PIP_NOMBRE=${version%% from *}
+}
+
+# The arguments in ARGUMENTOS, with --de-nuevo ("install it again, whatever
+# version is there") said as the manager in use says it.
+para_el_gestor() {
+    local a
+    ARGUMENTOS=()
+    for a in "$@"; do
+        case $a-$UV in
+            --de-nuevo-) ARGUMENTOS+=(--force-reinstall) ;;
+            --de-nuevo-*) ARGUMENTOS+=(--reinstall) ;;
+            *) ARGUMENTOS+=("$a") ;;
+        esac
+    done
 }
 
 # pip, or uv where present, installing into the installed Python; $1 is the
@@ -578,16 +608,25 @@ instalar_con_gestor() {
     # A slow link may stall for a while: long waits and a few retries keep a
     # stall from throwing away a long step.
     if [ -n "$UV" ]; then
+        para_el_gestor "$@"
         en_marcha con_copia "$salida" env UV_HTTP_TIMEOUT=120 UV_HTTP_RETRIES=5 \
-            "$UV" pip install --no-config --no-progress --python "$PY" --break-system-packages "$@"
+            "$UV" pip install --no-config --no-progress --python "$PY" --break-system-packages "${ARGUMENTOS[@]}"
         rc=$?
-    else
+        # An older uv refuses options it does not know before it does
+        # anything: pip does the work instead, this time and from now on.
+        if [ "$rc" -eq 2 ] && grep -qE "unexpected argument|wasn't expected|unrecognized" "$salida"; then
+            usar_pip
+            decir "Este uv es antiguo y no entiende las opciones que hacen falta; se usa $PIP_NOMBRE."
+        fi
+    fi
+    if [ -z "$UV" ]; then
+        para_el_gestor "$@"
         local extra=()
         case $RUEDAS in http://*) extra+=(--trusted-host "$(printf '%s\n' "$RUEDAS" | cut -d/ -f3)") ;; esac
         if [ -n "${SSL_CERT_FILE:-}" ]; then extra+=(--cert "$SSL_CERT_FILE"); fi
         en_marcha con_copia "$salida" "$PY" -u -I -m pip --isolated install --disable-pip-version-check --no-input \
             --progress-bar off --no-warn-script-location --break-system-packages --prefer-binary \
-            --timeout 120 --retries 5 ${extra[@]+"${extra[@]}"} "$@"
+            --timeout 120 --retries 5 ${extra[@]+"${extra[@]}"} "${ARGUMENTOS[@]}"
         rc=$?
     fi
     if [ "$rc" -ne 0 ] && grep -qi -e CERTIFICATE_VERIFY_FAILED -e 'invalid peer certificate' "$salida"; then
@@ -622,11 +661,7 @@ instalar_bibliotecas() {
     # The engine's own wheel replaces whatever engine is there, even one that
     # claims the same version; its libraries are the ones above.
     decir "Instalando el motor (${MOTOR_RUEDA##*/})…"
-    if [ -n "$UV" ]; then
-        instalar_con_gestor "No se pudo instalar el motor" --no-index --no-deps --reinstall "$MOTOR_RUEDA"
-    else
-        instalar_con_gestor "No se pudo instalar el motor" --no-index --no-deps --force-reinstall "$MOTOR_RUEDA"
-    fi
+    instalar_con_gestor "No se pudo instalar el motor" --no-index --no-deps --de-nuevo "$MOTOR_RUEDA"
     marcar bibliotecas "$clave"
 }
 

@@ -2,7 +2,11 @@
 
 #include <QRegularExpression>
 #include <charconv>
-#include <cmath>
+#include <clocale>
+#include <cstdlib>
+#ifdef __APPLE__
+#include <xlocale.h>
+#endif
 
 namespace {
 // The values of the first occurrence of `opcion`, when it has `cuantos` of them.
@@ -20,21 +24,12 @@ std::optional<double> leerEscala(const QString& texto) {
         QStringLiteral(R"(\A[+-]?(?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][+-]?[0-9]+)?\z)"));
     if (!forma.match(texto).hasMatch())
         return std::nullopt;
-    QByteArray ascii = texto.toLatin1();
-    const bool negativo = ascii.startsWith('-');
-    if (ascii.startsWith('+') || negativo)
-        ascii.remove(0, 1);
-    double valor = 0;
-    const auto [fin, error] = std::from_chars(ascii.constData(), ascii.constData() + ascii.size(),
-                                              valor, std::chars_format::general);
-    if (fin != ascii.constData() + ascii.size())
-        return std::nullopt;
-    if (error == std::errc::result_out_of_range) {
-        // Written correctly but beyond a double: as strtod, an infinity or zero.
-        const bool exponenteNegativo = ascii.contains("e-") || ascii.contains("E-");
-        valor = exponenteNegativo ? 0.0 : HUGE_VAL;
-    }
-    return negativo ? -valor : valor;
+    // The C library's own reader, in the "C" locale whatever the user's is: the
+    // toolkit sets the user's, where a decimal comma would cut "1.5" short.
+    // Written correctly but beyond a double, it gives an infinity or zero.
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
+    const QByteArray ascii = texto.toLatin1();
+    return strtod_l(ascii.constData(), nullptr, c);
 }
 
 std::optional<qint64> leerPantalla(const QString& texto) {

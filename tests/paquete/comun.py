@@ -5,10 +5,14 @@ import os, shutil, subprocess, tempfile, zipfile
 from pathlib import Path
 
 RAIZ = Path(os.environ.get("VARNO_FUENTES", Path(__file__).resolve().parents[2]))
+# The shell the script runs under: a Mac's is bash 3.2, which CI builds and names here.
+BASH = os.environ.get("VARNO_BASH", "/bin/bash")
 BUNDLE = Path(os.environ.get("VARNO_BUNDLE", RAIZ / "build" / "VARNO.app"))
 # On Linux Python and ffmpeg come from the system: a manifest may name this
-# stand-in for ffmpeg, for something to download.
-FFMPEG, FFMPEG_DATOS = "ffmpeg-prueba", b"#!/bin/sh\necho 'ffmpeg version prueba'\n" + b"#" * 200000 + b"\n"
+# stand-in for ffmpeg, for something to download. Like an unsigned program on
+# Apple silicon, it is killed at start while a file beside it says it is unsigned.
+FFMPEG, FFMPEG_DATOS = "ffmpeg-prueba", (b"#!/bin/sh\n[ ! -e \"$0.sin-firma\" ] || exit 137\n"
+                                         b"echo 'ffmpeg version prueba'\n" + b"#" * 200000 + b"\n")
 
 
 def temporal(entrar):
@@ -37,7 +41,7 @@ def instalar(casa, espejo, origen, version="1.0.0", entorno=None):
     """Runs the script as VARNO does, with its PATH; returns its exit status and its lines."""
     env = dict(HOME=str(casa), PATH="/usr/bin:/bin:/usr/sbin:/sbin", LANG="C.UTF-8", VARNO_ORIGEN=str(origen),
                VARNO_VERSION=version, VARNO_ESPEJO=str(espejo)) | (entorno or {})
-    r = subprocess.run(["/bin/bash", RAIZ / "paquete" / "instalar_mac.sh"], env=env, stdin=subprocess.DEVNULL,
+    r = subprocess.run([BASH, RAIZ / "paquete" / "instalar_mac.sh"], env=env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=900)
     return r.returncode, r.stdout.decode("utf-8", "replace").splitlines()
 

@@ -16,3 +16,21 @@ foreach(grupo IN ITEMS instalador punta_a_punta empaquetado)
 endforeach()
 # The engine and the built program bind port 8770.
 set_tests_properties(paquete_punta_a_punta PROPERTIES RESOURCE_LOCK puerto8770)
+
+# The installer's scenarios once more under a Mac's /bin/bash, GNU bash 3.2,
+# built once from the tarball in terceros/ by a setup test.
+set(VARNO_BASH_FUENTE "${PROJECT_SOURCE_DIR}/terceros/bash-3.2.48.tar.gz")
+if(EXISTS "${VARNO_BASH_FUENTE}")
+    add_test(NAME paquete_bash_mac_construir
+        COMMAND bash "${PROJECT_SOURCE_DIR}/scripts/bash-mac.sh" "${CMAKE_BINARY_DIR}/bash-3.2")
+    set_tests_properties(paquete_bash_mac_construir PROPERTIES FIXTURES_SETUP bash_mac TIMEOUT 600)
+    add_test(NAME paquete_instalador_bash_3_2 COMMAND ${Python3_EXECUTABLE} -m unittest -v prueba_instalador
+        WORKING_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/paquete")
+    set_tests_properties(paquete_instalador_bash_3_2 PROPERTIES FIXTURES_REQUIRED bash_mac TIMEOUT 900
+        ENVIRONMENT "VARNO_FUENTES=${PROJECT_SOURCE_DIR};VARNO_BUNDLE=${VARNO_BUNDLE};PYTHONDONTWRITEBYTECODE=1;VARNO_BASH=${CMAKE_BINARY_DIR}/bash-3.2/bash")
+else()
+    # Said, never passed in silence.
+    add_test(NAME paquete_instalador_bash_3_2 COMMAND "${CMAKE_COMMAND}" -E echo
+        "Skipped: the source of bash 3.2 (terceros/bash-3.2.48.tar.gz) is missing.")
+    set_tests_properties(paquete_instalador_bash_3_2 PROPERTIES SKIP_REGULAR_EXPRESSION "Skipped:")
+endif()

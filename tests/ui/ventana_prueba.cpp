@@ -178,7 +178,8 @@ TEST_F(Ventana_, LasSeisPantallas) {
                       std::pair(p.color, QStringLiteral("propio")));
             for (QWidget* w : std::initializer_list<QWidget*>{d.info, d.estado, d.barra, d.detalle,
                                                               d.boton, d.registroBoton})
-                EXPECT_EQ(w->isVisible(), std::ranges::count(p.vistas, w) > 0)
+                EXPECT_EQ(w->isVisible(),
+                          std::find(p.vistas.begin(), p.vistas.end(), w) != p.vistas.end())
                     << w->metaObject()->className();
         }
     for (const auto& p : pantallas) {
