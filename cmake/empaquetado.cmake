@@ -61,13 +61,9 @@ install(DIRECTORY "${VARNO_BUNDLE}" DESTINATION . USE_SOURCE_PERMISSIONS
     PATTERN "__pycache__" EXCLUDE)
 if(APPLE)
     # Qt's frameworks go into the staged bundle, so that it runs on machines
-    # without Qt.
-    find_program(VARNO_MACDEPLOYQT macdeployqt
-        HINTS "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS}" "${QT6_INSTALL_PREFIX}/bin")
-    if(VARNO_MACDEPLOYQT)
-        install(CODE "execute_process(COMMAND \"${VARNO_MACDEPLOYQT}\"
-            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/VARNO.app\" COMMAND_ERROR_IS_FATAL ANY)")
-    endif()
+    # without Qt (cmake/macos.cmake stops the configure without macdeployqt).
+    install(CODE "execute_process(COMMAND \"${VARNO_MACDEPLOYQT}\"
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/VARNO.app\" COMMAND_ERROR_IS_FATAL ANY)")
     # Signed last, once nothing in the bundle changes any more; then the disk
     # image with the same identity (an ad hoc image would mean nothing).
     install(CODE "execute_process(COMMAND \"${CMAKE_COMMAND}\"
@@ -82,7 +78,12 @@ endif()
 set(CPACK_PACKAGE_NAME "VARNO")
 set(CPACK_PACKAGE_VENDOR "VARNO")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
-set(CPACK_PACKAGE_FILE_NAME "VARNO-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}")
+if(VARNO_ARQUITECTURA)
+    # Built for one kind of Mac only: its name says which.
+    set(CPACK_PACKAGE_FILE_NAME "VARNO-${PROJECT_VERSION}-${VARNO_ARQUITECTURA}")
+else()
+    set(CPACK_PACKAGE_FILE_NAME "VARNO-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME}")
+endif()
 set(CPACK_VERBATIM_VARIABLES ON)
 if(APPLE)
     set(CPACK_GENERATOR "DragNDrop")

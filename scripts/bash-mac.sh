@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2016  # the built bash expands its own variables
 # Builds GNU bash 3.2.48, the bash that macOS ships as /bin/bash, so that the
 # installer's scenarios also run under the shell a Mac runs them with.
 #   bash scripts/bash-mac.sh DESTINO   -> DESTINO/bash (about a minute; once)

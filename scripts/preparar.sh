@@ -11,6 +11,7 @@ paquetes=(
     fonts-inter
     xvfb xauth xdotool x11-apps imagemagick
     curl python3 python3-venv python3-setuptools python3-wheel shellcheck clang libclang-rt-14-dev hyperfine time
+    libc++-dev libc++abi-dev bison
     attr desktop-file-utils
     at-spi2-core dbus dbus-x11 python3-pyatspi
 )
