@@ -5,14 +5,10 @@ import os, shutil, subprocess, tempfile, zipfile
 from pathlib import Path
 
 RAIZ = Path(os.environ.get("VARNO_FUENTES", Path(__file__).resolve().parents[2]))
-# The shell the script runs under: a Mac's is bash 3.2, which CI builds and names here.
-BASH = os.environ.get("VARNO_BASH", "/bin/bash")
+BASH = os.environ.get("VARNO_BASH", "/bin/bash")  # a Mac's is bash 3.2, which CI builds and names here
 BUNDLE = Path(os.environ.get("VARNO_BUNDLE", RAIZ / "build" / "VARNO.app"))
-# On Linux Python and ffmpeg come from the system: a manifest may name this
-# stand-in for ffmpeg, for something to download. Like an unsigned program on
-# Apple silicon, it is killed at start while a file beside it says it is unsigned.
-FFMPEG, FFMPEG_DATOS = "ffmpeg-prueba", (b"#!/bin/sh\n[ ! -e \"$0.sin-firma\" ] || exit 137\n"
-                                         b"echo 'ffmpeg version prueba'\n" + b"#" * 200000 + b"\n")
+# A stand-in for ffmpeg, to download on Linux; killed at start while a file beside it says it is unsigned.
+FFMPEG, FFMPEG_DATOS = "ffmpeg-prueba", b"#!/bin/sh\n[ ! -e \"$0.sin-firma\" ] || exit 137\necho 'ffmpeg version prueba'\n" + b"#" * 200000 + b"\n"
 
 
 def temporal(entrar):

@@ -29,33 +29,28 @@ class Empaquetado(unittest.TestCase):
                               "NSHighResolutionCapable", "NSPrincipalClass"}, plist.keys())
 
     def test_the_lowest_macos_is_the_one_qt_runs_on(self):
-        tmp = temporal(self.enterContext)
         casos = {"6.4.2": "11.0", "6.7.3": "11.0", "6.8.0": "12.0", "6.9.3": "12.0", "6.10.0": "13.0", "7.0": "13.0"}
-        (tmp / "t.cmake").write_text('include("%s/cmake/macos.cmake")\nforeach(v %s)\n'
-                                     'varno_macos_minimo(${v} m)\nmessage("${v} ${m}")\nendforeach()\n'
-                                     % (RAIZ, " ".join(casos)))
-        r = subprocess.run(["cmake", "-P", tmp / "t.cmake"], capture_output=True, text=True, check=True)
+        (t := temporal(self.enterContext) / "t.cmake").write_text('include("%s/cmake/macos.cmake")\nforeach(v %s)\n'
+            'varno_macos_minimo(${v} m)\nmessage("${v} ${m}")\nendforeach()\n' % (RAIZ, " ".join(casos)))
+        r = subprocess.run(["cmake", "-P", "t.cmake"], cwd=t.parent, capture_output=True, text=True, check=True)
         self.assertEqual(dict(l.split() for l in r.stderr.splitlines()), casos)
 
     def test_a_wrong_wheel_fails_the_build(self):
         """setuptools stands in, making the wheel a case names: only the engine's, at this version, passes."""
-        tmp = temporal(self.enterContext)
+        tmp, bien = temporal(self.enterContext), "varno_motor-1.0.0-py3-none-any.whl"
         escribir(tmp / "python", 'cp "$RUEDA" "$4/$NOMBRE"')
-        casos = [  # name, the wheel's file name, what its METADATA says, the line told
-            ("right", "varno_motor-1.0.0-py3-none-any.whl", "varno-motor", "1.0.0", ""),
-            ("old setuptools", "UNKNOWN-0.0.0-py3-none-any.whl", "UNKNOWN", "0.0.0", "made UNKNOWN-0.0.0"),
-            ("other version inside", "varno_motor-1.0.0-py3-none-any.whl", "varno-motor", "0.0.0",
-             'says "Name: varno-motor;Version: 0.0.0"'),
-            ("other name inside", "varno_motor-1.0.0-py3-none-any.whl", "UNKNOWN", "1.0.0", "Name: UNKNOWN"),
-        ]
+        casos = [("right", bien, "varno-motor", "1.0.0", ""),  # the file, its METADATA's name and version, the line
+                 ("old setuptools", "UNKNOWN-0.0.0-py3-none-any.whl", "UNKNOWN", "0.0.0", "made UNKNOWN-0.0.0"),
+                 ("other version inside", bien, "varno-motor", "0.0.0", 'says "Name: varno-motor;Version: 0.0.0"'),
+                 ("other name inside", bien, "UNKNOWN", "1.0.0", "Name: UNKNOWN")]
         for nombre, archivo, nombre_dentro, version_dentro, linea in casos:
-            with self.subTest(nombre):
-                with zipfile.ZipFile(tmp / "rueda.whl", "w") as z:
-                    z.writestr("varno_motor-1.0.0.dist-info/METADATA", "Metadata-Version: 2.1\nName: %s\n"
-                               "Version: %s\n" % (nombre_dentro, version_dentro))
+            with self.subTest(nombre), zipfile.ZipFile(tmp / "rueda.whl", "w") as z:
+                z.writestr("varno_motor-1.0.0.dist-info/METADATA", "Name: %s\nVersion: %s\n" % (nombre_dentro,
+                                                                                                version_dentro))
+                z.close()
                 r = subprocess.run(["cmake", "-DPYTHON=%s/python" % tmp, "-DFUENTE=%s/paquete/app" % RAIZ,
-                                    "-DVERSION=1.0.0", "-DTRABAJO=%s/trabajo" % tmp, "-DSALIDA=%s/ruedas" % tmp,
-                                    "-P", RAIZ / "cmake/rueda.cmake"], capture_output=True, text=True,
+                                    "-DVERSION=1.0.0", "-DTRABAJO=%s/t" % tmp, "-DSALIDA=%s/r" % tmp, "-P",
+                                    RAIZ / "cmake/rueda.cmake"], capture_output=True, text=True,
                                    env=dict(os.environ, RUEDA=str(tmp / "rueda.whl"), NOMBRE=archivo))
                 self.assertEqual(r.returncode == 0, not linea, r.stderr)
                 self.assertIn(linea, " ".join(r.stderr.split()))
