@@ -68,7 +68,12 @@ void Delegado::salir(int estado) {
 }
 
 bool Delegado::moverAAplicaciones() {
-    return ::moverAAplicaciones(g, QCoreApplication::arguments());
+    const Mudanza m = ::moverAAplicaciones(g, QCoreApplication::arguments());
+    if (!m.fallo.isEmpty()) {
+        std::fprintf(stderr, "%s\n", m.fallo.toLocal8Bit().constData());
+        avisoMudanza_ = m.fallo;
+    }
+    return m.reiniciar;
 }
 
 void Delegado::terminar() {
@@ -76,10 +81,12 @@ void Delegado::terminar() {
 }
 
 void Delegado::programarExpulsion(const QString& volumen) {
-    const QString hdiutil = g.herramientas.hdiutil;
-    QTimer::singleShot(tiempos.retrasoExpulsion, this, [hdiutil, volumen] {
-        QThreadPool::globalInstance()->start([hdiutil, volumen] {
-            correr(hdiutil, {QStringLiteral("detach"), volumen, QStringLiteral("-quiet")});
+    const Herramientas h = g.herramientas;
+    QTimer::singleShot(tiempos.retrasoExpulsion, this, [h, volumen] {
+        QThreadPool::globalInstance()->start([h, volumen] {
+            // Only a disk image: never an external or network drive VARNO was run from.
+            if (esImagenMontada(volumen, h))
+                correr(h.hdiutil, {QStringLiteral("detach"), volumen, QStringLiteral("-quiet")});
         });
     });
 }
@@ -115,6 +122,11 @@ bool Delegado::mostrarVentana(const QString& titulo) {
     construir();
     if (!titulo.isEmpty())
         ventana->setWindowTitle(titulo);
+    if (!avisoMudanza_.isEmpty()) {
+        // Below the first screen's text, where the detail stands on the others.
+        detalle->fijarTexto(avisoMudanza_);
+        detalle->setVisible(estado->isHidden());
+    }
     // The content is centred: before the window is shown, the frame the
     // window manager will add is not known yet.
     if (const QScreen* pantalla = QGuiApplication::primaryScreen()) {

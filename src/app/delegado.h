@@ -112,6 +112,8 @@ private:
 
     // Counts openings, so a delayed one can tell whether another came first.
     std::uint64_t aperturas_ = 0;
+    // Why the move into Applications failed, shown under the first screen's text.
+    QString avisoMudanza_;
     // Set when the delegate goes away; the wait stops at its next look.
     std::atomic<bool> cerrando_{false};
     // The wait runs on a pool of its own, which the delegate waits for when it

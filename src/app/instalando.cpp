@@ -100,11 +100,11 @@ void Delegado::termino(bool bien) {
     mostrar(2, false);
     estado->fijarTexto(actualizando ? QStringLiteral("VARNO está actualizado.")
                                     : QStringLiteral("VARNO está instalado."));
-    if (!actualizando)
-        ponerEnElDock(g);
-    detalle->fijarTexto(actualizando
-                            ? QStringLiteral("Se abre ahora.")
-                            : QStringLiteral("Se abre ahora. Quedó en el Dock y en Aplicaciones."));
+    // Said only when it is true.
+    const bool enElDock = !actualizando && ponerEnElDock(g);
+    detalle->fijarTexto(enElDock
+                            ? QStringLiteral("Se abre ahora. Quedó en el Dock y en Aplicaciones.")
+                            : QStringLiteral("Se abre ahora."));
     // The engine is opened once: a click on "Abrir VARNO" in the meantime has
     // already done it.
     QTimer::singleShot(tiempos.retrasoApertura, this, [this, antes = aperturas_] {

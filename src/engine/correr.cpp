@@ -2,25 +2,36 @@
 
 #include "base/texto.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 
-QString correr(const QString& ejecutable, const QStringList& argumentos) {
+Corrida correr(const QString& ejecutable, const QStringList& argumentos,
+               std::chrono::milliseconds limite) {
     QProcess p;
     // The path is taken as given: a relative one names a file in the working
     // directory and nothing is looked up in PATH.
     p.setProgram(QDir::current().absoluteFilePath(ejecutable));
     p.setArguments(argumentos);
     p.setStandardErrorFile(QProcess::nullDevice());
-    p.setInputChannelMode(QProcess::ForwardedInputChannel);
+    // A tool that asks a question would otherwise wait for an answer forever.
+    p.setStandardInputFile(QProcess::nullDevice());
     p.start(QIODevice::ReadOnly);
-    if (!p.waitForStarted(-1))
-        return {};
+    Corrida c;
+    const QDeadlineTimer plazo(limite);
+    if (!p.waitForStarted(static_cast<int>(limite.count())))
+        return c;
     // QProcess drains the pipe while it waits, so a tool that prints more than
-    // a pipe holds never blocks; the call returns once the tool has exited.
-    p.waitForFinished(-1);
-    const QByteArray salida = p.readAllStandardOutput();
-    return decodificar(salida);
+    // a pipe holds never blocks.
+    if (!p.waitForFinished(static_cast<int>(qMax<qint64>(plazo.remainingTime(), 0)))) {
+        p.kill();
+        p.waitForFinished(-1);
+        return c;
+    }
+    c.salida = decodificar(p.readAllStandardOutput());
+    if (p.exitStatus() == QProcess::NormalExit)
+        c.estado = p.exitCode();
+    return c;
 }
 
 std::optional<QString> lineaQueCuenta(const QString& texto) {

@@ -2,12 +2,25 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <optional>
 
-// Runs a tool by its absolute path (no shell, no PATH lookup) and returns what
-// it wrote to standard output, decoded as UTF-8 with U+FFFD for bad bytes.
-// Standard error is discarded. Any failure gives the empty text.
-QString correr(const QString& ejecutable, const QStringList& argumentos);
+// How a tool ran: what it wrote to standard output, decoded as UTF-8 with
+// U+FFFD for bad bytes, and how it ended.
+struct Corrida {
+    QString salida;
+    int estado = -1; // its exit status when it exited by itself; -1 otherwise
+    bool bien() const { return estado == 0; }
+};
+
+// Long enough for any system tool VARNO runs; a tool still running then is stopped.
+inline constexpr std::chrono::milliseconds limiteHerramienta{20000};
+
+// Runs a tool by its absolute path (no shell, no PATH lookup), with nothing on
+// its standard input and its standard error discarded. A tool that cannot
+// start, dies of a signal or outlives `limite` ends with estado -1.
+Corrida correr(const QString& ejecutable, const QStringList& argumentos,
+               std::chrono::milliseconds limite = limiteHerramienta);
 
 // The line of a log that best tells why something failed: the last one that
 // mentions "Error" or "error", else the last line; blank lines and "---"

@@ -29,7 +29,8 @@ bool instalado(const Globales& g) {
 }
 
 bool responde(const Globales& g) {
-    return correr(g.herramientas.curl, argumentosSonda()).contains(QLatin1String("version"));
+    const Corrida sonda = correr(g.herramientas.curl, argumentosSonda());
+    return sonda.bien() && sonda.salida.contains(QLatin1String("version"));
 }
 
 std::optional<qint64> abrirVARNO(const Globales& g) {

@@ -131,52 +131,102 @@ bool copiarArbol(const QString& desde, const QString& hacia) {
     return QFile::setPermissions(hacia, origen.permissions());
 }
 
-bool moverAAplicaciones(const Colocacion& c) {
+bool esImagenMontada(const QString& volumen, const QString& hdiutilInfo) {
+    const QString buscado = QDir::cleanPath(volumen);
+    for (const QString& linea : hdiutilInfo.split(QLatin1Char('\n'))) {
+        if (!linea.startsWith(QLatin1String("/dev/")))
+            continue;
+        const QString montado = linea.section(QLatin1Char('\t'), -1).trimmed();
+        if (!montado.isEmpty() && QDir::cleanPath(montado) == buscado)
+            return true;
+    }
+    return false;
+}
+
+bool esImagenMontada(const QString& volumen, const Herramientas& h) {
+    const Corrida info = correr(h.hdiutil, {QStringLiteral("info")});
+    return info.bien() && esImagenMontada(volumen, info.salida);
+}
+
+namespace {
+bool hay(const QString& ruta) {
+    const QFileInfo i(ruta);
+    return i.exists() || i.isSymLink();
+}
+
+bool renombrar(const QString& de, const QString& a) {
+    return ::rename(QFile::encodeName(de).constData(), QFile::encodeName(a).constData()) == 0;
+}
+
+// A move cut short (a force-quit, a power cut) between setting the older copy
+// aside and putting the new one in its place leaves no VARNO.app: the older
+// one goes back. A half-made new copy never counts.
+void recogerMudanzaCortada(const QString& carpeta) {
+    const QString destino = carpeta + QLatin1Char('/') + nombreFijo;
+    const QString aparte = carpeta + QStringLiteral("/.VARNO.app-anterior");
+    const QString nueva = carpeta + QStringLiteral("/.VARNO.app-nueva");
+    if (hay(nueva))
+        quitar(nueva);
+    if (hay(aparte) && !hay(destino))
+        renombrar(aparte, destino);
+}
+
+const QString noSeCopio =
+    QStringLiteral("No se pudo copiar VARNO a Aplicaciones (%1); sigue abierto desde donde está.");
+} // namespace
+
+Mudanza moverAAplicaciones(const Colocacion& c) {
+    const QString propia = QDir(c.home).filePath(QStringLiteral("Applications"));
+    recogerMudanzaCortada(QDir::cleanPath(c.aplicaciones));
+    recogerMudanzaCortada(propia);
+
     const QString bundle = QDir::cleanPath(QFileInfo(c.bundle).absoluteFilePath());
     if (yaColocado(bundle, c.home, c.aplicaciones) ||
         c.argumentos.contains(QStringLiteral("--no-mover")))
-        return false;
+        return {};
     // A program started outside a bundle would otherwise copy, and trash, the
     // whole folder its executable happens to lie in.
     if (!bundle.endsWith(QLatin1String(".app"), Qt::CaseInsensitive))
-        return false;
+        return {};
 
     const QString fuente = QDir::cleanPath(rutaOriginal(bundle));
-    const QString carpeta = QFileInfo(c.aplicaciones).isWritable()
-                                ? QDir::cleanPath(c.aplicaciones)
-                                : QDir(c.home).filePath(QStringLiteral("Applications"));
+    const QString carpeta =
+        QFileInfo(c.aplicaciones).isWritable() ? QDir::cleanPath(c.aplicaciones) : propia;
     QDir().mkpath(carpeta);
+    if (!QFileInfo(carpeta).isWritable())
+        return {false, noSeCopio.arg(QStringLiteral("no deja escribir en ninguna de las dos"))};
     const QString destino = carpeta + QLatin1Char('/') + nombreFijo;
 
     // Reached through another name (a link, a case-insensitive volume), the
     // destination may be the running bundle itself: removing it would lose both.
     if (mismoArchivo(destino, fuente))
-        return false;
-    // An older copy is set aside rather than removed at once: if the copy
-    // fails it is put back whole, and one that cannot be removed entirely is
-    // never left under the bundle's name as half a bundle.
+        return {};
+    // Made beside the destination under another name, so that a copy cut short
+    // is never taken for VARNO.app, then renamed into place.
+    const QString nueva = carpeta + QStringLiteral("/.VARNO.app-nueva");
+    if (!copiarArbol(fuente, nueva)) {
+        quitar(nueva);
+        return {false, noSeCopio.arg(QStringLiteral("¿queda sitio en el disco?"))};
+    }
+    // An older copy is set aside, not removed, until the new one has started.
     const QString aparte = carpeta + QStringLiteral("/.VARNO.app-anterior");
-    const auto hay = [](const QString& ruta) {
-        const QFileInfo i(ruta);
-        return i.exists() || i.isSymLink();
-    };
     const bool habia = hay(destino);
+    const auto deshacer = [&](const QString& motivo) {
+        quitar(hay(nueva) ? nueva : destino);
+        if (habia)
+            renombrar(aparte, destino);
+        return Mudanza{false, noSeCopio.arg(motivo)};
+    };
     if (habia) {
         if (hay(aparte))
             quitar(aparte);
-        if (::rename(QFile::encodeName(destino).constData(),
-                     QFile::encodeName(aparte).constData()) != 0)
-            return false;
+        if (!renombrar(destino, aparte)) {
+            quitar(nueva);
+            return {false, noSeCopio.arg(QStringLiteral("no se pudo apartar la copia anterior"))};
+        }
     }
-    if (!copiarArbol(fuente, destino)) {
-        // Half a bundle in Applications would look installed and fail to start.
-        quitar(destino);
-        if (habia)
-            ::rename(QFile::encodeName(aparte).constData(), QFile::encodeName(destino).constData());
-        return false;
-    }
-    if (habia)
-        quitar(aparte);
+    if (!renombrar(nueva, destino))
+        return deshacer(QStringLiteral("no se pudo poner la copia en su sitio"));
 
     // Tools shipped inside the bundle would go to the Trash with it; the copy
     // carries the same ones.
@@ -184,21 +234,29 @@ bool moverAAplicaciones(const Colocacion& c) {
         return empiezaEnCarpeta(herramienta, bundle) ? destino + herramienta.mid(bundle.size())
                                                      : herramienta;
     };
+    // Without it the copy may be run from a translocated place again; it still runs.
     correr(enLaCopia(c.herramientas.xattr),
            {QStringLiteral("-dr"), QStringLiteral("com.apple.quarantine"), destino});
 
+    // Only a disk image is ejected: a bundle run from an external or network
+    // drive leaves that drive mounted.
     const std::optional<QString> volumen = volumenDe(fuente, c.volumenes);
-    if (!fuente.startsWith(QDir::cleanPath(c.volumenes) + QLatin1Char('/')))
-        alaPapelera(fuente);
-
+    const bool imagen = volumen && esImagenMontada(*volumen, c.herramientas);
     QStringList abrir{QStringLiteral("-n"), destino};
-    if (volumen)
+    if (imagen)
         abrir << QStringLiteral("--args") << QStringLiteral("--expulsar") << *volumen;
-    correr(enLaCopia(c.herramientas.open), abrir);
-    return true;
+    if (!correr(enLaCopia(c.herramientas.open), abrir).bien())
+        return deshacer(QStringLiteral("la copia no arrancó"));
+
+    // The new copy runs: only now do the older ones go.
+    if (habia)
+        quitar(aparte);
+    if (!volumen)
+        alaPapelera(fuente);
+    return {true, {}};
 }
 
-bool moverAAplicaciones(const Globales& g, const QStringList& argumentos) {
+Mudanza moverAAplicaciones(const Globales& g, const QStringList& argumentos) {
     Colocacion c;
     c.bundle = g.BUNDLE;
     c.home = QDir::homePath();
@@ -229,16 +287,24 @@ QString entradaDelDock(const QString& bundle) {
                           "</dict></dict></dict>");
 }
 
-void ponerEnElDock(const QString& bundle, const Herramientas& h) {
+bool ponerEnElDock(const QString& bundle, const Herramientas& h) {
     const QString dock = QStringLiteral("com.apple.dock");
     const QString apps = QStringLiteral("persistent-apps");
-    if (correr(h.defaults, {QStringLiteral("read"), dock, apps}).contains(nombreFijo))
-        return;
-    correr(h.defaults, {QStringLiteral("write"), dock, apps, QStringLiteral("-array-add"),
-                        entradaDelDock(bundle)});
+    // A user who never changed the Dock has no list yet: reading fails, and
+    // writing starts one.
+    const Corrida leida = correr(h.defaults, {QStringLiteral("read"), dock, apps});
+    if (leida.bien() && leida.salida.contains(nombreFijo))
+        return true;
+    if (!correr(h.defaults, {QStringLiteral("write"), dock, apps, QStringLiteral("-array-add"),
+                             entradaDelDock(bundle)})
+             .bien())
+        return false;
+    // The Dock reads its list again when it starts; one that is not running
+    // reads it when it does.
     correr(h.killall, {QStringLiteral("Dock")});
+    return true;
 }
 
-void ponerEnElDock(const Globales& g) {
-    ponerEnElDock(g.BUNDLE, g.herramientas);
+bool ponerEnElDock(const Globales& g) {
+    return ponerEnElDock(g.BUNDLE, g.herramientas);
 }

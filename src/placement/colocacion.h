@@ -33,10 +33,23 @@ bool mismoArchivo(const QString& a, const QString& b);
 // `hacia` must not exist yet.
 bool copiarArbol(const QString& desde, const QString& hacia);
 
+// Whether `volumen` is where a disk image is mounted, as `hdiutil info` lists
+// them (its device lines end with a tab and the mount point).
+bool esImagenMontada(const QString& volumen, const QString& hdiutilInfo);
+bool esImagenMontada(const QString& volumen, const Herramientas& h);
+
+// How a start ends up placed.
+struct Mudanza {
+    bool reiniciar = false; // the copy in Applications has started: this one quits now
+    QString fallo;          // why the move failed, in one line; empty when nothing failed
+};
+
 // Copies the running bundle into an Applications folder as VARNO.app and starts
-// the copy. True when the caller must quit now.
-bool moverAAplicaciones(const Colocacion& c);
-bool moverAAplicaciones(const Globales& g, const QStringList& argumentos);
+// the copy. The copy is made under a temporary name and renamed into place; an
+// older copy is set aside until the new one has started, and put back when
+// anything fails, or at the next start when a run was cut short in between.
+Mudanza moverAAplicaciones(const Colocacion& c);
+Mudanza moverAAplicaciones(const Globales& g, const QStringList& argumentos);
 
 // The file URL of a folder as the Dock keeps it: trailing slash, bytes outside
 // the characters a URL path allows percent-encoded.
@@ -45,6 +58,7 @@ QString urlDeCarpeta(const QString& ruta);
 // The property-list dictionary that pins `bundle` to the Dock.
 QString entradaDelDock(const QString& bundle);
 
-// Pins `bundle` to the Dock unless an entry already names VARNO.app.
-void ponerEnElDock(const QString& bundle, const Herramientas& h);
-void ponerEnElDock(const Globales& g);
+// Pins `bundle` to the Dock unless an entry already names VARNO.app. False
+// when the Dock's list could not be written; the Dock is then left alone.
+bool ponerEnElDock(const QString& bundle, const Herramientas& h);
+bool ponerEnElDock(const Globales& g);
