@@ -11,7 +11,7 @@ paquetes=(
     fonts-inter
     xvfb xauth xdotool x11-apps imagemagick
     curl python3 python3-venv python3-setuptools python3-wheel shellcheck clang libclang-rt-14-dev hyperfine time
-    libc++-dev libc++abi-dev bison
+    libc++-dev libc++abi-dev bison clang-format
     attr desktop-file-utils
     at-spi2-core dbus dbus-x11 python3-pyatspi
 )
@@ -27,5 +27,5 @@ if ((${#faltan[@]})); then
     DEBIAN_FRONTEND=noninteractive "${como[@]}" apt-get install -y -q --no-install-recommends "${faltan[@]}"
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNO_WERROR=ON >/dev/null
 cmake --build build

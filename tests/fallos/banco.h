@@ -52,7 +52,7 @@ struct Montaje {
         : punto(QFile::encodeName(en)) {
         const bool atar = !fuente.isEmpty();
         montado = ::mount(atar ? QFile::encodeName(fuente) : "tmpfs", punto, "tmpfs",
-                          atar ? MS_BIND : banderas, datos) == 0;
+                          atar ? static_cast<unsigned long>(MS_BIND) : banderas, datos) == 0;
         if (!montado ||
             (atar && banderas &&
              ::mount(nullptr, punto, nullptr, MS_REMOUNT | MS_BIND | banderas, nullptr)))

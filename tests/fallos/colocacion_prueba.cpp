@@ -65,7 +65,8 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
         }
         // Tools that note every call, one line each: name and arguments after "|". Only
         // Volumes/Disco is a disk image.
-        const Herramientas h{.xattr = r("xattr"), .open = r("open"), .hdiutil = r("hdiutil")};
+        Herramientas h;
+        h.xattr = r("xattr"), h.open = r("open"), h.hdiutil = r("hdiutil");
         for (const QString& herramienta : {h.xattr, h.open, h.hdiutil})
             pruebas::escribir(
                 herramienta,
@@ -92,8 +93,7 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
             bundle(sis, "viejo");
             pruebas::escribir(r(sis) + "/Contents/sobra", "viejo");
         }
-        if (!c.enlace.isEmpty())
-            ASSERT_TRUE(QFile::link(r(c.apunta), r(c.enlace)));
+        ASSERT_TRUE(c.enlace.isEmpty() || QFile::link(r(c.apunta), r(c.enlace)));
         for (const QString& carpeta : c.solo)
             m.emplace_back(r(carpeta), r(carpeta), MS_RDONLY);
         for (const auto& x : m)

@@ -43,7 +43,8 @@ TEST(Herramientas, SoloSeExpulsaUnaImagenDeDisco) {
 // that worked; success is told only then.
 TEST(Herramientas, ElDockSoloCuandoSeEscribio) {
     QTemporaryDir t;
-    const Herramientas h{.defaults = t.path() + "/defaults", .killall = t.path() + "/killall"};
+    Herramientas h;
+    h.defaults = t.path() + "/defaults", h.killall = t.path() + "/killall";
     const std::tuple<const char*, const char*, bool, const char*> casos[] = {
         // (what `defaults read` does, `defaults write`'s status, told, calls)
         {"echo '(file:///Applications/VARNO.app/)'", "0", true, "read"},
