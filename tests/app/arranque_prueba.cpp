@@ -5,8 +5,7 @@
 namespace {
 
 // Records what the decision asks for. The situation is a set of letters: M the move starts a
-// copy, I installed, R the engine answers, A an older installation, N no screen, E a picture
-// cannot be written.
+// copy, I installed, R the engine answers, A an older installation, N no screen.
 struct Grabadora : Acciones {
     QString situacion;
     QStringList hechas;
@@ -15,14 +14,13 @@ struct Grabadora : Acciones {
         hechas << que;
         return !letra.isNull() && situacion.contains(letra);
     }
-    QString escribirIcono(const QString& r) override { return escrito("icono " + r); }
+    QString escribirIcono(const QString& r) override { return anota("icono " + r), ""; }
     QString escribirFondoDmg(const QString& r, double e) override {
-        return escrito(QStringLiteral("fondo %1 %2").arg(r).arg(e));
+        return anota(QStringLiteral("fondo %1 %2").arg(r).arg(e)), "";
     }
     QString escribirCaptura(const QString& r, qint64 n) override {
-        return escrito(QStringLiteral("captura %1 %2").arg(r).arg(n));
+        return anota(QStringLiteral("captura %1 %2").arg(r).arg(n)), "";
     }
-    QString escrito(const QString& que) { return anota(que, 'E') ? "no cabe" : ""; }
     void avisar(const QString& l) override { anota(l); }
     void salir(int e) override { anota(QStringLiteral("salir %1").arg(e)); }
     bool moverAAplicaciones() override { return anota("mover", 'M'); }
@@ -50,8 +48,6 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
         {"--fondo-dmg f.png 2,5 --fondo-dmg g.png 2", "", "fondo f.png 1;salir 0"},
         {"--captura c.png abc", "", "captura c.png 0;salir 0"},
         {"--captura c.png 3 --fondo-dmg f.png", "", "captura c.png 3;salir 0"},
-        {"--captura c.png 3", "E",
-         "captura c.png 3;VARNO no pudo escribir c.png: no cabe.;salir 1"},
         {"--ICONO a.png --expulsar", "", "mover;instalado?;actualizando 0;ventana "},
         // A relaunch wins over the eject; the hand-off shows no window.
         {"--expulsar /V/D", "M", "mover;terminar"},

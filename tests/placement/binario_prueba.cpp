@@ -115,8 +115,7 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
         EXPECT_TRUE(*c.dice ? error.startsWith(c.dice) && !error.contains('\n') : error.isEmpty())
             << error.toStdString();
         EXPECT_EQ(
-            QDir(compartida.path())
-                .entryList({"*.lock", "*.sock"}, QDir::AllEntries | QDir::System | QDir::Hidden),
+            QDir(compartida.path()).entryList({"*.lock", "*.sock"}, QDir::Files | QDir::System),
             QStringList());
         if (c.primera != relevo) {
             EXPECT_EQ(primera.state(), QProcess::Running);
