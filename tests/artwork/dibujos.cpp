@@ -59,7 +59,7 @@ TEST(Empaquetado, SoloTerminaBienConElDibujoEscrito) {
     QTemporaryDir d;
     for (const QString modo : {"--icono @", "--fondo-dmg @ 2", "--captura @ 4"})
         // In a folder that does not exist, a folder, relative to the work folder.
-        for (const QString ruta : {d.filePath("no/a.png"), d.path(), QStringLiteral("a.png")}) {
+        for (const QString& ruta : {d.filePath("no/a.png"), d.path(), QStringLiteral("a.png")}) {
             QProcess p;
             p.setWorkingDirectory(d.path());
             p.start(pruebas::ejecutable(), modo.split(' ').replaceInStrings("@", ruta));
