@@ -6,11 +6,17 @@ set(VARNO_CMAKE "${CMAKE_CURRENT_LIST_DIR}")
 set(VARNO_FIRMA "" CACHE STRING
     "Identity that signs the macOS package (\"Developer ID Application: …\"); empty signs ad hoc")
 
-# The command that has VARNO write one picture with `modo` into `salida`;
-# further arguments (-DESCALA=…) go before the script, where cmake reads them.
+# The command that has VARNO write one picture with `modo` into `salida`, with
+# any further arguments after it. VARNO ends with a failure, and the build with
+# it, when it cannot write the picture.
 function(varno_arte variable modo salida)
-    set(${variable} COMMAND "${CMAKE_COMMAND}" "-DPROGRAMA=$<TARGET_FILE:VARNO>" "-DMODO=${modo}"
-        "-DSALIDA=${salida}" ${ARGN} -P "${VARNO_CMAKE}/arte.cmake" PARENT_SCOPE)
+    set(entorno "")
+    if(NOT CMAKE_HOST_APPLE)
+        # A desktop session's display has nothing to do with the build.
+        set(entorno "${CMAKE_COMMAND}" -E env QT_QPA_PLATFORM=offscreen)
+    endif()
+    set(${variable} COMMAND ${entorno} "$<TARGET_FILE:VARNO>" ${modo} "${salida}" ${ARGN}
+        PARENT_SCOPE)
 endfunction()
 
 set(VARNO_ICONO "${VARNO_RESOURCES}/icono.png")
@@ -24,7 +30,7 @@ if(APPLE)
 endif()
 add_custom_command(OUTPUT ${icono_salidas}
     ${icono_comandos}
-    DEPENDS VARNO "${VARNO_CMAKE}/arte.cmake" "${VARNO_CMAKE}/icns.cmake"
+    DEPENDS VARNO "${VARNO_CMAKE}/icns.cmake"
     COMMENT "Drawing the application icon with VARNO --icono"
     VERBATIM)
 add_custom_target(varno_icono ALL DEPENDS ${icono_salidas})
@@ -34,8 +40,8 @@ add_custom_target(varno_icono ALL DEPENDS ${icono_salidas})
 set(VARNO_FONDO "${CMAKE_BINARY_DIR}/dmg/fondo.png")
 set(VARNO_FONDO_2X "${CMAKE_BINARY_DIR}/dmg/fondo@2x.png")
 set(fondo_salidas "${VARNO_FONDO}" "${VARNO_FONDO_2X}")
-varno_arte(fondo_1x --fondo-dmg "${VARNO_FONDO}" -DESCALA=1)
-varno_arte(fondo_2x --fondo-dmg "${VARNO_FONDO_2X}" -DESCALA=2)
+varno_arte(fondo_1x --fondo-dmg "${VARNO_FONDO}" 1)
+varno_arte(fondo_2x --fondo-dmg "${VARNO_FONDO_2X}" 2)
 set(fondo_comandos COMMAND "${CMAKE_COMMAND}" -E make_directory "${CMAKE_BINARY_DIR}/dmg"
     ${fondo_1x} ${fondo_2x})
 if(APPLE)
@@ -46,7 +52,7 @@ if(APPLE)
 endif()
 add_custom_command(OUTPUT ${fondo_salidas}
     ${fondo_comandos}
-    DEPENDS VARNO "${VARNO_CMAKE}/arte.cmake"
+    DEPENDS VARNO
     COMMENT "Drawing the disk image's background with VARNO --fondo-dmg"
     VERBATIM)
 if(APPLE)

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QTimer>
+#include <cstdio>
 
 namespace {
 QStringList argumentosDe(int argc, char** argv) {
@@ -47,8 +48,18 @@ int arrancar(int argc, char** argv, const std::function<void(Delegado&)>& prepar
     // A second start hands over to the running one; packaging runs only write a
     // file and never wait for anybody.
     Instancia instancia(globales().DATOS);
-    if (!leerOpciones(argumentos).empaquetado() && !instancia.tomar())
+    switch (leerOpciones(argumentos).empaquetado() ? Instancia::Toma::propia : instancia.tomar()) {
+    case Instancia::Toma::propia:
+        break;
+    case Instancia::Toma::entregada:
         return 0;
+    case Instancia::Toma::ocupada:
+        std::fputs(qPrintable(QStringLiteral("VARNO no se abre: ya hay otro en marcha que no "
+                                             "responde (su cerrojo es %1).\n")
+                                  .arg(instancia.cerrojo())),
+                   stderr);
+        return 1;
+    }
 
     Delegado delegado;
     instancia.alPedirVentana = [&delegado] {

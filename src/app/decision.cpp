@@ -2,23 +2,32 @@
 
 #include "app/opciones.h"
 
+namespace {
+// A packaging run ends well only with its picture written: a build that draws
+// its artwork with it must fail when a picture is missing.
+void terminarEmpaquetado(Acciones& a, const QString& ruta, const QString& fallo) {
+    if (!fallo.isEmpty())
+        a.avisar(QStringLiteral("VARNO no pudo escribir %1: %2.").arg(ruta, fallo));
+    a.salir(fallo.isEmpty() ? 0 : 1);
+}
+} // namespace
+
 void decidirArranque(const QStringList& argumentos, Acciones& a) {
     const Opciones o = leerOpciones(argumentos);
 
     // Packaging runs win over everything else: no move, no eject, no install.
     if (o.icono) {
-        a.escribirIcono(*o.icono);
-        a.salir(0);
+        terminarEmpaquetado(a, *o.icono, a.escribirIcono(*o.icono));
         return;
     }
     if (o.fondoDmg) {
-        a.escribirFondoDmg(o.fondoDmg->ruta, o.fondoDmg->escala);
-        a.salir(0);
+        terminarEmpaquetado(a, o.fondoDmg->ruta,
+                            a.escribirFondoDmg(o.fondoDmg->ruta, o.fondoDmg->escala));
         return;
     }
     if (o.captura) {
-        a.escribirCaptura(o.captura->ruta, o.captura->pantalla);
-        a.salir(0);
+        terminarEmpaquetado(a, o.captura->ruta,
+                            a.escribirCaptura(o.captura->ruta, o.captura->pantalla));
         return;
     }
 

@@ -9,11 +9,15 @@ class Acciones {
 public:
     virtual ~Acciones() = default;
 
-    virtual void escribirIcono(const QString& ruta) = 0;
-    virtual void escribirFondoDmg(const QString& ruta, double escala) = 0;
+    // The packaging writers answer why the picture was not written, or
+    // nothing when it was.
+    virtual QString escribirIcono(const QString& ruta) = 0;
+    virtual QString escribirFondoDmg(const QString& ruta, double escala) = 0;
     // Builds the window (never shown), puts it on `pantalla` with example texts
     // and captures its content.
-    virtual void escribirCaptura(const QString& ruta, qint64 pantalla) = 0;
+    virtual QString escribirCaptura(const QString& ruta, qint64 pantalla) = 0;
+    // One line on standard error.
+    virtual void avisar(const QString& linea) = 0;
     // Ends the process with `estado` once the decision returns.
     virtual void salir(int estado) = 0;
 

@@ -41,26 +41,29 @@ void Delegado::applicationDidFinishLaunching(const QStringList& argumentos) {
     decidirArranque(argumentos, *this);
 }
 
-void Delegado::captura(const QString& ruta) {
-    if (ventana)
-        ::captura(ventana->contenido(), ruta);
+QString Delegado::captura(const QString& ruta) {
+    return ::captura(ventana ? ventana->contenido() : nullptr, ruta);
 }
 
-void Delegado::escribirIcono(const QString& ruta) {
-    guardarIcono(ruta);
+QString Delegado::escribirIcono(const QString& ruta) {
+    return guardarIcono(ruta);
 }
 
-void Delegado::escribirFondoDmg(const QString& ruta, double escala) {
-    guardarFondoDmg(ruta, escala);
+QString Delegado::escribirFondoDmg(const QString& ruta, double escala) {
+    return guardarFondoDmg(ruta, escala);
 }
 
-void Delegado::escribirCaptura(const QString& ruta, qint64 pantalla) {
+QString Delegado::escribirCaptura(const QString& ruta, qint64 pantalla) {
     construir();
     // A screen that does not exist is not captured: nothing is written.
     if (pantalla < 0 || pantalla > 5)
-        return;
+        return QStringLiteral("la pantalla %1 no existe (son de la 0 a la 5)").arg(pantalla);
     mostrar(pantalla, true);
-    captura(ruta);
+    return captura(ruta);
+}
+
+void Delegado::avisar(const QString& linea) {
+    std::fputs(qPrintable(linea + u'\n'), stderr);
 }
 
 void Delegado::salir(int estado) {

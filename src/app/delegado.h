@@ -55,7 +55,7 @@ public:
     void motorAbrio() override;
     void motorNoAbrio() override;
 
-    void captura(const QString& ruta);
+    QString captura(const QString& ruta);
 
     // Whether the installer process is running now, and its cancellation (the
     // whole process group, so that downloads it started stop too). Virtual so
@@ -89,9 +89,10 @@ public:
     static constexpr std::array<double, 8> desde{0.0, 0.02, 0.08, 0.16, 0.19, 0.24, 0.88, 0.96};
 
     // Acciones: what the launch decision does for real.
-    void escribirIcono(const QString& ruta) override;
-    void escribirFondoDmg(const QString& ruta, double escala) override;
-    void escribirCaptura(const QString& ruta, qint64 pantalla) override;
+    QString escribirIcono(const QString& ruta) override;
+    QString escribirFondoDmg(const QString& ruta, double escala) override;
+    QString escribirCaptura(const QString& ruta, qint64 pantalla) override;
+    void avisar(const QString& linea) override;
     void salir(int estado) override;
     bool moverAAplicaciones() override;
     void terminar() override;

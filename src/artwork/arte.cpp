@@ -22,22 +22,28 @@ bool cabe(double ancho, double alto) {
     return ancho >= 1 && alto >= 1 && ancho * alto * bytesPorPixel <= bytesMaximos;
 }
 
+const QString sinImagen = QStringLiteral("no hay memoria para la imagen");
+
 // The PNG is made in memory first and the file replaced in one step, so a
 // failure on the way leaves any earlier file whole.
-void escribirPNG(const QImage& imagen, const QString& ruta) {
+QString escribirPNG(const QImage& imagen, const QString& ruta) {
     const QByteArray bytes = codificarPNG(imagen);
     if (bytes.isEmpty())
-        return;
+        return QStringLiteral("no se pudo codificar el PNG");
     QSaveFile archivo(ruta);
     // A writable file in a folder that is not can still be rewritten in place.
     archivo.setDirectWriteFallback(true);
     if (!archivo.open(QIODevice::WriteOnly))
-        return;
+        return archivo.errorString();
     if (archivo.write(bytes) != bytes.size()) {
+        const QString motivo = archivo.errorString();
         archivo.cancelWriting();
-        return;
+        return motivo;
     }
-    archivo.commit();
+    // The bytes may only meet a full disk here.
+    if (!archivo.commit())
+        return archivo.errorString();
+    return {};
 }
 
 // The icon, in pixels from the bottom-left corner.
@@ -108,13 +114,15 @@ void dibujarFondo(QPainter& p, double escala) {
 
 } // namespace
 
-void guardarPNG(const QString& ruta, int ancho, int alto,
-                const std::function<void(QPainter&)>& dibujar) {
+QString guardarPNG(const QString& ruta, int ancho, int alto,
+                   const std::function<void(QPainter&)>& dibujar) {
     if (!cabe(ancho, alto))
-        return;
+        return QStringLiteral("una imagen de %1 × %2 píxeles no se puede hacer")
+            .arg(ancho)
+            .arg(alto);
     QImage imagen(ancho, alto, QImage::Format_ARGB32_Premultiplied);
     if (imagen.isNull())
-        return;
+        return sinImagen;
     imagen.fill(Qt::transparent);
     {
         QPainter p(&imagen);
@@ -124,11 +132,11 @@ void guardarPNG(const QString& ruta, int ancho, int alto,
         p.scale(1, -1);
         dibujar(p);
     }
-    escribirPNG(imagen, ruta);
+    return escribirPNG(imagen, ruta);
 }
 
-void guardarIcono(const QString& ruta) {
-    guardarPNG(ruta, ladoIcono, ladoIcono, [](QPainter& p) {
+QString guardarIcono(const QString& ruta) {
+    return guardarPNG(ruta, ladoIcono, ladoIcono, [](QPainter& p) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(colorCara));
         p.drawRoundedRect(cara, radioCara, radioCara);
@@ -154,21 +162,21 @@ std::optional<QSize> tamanoFondo(double escala) {
     return QSize(static_cast<int>(ancho), static_cast<int>(alto));
 }
 
-void guardarFondoDmg(const QString& ruta, double escala) {
+QString guardarFondoDmg(const QString& ruta, double escala) {
     const std::optional<QSize> tamano = tamanoFondo(escala);
     if (!tamano)
-        return;
-    guardarPNG(ruta, tamano->width(), tamano->height(),
-               [escala](QPainter& p) { dibujarFondo(p, escala); });
+        return QStringLiteral("la escala %1 no da una imagen que se pueda hacer").arg(escala);
+    return guardarPNG(ruta, tamano->width(), tamano->height(),
+                      [escala](QPainter& p) { dibujarFondo(p, escala); });
 }
 
-void captura(QWidget* contenido, const QString& ruta) {
+QString captura(QWidget* contenido, const QString& ruta) {
     if (!contenido)
-        return;
+        return QStringLiteral("no hay ventana que capturar");
     // grab() lays out and polishes a window that was never shown, and renders
     // at the screen's pixel ratio.
     const QPixmap imagen = contenido->grab();
     if (imagen.isNull())
-        return;
-    escribirPNG(imagen.toImage().convertToFormat(QImage::Format_ARGB32), ruta);
+        return sinImagen;
+    return escribirPNG(imagen.toImage().convertToFormat(QImage::Format_ARGB32), ruta);
 }

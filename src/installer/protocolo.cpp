@@ -141,6 +141,17 @@ QString detalleDeFallo(const QString& ultimoDetalle) {
 
 QProcessEnvironment entornoInstalador(QProcessEnvironment base, const QString& origen,
                                       const QString& version) {
+    // Bash reads these before the script's first line: a file to run first,
+    // options and a search path for every line, a mode that parses otherwise,
+    // a timeout on every read.
+    for (const char* v : {"BASH_ENV", "ENV", "SHELLOPTS", "BASHOPTS", "CDPATH", "GLOBIGNORE",
+                          "POSIXLY_CORRECT", "TMOUT"})
+        base.remove(QString::fromLatin1(v));
+    // Exported functions, which would replace any command of the script: named
+    // BASH_FUNC_name%% by today's bash, __BASH_FUNC<name>() by the one macOS ships.
+    for (const QString& nombre : base.keys())
+        if (nombre.startsWith(u"BASH_FUNC_") || nombre.startsWith(u"__BASH_FUNC<"))
+            base.remove(nombre);
     base.insert(QStringLiteral("VARNO_ORIGEN"), origen);
     base.insert(QStringLiteral("VARNO_VERSION"), version);
     base.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin:/usr/sbin:/sbin"));

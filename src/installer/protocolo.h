@@ -72,6 +72,7 @@ QString cabeceraRegistro(const QString& version, const QDateTime& cuando);
 // The detail text of the failure screen, built on the last thing the script said.
 QString detalleDeFallo(const QString& ultimoDetalle);
 
-// The installer's environment: everything inherited, with its own three values.
+// The installer's environment: everything inherited but what bash would act on
+// before the script's first line, with its own three values.
 QProcessEnvironment entornoInstalador(QProcessEnvironment base, const QString& origen,
                                       const QString& version);

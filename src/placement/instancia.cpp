@@ -6,11 +6,19 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <unistd.h>
 
 namespace {
 constexpr int pausaEntreIntentos = 200; // ms
 constexpr int plazoConexion = 1000;     // ms
 constexpr int plazoRespuesta = 2000;    // ms
+
+// A folder that nobody else can add a name to, so nobody else can take ours first.
+bool soloDelUsuario(const QString& carpeta) {
+    const QFileInfo i(carpeta);
+    return !carpeta.isEmpty() && i.isAbsolute() && i.isDir() && i.ownerId() == ::geteuid() &&
+           !(i.permissions() & (QFile::WriteGroup | QFile::WriteOther));
+}
 } // namespace
 
 Instancia::Instancia(const QString& datos, QObject* parent)
@@ -27,32 +35,38 @@ Instancia::~Instancia() {
 }
 
 QString Instancia::nombreDe(const QString& datos) {
-    // The per-user runtime folder where there is one: nobody else can write there.
-    QString carpeta = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (carpeta.isEmpty() || !QFileInfo(carpeta).isDir())
-        carpeta = QDir::tempPath();
+    // The per-user runtime folder, local and with a short path, as a socket wants;
+    // without a sound one, the data folder itself. A shared folder such as /tmp
+    // would let another user take both names before us.
+    const QString tiempoDeEjecucion = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!soloDelUsuario(tiempoDeEjecucion))
+        return QDir(datos).filePath(QStringLiteral(".instancia"));
     const QByteArray huella =
         QCryptographicHash::hash(QDir::cleanPath(datos).toUtf8(), QCryptographicHash::Sha256)
             .toHex()
             .left(16);
-    return QDir(carpeta).filePath(QStringLiteral("varno-") + QString::fromLatin1(huella));
+    return QDir(tiempoDeEjecucion).filePath(QStringLiteral("varno-") + QString::fromLatin1(huella));
 }
 
-bool Instancia::tomar(std::chrono::milliseconds espera) {
+Instancia::Toma Instancia::tomar(std::chrono::milliseconds espera) {
+    // The data folder may not exist before a first installation.
+    QDir().mkpath(QFileInfo(nombre_).absolutePath());
     const QDeadlineTimer limite(espera);
     for (;;) {
         if (cerrojo_.tryLock(0)) {
             escuchar();
-            return true;
+            return Toma::propia;
         }
         // Without a place for the lock there is nobody to coordinate with.
         if (cerrojo_.error() != QLockFile::LockFailedError)
-            return true;
-        if (pedirVentana() == Respuesta::mostrada || limite.hasExpired())
-            return false;
+            return Toma::propia;
+        if (pedirVentana() == Respuesta::mostrada)
+            return Toma::entregada;
+        if (limite.hasExpired())
+            return Toma::ocupada;
         if (cerrojo_.tryLock(pausaEntreIntentos)) {
             escuchar();
-            return true;
+            return Toma::propia;
         }
     }
 }

@@ -18,15 +18,21 @@ public:
     explicit Instancia(const QString& datos, QObject* parent = nullptr);
     ~Instancia() override;
 
-    // True when this process is the one that runs now.
-    bool tomar(std::chrono::milliseconds espera = std::chrono::seconds(10));
+    enum class Toma {
+        propia,    // this process is the one that runs now
+        entregada, // the running one has shown its window
+        ocupada,   // the running one holds the lock and did not show a window in time
+    };
+    Toma tomar(std::chrono::milliseconds espera = std::chrono::seconds(10));
 
     // Run in the running instance when another start asks for it: brings the
     // window to the front and answers whether there was one.
     std::function<bool()> alPedirVentana;
 
-    // Where the lock and the socket live, without extension.
+    // Where the lock and the socket live, without extension: in a folder that
+    // only this user can write into.
     static QString nombreDe(const QString& datos);
+    QString cerrojo() const { return cerrojo_.fileName(); }
 
 private:
     enum class Respuesta { ninguna, sinVentana, mostrada };

@@ -14,13 +14,14 @@ struct Grabadora : Acciones {
         hechas << que;
         return !letra.isNull() && situacion.contains(letra);
     }
-    void escribirIcono(const QString& r) override { anota("icono " + r); }
-    void escribirFondoDmg(const QString& r, double e) override {
-        anota(QStringLiteral("fondo %1 %2").arg(r).arg(e));
+    QString escribirIcono(const QString& r) override { return anota("icono " + r), ""; }
+    QString escribirFondoDmg(const QString& r, double e) override {
+        return anota(QStringLiteral("fondo %1 %2").arg(r).arg(e)), "";
     }
-    void escribirCaptura(const QString& r, qint64 n) override {
-        anota(QStringLiteral("captura %1 %2").arg(r).arg(n));
+    QString escribirCaptura(const QString& r, qint64 n) override {
+        return anota(QStringLiteral("captura %1 %2").arg(r).arg(n)), "";
     }
+    void avisar(const QString& l) override { anota(l); }
     void salir(int e) override { anota(QStringLiteral("salir %1").arg(e)); }
     bool moverAAplicaciones() override { return anota("mover", 'M'); }
     void terminar() override { anota("terminar"); }

@@ -53,3 +53,22 @@ TEST(FondoDmg, TamanoFlechaYTextos) {
         }
     }
 }
+
+// A packaging run ends 0 only with its picture written; otherwise it says why in one line, ends 1.
+TEST(Empaquetado, SoloTerminaBienConElDibujoEscrito) {
+    QTemporaryDir d;
+    for (const QString modo : {"--icono @", "--fondo-dmg @ 2", "--captura @ 4"})
+        // In a folder that does not exist, a folder, relative to the work folder.
+        for (const QString& ruta : {d.filePath("no/a.png"), d.path(), QStringLiteral("a.png")}) {
+            QProcess p;
+            p.setWorkingDirectory(d.path());
+            p.start(pruebas::ejecutable(), modo.split(' ').replaceInStrings("@", ruta));
+            ASSERT_TRUE(p.waitForFinished(60'000));
+            const QString error = p.readAllStandardError();
+            const bool escrito = ruta == "a.png";
+            EXPECT_EQ(std::tuple(p.exitCode(), QFile::remove(d.filePath(ruta)), error.count('\n')),
+                      std::tuple(escrito ? 0 : 1, escrito, escrito ? 0 : 1))
+                << modo.toStdString() << " " << ruta.toStdString();
+            EXPECT_EQ(error.startsWith("VARNO no pudo escribir " + ruta + ": "), !escrito);
+        }
+}

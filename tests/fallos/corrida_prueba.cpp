@@ -94,12 +94,39 @@ TEST(Protocolo, SoloLosPasosDeUnoASieteSonCabeceras) {
     }
 }
 
+// What bash acts on before the script's first line never reaches the installer; the rest does,
+// with the installer's own three values in place of any inherited.
+TEST(Protocolo, ElInstaladorNoHeredaLoQueBashLeeAlArrancar) {
+    QProcessEnvironment e;
+    for (const char* v :
+         {"BASH_ENV", "ENV", "SHELLOPTS", "BASHOPTS", "CDPATH", "GLOBIGNORE", "BASH_FUNC_f%%",
+          "__BASH_FUNC<f>()", "BASH_FUNCIONES", "MI_BASH_ENV", "VARNO_ORIGEN", "PATH"})
+        e.insert(v, "x");
+    EXPECT_EQ(
+        entornoInstalador(e, "/o", "2").toStringList(),
+        QStringList({"BASH_FUNCIONES=x", "MI_BASH_ENV=x", "PATH=/usr/bin:/bin:/usr/sbin:/sbin",
+                     "VARNO_ORIGEN=/o", "VARNO_VERSION=2"}));
+}
+
 // The failure screen shows the last line plain, cut to 160 characters and to the label,
 // without bidirectional formatting that could turn our sentence after it around; the log
 // holds the run byte for byte, nothing the script started lives on, a retry starts clean.
 TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
     enum Montura { ninguna, soloLectura, discoLleno, cerrada }; // of the data folder
     const QByteArray marcas = "e" + QByteArray("\xcc\x81").repeated(9'999);
+    // What bash would act on before the script's first line, in the program's environment: a
+    // file that speaks first, tracing, a function in place of echo. The log shows none of it.
+    pruebas::escribir(QDir::homePath() + "/intruso.sh", "echo intruso\n");
+    const std::pair<const char*, QByteArray> ajenas[] = {
+        {"BASH_ENV", QFile::encodeName(QDir::homePath() + "/intruso.sh")},
+        {"SHELLOPTS", "xtrace"},
+        {"BASH_FUNC_echo%%", "() { builtin echo intruso; }"}};
+    for (const auto& [nombre, valor] : ajenas)
+        qputenv(nombre, valor);
+    const auto limpiar = qScopeGuard([&] {
+        for (const auto& a : ajenas)
+            qunsetenv(a.first);
+    });
     const struct {
         const char* nombre;
         int senal; // sent to the script, or with a minus to its process group
@@ -227,8 +254,7 @@ TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
         };
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
         if (c.guion.isEmpty()) {
-            // From a mirror of its own, tar slowed down so that the cancel lands while the
-            // script's temporary folder is there.
+            // From a mirror of its own.
             ASSERT_EQ(QProcess::execute("/bin/bash",
                                         {VARNO_FUENTES "/scripts/espejo.sh", b.home() + "/espejo"}),
                       0);
@@ -236,14 +262,12 @@ TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
                                         {"-a", pruebas::bundle() + "/Contents/Resources/paquete/.",
                                          g.RECURSOS + "/paquete"}),
                       0);
-            pruebas::escribir(b.home() + "/lento.sh", "tar() { sleep 600; command tar \"$@\"; }\n");
             qputenv("VARNO_ESPEJO", (b.home() + "/espejo").toUtf8());
-            qputenv("BASH_ENV", (b.home() + "/lento.sh").toUtf8());
         }
         qputenv("HOME", b.home().toUtf8());
         b.d->ventana->show();
         b.d->alBoton();
-        for (const char* v : {"HOME", "VARNO_ESPEJO", "BASH_ENV"})
+        for (const char* v : {"HOME", "VARNO_ESPEJO"})
             e.contains(v) ? qputenv(v, e.value(v).toUtf8()) : qunsetenv(v);
         ASSERT_TRUE(
             pruebas::esperarHasta([&] { return !b.pids().isEmpty() || !temporales().isEmpty(); },
