@@ -80,7 +80,7 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
          {},
          0ms,
          "ModuleNotFoundError: No module named 'cv2'"},
-        {"exit 1", {}, {}, 0ms, motivo, 3s, false, "write-out = \"version\""},
+        {"exit 1", {}, pruebas::http(200, "{}"), 0ms, motivo, 3s, false, "write-out = \"version\""},
         {"sleep 30", {}, bien, 0ms, abrio, 3s, false, "output = \"/dev/null\""},
         {"sleep 30", "---\n", {}, 0ms, motivo},
         {"sleep 30", {}, bien, 1h, motivo},
