@@ -75,11 +75,7 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
         {"sleep 30", {}, pruebas::http(500, "version"), 0ms, motivo},
         {"", "arrancando\nError: puerto ocupado\nadiós\n", {}, 0ms, "Error: puerto ocupado"},
         {dosVeces, {}, {}, 0ms, "Error: antes", 3s, true},
-        {"echo \"ModuleNotFoundError: No module named 'cv2'\" >&2; exit 1",
-         {},
-         {},
-         0ms,
-         "ModuleNotFoundError: No module named 'cv2'"},
+        {"echo 'ImportError: falta cv2' >&2; exit 1", {}, {}, 0ms, "ImportError: falta cv2"},
         {"exit 1", {}, pruebas::http(200, "{}"), 0ms, motivo, 3s, false, "write-out = \"version\""},
         {"sleep 30", {}, bien, 0ms, abrio, 3s, false, "output = \"/dev/null\""},
         {"sleep 30", "---\n", {}, 0ms, motivo},
@@ -109,8 +105,7 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
             EXPECT_DOUBLE_EQ(e.d->barra->valor(), 0.04);
             ASSERT_TRUE(pruebas::esperarHasta([&] { return !e.d->abriendo; }));
             EXPECT_EQ(e.motores(), 2);
-            // An older start's reason is not this one's; the output file was cut to its newest
-            // lines.
+            // Not an older start's reason; the output file cut to its newest lines.
             EXPECT_EQ(e.d->detalle->texto(), motivo);
             const QByteArray salida = pruebas::leer(salidaDelMotor(e.d->g));
             EXPECT_LT(salida.size(), 1 << 20);
