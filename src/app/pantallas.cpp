@@ -1,5 +1,6 @@
 // The window: building it, its screens, its button and its close guard.
 #include "app/delegado.h"
+
 #include "engine/motor.h"
 #include "ui/marca.h"
 #include "ui/ventana.h"

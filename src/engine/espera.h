@@ -26,10 +26,10 @@ public:
     virtual void puertoAjeno() = 0;
 };
 
-// Probes the engine until it answers, dies for longer than its grace, or the
+// Probes the engine until it answers, dies for longer than its grace, the
 // limit runs out, or another user's program answers, and tells `oyente`
-// exactly one of the ends. `parar` ends
-// the wait quietly at its next look. Blocks: run it on a worker thread.
+// exactly one of the ends. `parar` ends the wait quietly at its next look.
+// Blocks: run it on a worker thread.
 void esperarMotor(const Globales& g, const Tiempos& tiempos, std::optional<qint64> motor,
                   std::chrono::steady_clock::time_point inicio, const std::atomic<bool>& parar,
                   OyenteEspera& oyente);
