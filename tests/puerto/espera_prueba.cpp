@@ -161,7 +161,7 @@ TEST(Puerto, DuenoEnLaTablaDelNucleo) {
 TEST(Puerto, OtroUsuarioNoEsElMotor) {
     if (::getuid() != 0 || !QFileInfo::exists("/usr/bin/setpriv"))
         GTEST_SKIP() << "hace falta root para escuchar como otro usuario";
-    QProcess ajeno;
+    QProcess ajeno; // killed at the end
     ajeno.start("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
                                      "/usr/bin/python3", "-c", R"(import socket, sys
 s = socket.create_server(("127.0.0.1", 8770))
@@ -173,8 +173,6 @@ while True:
     EXPECT_FALSE(responde(e.d->g));
     ASSERT_TRUE(e.esperar());
     EXPECT_EQ(e.d->detalle->texto(), "Otro programa, de otro usuario, ocupa el puerto 8770.");
-    ajeno.kill();
-    ajeno.waitForFinished();
 }
 
 // The engine's environment: the user's, without what points Python, or what it starts,
