@@ -118,7 +118,7 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
 // running that could reach the gone window.
 TEST(Espera, CerrarDuranteLaEsperaNoDejaNadaColgado) {
     pruebas::Puerto mudo(pruebas::http(200), 1h);
-    Espera e("sleep 3600", 1h); // a wait that missed the close would not end
+    Espera e("exec sleep 3600", 1h); // a wait that missed the close would not end
     e.d->abrirYEsperar();
     ASSERT_TRUE(pruebas::esperarHasta([&] { return !mudo.findChildren<QTcpSocket*>().empty(); }));
     e.d.reset();
