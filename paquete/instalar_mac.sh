@@ -298,11 +298,12 @@ descargar() {
 # An engine still running from this installation would go on serving the old
 # version after an update (a second engine leaves the first one be), and its
 # files are about to change: it is asked to stop. Only a process started as
-# VARNO starts it, with this data folder's interpreter, is touched.
+# VARNO starts it, with this data folder's interpreter, is touched (older
+# versions of VARNO started it without -I).
 parar_motor_en_marcha() {
     local pids pid orden _ vivo
     pids=$(ps axww -o pid= -o command= 2>/dev/null | while read -r pid orden; do
-        if [ "$orden" = "$PY -m motor" ]; then printf '%s ' "$pid"; fi
+        if [ "$orden" = "$PY -I -m motor" ] || [ "$orden" = "$PY -m motor" ]; then printf '%s ' "$pid"; fi
     done)
     [ -n "$pids" ] || return 0
     decir "Se detiene el motor que estaba en marcha."

@@ -1,6 +1,5 @@
 // Opening: the engine's start, the wait on the window, and its two ends.
 #include "app/delegado.h"
-#include "engine/correr.h"
 #include "engine/espera.h"
 #include "engine/motor.h"
 #include "ui/marca.h"
@@ -44,6 +43,12 @@ void Delegado::motorNoAbrio() {
     publicar([this] { noArranco(); });
 }
 
+void Delegado::puertoAjeno() {
+    publicar([this] {
+        noArranco(QStringLiteral("Otro programa, de otro usuario, ocupa el puerto 8770."));
+    });
+}
+
 void Delegado::abrio() {
     abriendo = false;
     barra->fijarValor(1.0);
@@ -53,11 +58,12 @@ void Delegado::abrio() {
     QTimer::singleShot(tiempos.retrasoSalida, this, [] { QCoreApplication::quit(); });
 }
 
-void Delegado::noArranco() {
+void Delegado::noArranco(const std::optional<QString>& motivo) {
     abriendo = false;
     noAbrio = true;
     mostrar(5, false);
     estado->fijarTexto(QStringLiteral("VARNO no pudo abrirse."));
-    detalle->fijarTexto(
-        ultimaLinea(g.MESA_LOG).value_or(QStringLiteral("El motivo está en el registro.")));
+    detalle->fijarTexto(motivo ? *motivo
+                               : registroDelMotor(g).linea.value_or(
+                                     QStringLiteral("El motivo está en el registro.")));
 }

@@ -49,11 +49,13 @@ public:
 
     void abrirYEsperar() override;
     void abrio();
-    void noArranco();
+    // `motivo` stands in for the engine's own reason when it is known better.
+    void noArranco(const std::optional<QString>& motivo = std::nullopt);
     // OyenteEspera: called on the waiting thread, handed on to this one.
     void esperaAvanza(double valor) override;
     void motorAbrio() override;
     void motorNoAbrio() override;
+    void puertoAjeno() override;
 
     QString captura(const QString& ruta);
 

@@ -1,6 +1,7 @@
 // The window: building it, its screens, its button and its close guard.
 #include "app/delegado.h"
 
+#include "engine/motor.h"
 #include "ui/marca.h"
 #include "ui/ventana.h"
 #include "ui/vistas.h"
@@ -35,11 +36,10 @@ void Delegado::construir() {
         if (d)
             d->alBoton();
     };
-    // The paths are copied in, so the installation log still opens once the
+    // The path is copied in, so the installation log still opens once the
     // delegate is gone.
-    c.registroBoton->accion = [d = QPointer<Delegado>(this), registro = g.REGISTRO,
-                               mesa = g.MESA_LOG] {
-        abrirArchivo(d && d->noAbrio ? mesa : registro);
+    c.registroBoton->accion = [d = QPointer<Delegado>(this), registro = g.REGISTRO] {
+        abrirArchivo(d && d->noAbrio ? registroDelMotor(d->g).ruta : registro);
     };
     ventana = std::move(c.ventana);
     info = c.info;

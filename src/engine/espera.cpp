@@ -20,8 +20,14 @@ void esperarMotor(const Globales& g, const Tiempos& tiempos, std::optional<qint6
         if (parar.load())
             return;
         // An answer wins even when our engine is gone: another copy may serve.
-        if (responde(g))
+        switch (sondear(g)) {
+        case Sonda::motor:
             return oyente.motorAbrio();
+        case Sonda::ajeno:
+            return oyente.puertoAjeno();
+        case Sonda::callada:
+            break;
+        }
         if (!motor || !sigueVivo(*motor)) {
             const auto ahora = Reloj::now();
             if (!ido)

@@ -22,11 +22,14 @@ public:
     virtual void esperaAvanza(double valor) = 0;
     virtual void motorAbrio() = 0;
     virtual void motorNoAbrio() = 0;
+    // Another user's program holds the engine's port: ours cannot serve.
+    virtual void puertoAjeno() = 0;
 };
 
-// Probes the engine until it answers, dies for longer than its grace, or the
-// limit runs out, and tells `oyente` exactly one of the two ends. `parar` ends
-// the wait quietly at its next look. Blocks: run it on a worker thread.
+// Probes the engine until it answers, dies for longer than its grace, the
+// limit runs out, or another user's program answers, and tells `oyente`
+// exactly one of the ends. `parar` ends the wait quietly at its next look.
+// Blocks: run it on a worker thread.
 void esperarMotor(const Globales& g, const Tiempos& tiempos, std::optional<qint64> motor,
                   std::chrono::steady_clock::time_point inicio, const std::atomic<bool>& parar,
                   OyenteEspera& oyente);

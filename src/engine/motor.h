@@ -2,6 +2,7 @@
 
 #include "base/globales.h"
 
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <optional>
 
@@ -11,16 +12,37 @@ inline constexpr char URL_SALUD[] = "http://127.0.0.1:8770/api/hola";
 // curl's own limit bounds one probe to 1.5 seconds.
 QStringList argumentosSonda();
 
+// What the engine itself prints (an import error before its own log opens)
+// goes to this file beside its log, each start's lines after the last.
+QString salidaDelMotor(const Globales& g);
+
+// The user's environment made the engine's: without what would make another
+// Python, another `motor` or the user's own packages run, and with VARNO_APP
+// naming this bundle.
+QProcessEnvironment entornoDelMotor(const QProcessEnvironment& usuario, const QString& bundle);
+
 // True when the installed marker names exactly this bundle's version and the
 // interpreter is executable.
 bool instalado(const Globales& g = globales());
 
-// One probe of the health address: true when the answer mentions "version".
+// One probe of the health address. The engine answers when the answer
+// mentions "version" and the program that gave it is this user's.
+enum class Sonda { callada, motor, ajeno };
+Sonda sondear(const Globales& g = globales());
 bool responde(const Globales& g = globales());
 
 // Starts the engine detached, so it outlives this program; its process id, or
 // nothing when it could not be started.
 std::optional<qint64> abrirVARNO(const Globales& g = globales());
+
+// The log that tells why the engine did not open, and its telling line: the
+// engine's own log, or what the engine printed at its latest start when that
+// log says nothing.
+struct RegistroMotor {
+    QString ruta;
+    std::optional<QString> linea;
+};
+RegistroMotor registroDelMotor(const Globales& g);
 
 // Whether the process with this id still runs.
 bool sigueVivo(qint64 pid);

@@ -1,15 +1,19 @@
 #include "app/delegado.h"
 #include "comun/comun.h"
 #include "engine/motor.h"
+#include "engine/puerto.h"
 #include "ui/marca.h"
 #include "ui/vistas.h"
+
+#include <sys/socket.h>
 
 using namespace std::chrono_literals;
 
 namespace {
 
 // A delegate whose engine is a fake interpreter running `motor` (none when empty) after
-// recording its pid; every engine it started is gone at the end.
+// recording its pid, when started as VARNO starts the engine; every engine it started is gone
+// at the end.
 struct Espera {
     pruebas::Casa casa;
     QString pids = casa.home() + "/pids";
@@ -18,8 +22,10 @@ struct Espera {
     explicit Espera(const QByteArray& motor, std::chrono::milliseconds limite = 3s) {
         const Globales g = casa.globales();
         if (!motor.isEmpty())
-            pruebas::escribir(
-                g.PYTHON, "#!/bin/bash\necho $$ >> '" + pids.toUtf8() + "'\n" + motor + "\n", true);
+            pruebas::escribir(g.PYTHON,
+                              "#!/bin/bash\necho $$ >> '" + pids.toUtf8() +
+                                  "'\n[ \"$*\" = '-I -m motor' ] || exit 9\n" + motor + "\n",
+                              true);
         QDir().mkpath(g.DATOS + "/app");
         d = std::make_unique<Delegado>(g, Tiempos{limite, 600ms, 50ms, 24h /* no quitting */});
         d->construir();
@@ -40,9 +46,9 @@ struct Espera {
 };
 
 // Only an answer with "version" and a success status within 1.5 s opens, even while our own
-// engine died (another copy may serve); another program on the port is never taken for it.
-// An engine that dies, hangs or never answers well ends at the limit with the line of its
-// log that explains why.
+// engine died (another copy may serve); another program on the port is never taken for it,
+// and ~/.curlrc changes nothing. An engine that dies, hangs or never answers well ends at the
+// limit with the line of its log that explains why, else of what it printed at that start.
 TEST(Espera, SeRindeConLaLineaQueExplica) {
     struct Caso {
         QByteArray motor, log, respuesta; // `respuesta`: what the port answers, if anything
@@ -50,24 +56,32 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
         QString detalle;
         std::chrono::milliseconds limite = 3s; // near the probe's limit: time for another try
         bool reintentar = false;               // "Reintentar" then starts another engine
+        QByteArray curlrc = {};
     };
     const QString abrio = "La ventana de VARNO aparece en unos segundos.",
                   motivo = "El motivo está en el registro.";
     const QString enUso = "OSError: [Errno 98] Address already in use";
-    const QByteArray ocupado = "echo '" + enUso.toUtf8() + "' >> ../mesa.log; exit 1",
+    const QByteArray ocupado = "echo Error al empezar; echo '" + enUso.toUtf8() +
+                               "' >> ../mesa.log; exit 1",
                      bien = pruebas::http(200);
+    // The first start prints past the output file's cap, the retry nothing.
+    const QByteArray dosVeces = "[ -e ../uno ] && exit 3; touch ../uno; head -c 1100000 "
+                                "/dev/zero | tr '\\0' x; printf '\\nError: antes\\n' >&2; exit 3";
     const Caso casos[] = {
         {"exit 1", {}, bien, 0ms, abrio},
-        {"sleep 30", {}, bien, 1400ms, abrio, 6s},
-        {"sleep 30", {}, bien, 1600ms, motivo, 6s},
+        {"sleep 30", {}, bien, 1000ms, abrio, 6s},
+        {"sleep 30", {}, bien, 2500ms, motivo, 6s},
         {"sleep 30", {}, pruebas::http(200, R"({"hola": 1})"), 0ms, motivo},
         {"sleep 30", {}, pruebas::http(500, "version"), 0ms, motivo},
         {"", "arrancando\nError: puerto ocupado\nadiós\n", {}, 0ms, "Error: puerto ocupado"},
-        {"exit 3", {}, {}, 0ms, motivo, 3s, true},
+        {dosVeces, {}, {}, 0ms, "Error: antes", 3s, true},
+        {"echo 'ImportError: falta cv2' >&2; exit 1", {}, {}, 0ms, "ImportError: falta cv2"},
+        {"exit 1", {}, pruebas::http(200, "{}"), 0ms, motivo, 3s, false, "write-out = \"version\""},
+        {"sleep 30", {}, bien, 0ms, abrio, 3s, false, "output = \"/dev/null\""},
         {"sleep 30", "---\n", {}, 0ms, motivo},
         {"sleep 30", {}, bien, 1h, motivo},
         {ocupado, {}, pruebas::http(404, "version"), 0ms, enUso},
-        {ocupado, {}, "version 9\r\n", 0ms, enUso}, // not HTTP
+        {ocupado, {}, "version 9\r\n", 0ms, enUso, 3s, false, "http0.9"}, // not HTTP
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.motor.toStdString() + " | " + c.respuesta.toStdString());
@@ -77,6 +91,7 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
         Espera e(c.motor, c.limite);
         if (!c.log.isEmpty())
             pruebas::escribir(e.d->g.MESA_LOG, c.log);
+        pruebas::escribir(QDir::homePath() + "/.curlrc", c.curlrc);
         ASSERT_TRUE(e.esperar());
         const bool abre = c.detalle == abrio;
         EXPECT_EQ(e.d->noAbrio, !abre);
@@ -90,6 +105,11 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
             EXPECT_DOUBLE_EQ(e.d->barra->valor(), 0.04);
             ASSERT_TRUE(pruebas::esperarHasta([&] { return !e.d->abriendo; }));
             EXPECT_EQ(e.motores(), 2);
+            // Not an older start's reason; the output file cut to its newest lines.
+            EXPECT_EQ(e.d->detalle->texto(), motivo);
+            const QByteArray salida = pruebas::leer(salidaDelMotor(e.d->g));
+            EXPECT_LT(salida.size(), 1 << 20);
+            EXPECT_TRUE(salida.contains("Error: antes"));
         }
     }
 }
@@ -98,11 +118,74 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
 // running that could reach the gone window.
 TEST(Espera, CerrarDuranteLaEsperaNoDejaNadaColgado) {
     pruebas::Puerto mudo(pruebas::http(200), 1h);
-    Espera e("sleep 60", 60s);
+    Espera e("exec sleep 3600", 1h); // a wait that missed the close would not end
     e.d->abrirYEsperar();
-    ASSERT_TRUE(pruebas::esperarHasta([&] { return e.motores() == 1; }));
-    pruebas::esperarHasta([] { return false; }, 500ms);
+    ASSERT_TRUE(pruebas::esperarHasta([&] { return !mudo.findChildren<QTcpSocket*>().empty(); }));
     e.d.reset();
+    // The probe is over: curl has closed its end, so reading what is left finds the end.
+    for (QTcpSocket* s : mudo.findChildren<QTcpSocket*>()) {
+        char resto[512];
+        ssize_t n = 0;
+        while (s->state() == QAbstractSocket::ConnectedState &&
+               (n = ::recv(s->socketDescriptor(), resto, sizeof resto, MSG_DONTWAIT)) > 0) {
+        }
+        EXPECT_EQ(n, 0);
+    }
+}
+
+// Who listens on the port, from /proc/net/tcp and tcp6: only a listener that takes connections
+// to 127.0.0.1:8770 counts, and one of another user is enough to be another user's.
+TEST(Puerto, DuenoEnLaTablaDelNucleo) {
+    const auto fila = [](const char* local, const char* estado, const char* uid) {
+        return QByteArray("  0: ") + local + " 00000000:0000 " + estado +
+               " 00000000:00000000 00:00000000 00000000  " + uid + "  0 4242 1 0 100 0 0 10 0\n";
+    };
+    const QByteArray cabecera = "  sl  local_address rem_address   st tx_queue rx_queue tr\n",
+                     nuestro = fila("0100007F:2242", "0A", "1000");
+    for (const auto& [tabla, dueno] :
+         {std::pair(cabecera + nuestro, Dueno::nuestro),
+          {cabecera + fila("0100007F:2242", "0A", "1001"), Dueno::ajeno},
+          {fila("00000000:2242", "0A", "0"), Dueno::ajeno},
+          {nuestro + fila("00000000000000000000000000000000:2242", "0A", "1001"), Dueno::ajeno},
+          {fila("0000000000000000FFFF00000100007F:2242", "0A", "1000"), Dueno::nuestro},
+          {fila("0100007F:2242", "01", "1001") + fila("0100007F:2243", "0A", "1001"), Dueno::nadie},
+          {fila("0501A8C0:2242", "0A", "1001") + fila("0100007F:1F90", "0A", "1001"), Dueno::nadie},
+          {cabecera, Dueno::nadie}}) {
+        SCOPED_TRACE(tabla.toStdString());
+        EXPECT_EQ(duenoEnTabla(tabla, 1000), dueno);
+    }
+}
+
+// Another user's program on the port is never taken for the engine: no hand-off, and the
+// failure screen says who holds the port. It takes a second user, so only root runs it.
+TEST(Puerto, OtroUsuarioNoEsElMotor) {
+    if (::getuid() != 0 || !QFileInfo::exists("/usr/bin/setpriv"))
+        GTEST_SKIP() << "hace falta root para escuchar como otro usuario";
+    QProcess ajeno; // killed at the end
+    ajeno.start("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                     "/usr/bin/python3", "-c", R"(import socket, sys
+s = socket.create_server(("127.0.0.1", 8770))
+while True:
+    c = s.accept()[0]; c.recv(4096); c.sendall(sys.argv[1].encode()); c.close())",
+                                     QString::fromLatin1(pruebas::http(200))});
+    ASSERT_TRUE(pruebas::esperarHasta([] { return duenoDelPuerto() == Dueno::ajeno; }));
+    Espera e("exit 1");
+    EXPECT_FALSE(responde(e.d->g));
+    ASSERT_TRUE(e.esperar());
+    EXPECT_EQ(e.d->detalle->texto(), "Otro programa, de otro usuario, ocupa el puerto 8770.");
+}
+
+// The engine's environment: the user's, without what points Python, or what it starts,
+// somewhere else; VARNO_APP names this bundle.
+TEST(Motor, EntornoSinOtroPython) {
+    QProcessEnvironment usuario;
+    for (const char* v : {"PYTHONPATH", "PYTHONHOME", "PYTHONSTARTUP", "PYTHONSAFEPATH",
+                          "VIRTUAL_ENV", "CONDA_PREFIX", "CONDA_DEFAULT_ENV", "__PYVENV_LAUNCHER__",
+                          "VARNO_APP", "PATH", "HOME", "LANG", "MI_PYTHONPATH", "python"})
+        usuario.insert(v, "x");
+    EXPECT_EQ(entornoDelMotor(usuario, "/A/VARNO.app").toStringList(),
+              QStringList({"HOME=x", "LANG=x", "MI_PYTHONPATH=x", "PATH=x",
+                           "VARNO_APP=/A/VARNO.app", "python=x"}));
 }
 
 } // namespace
