@@ -19,7 +19,7 @@ TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
         {"1.0.0", "", corre, false},
         {"1.0.0", "1.0.0\n\xff", corre, false},
         {"", " \n", corre, true},
-        {"1.0.0", std::nullopt, corre, false},
+        {"", std::nullopt, corre, false},
         {"1.0.0", "1.0.0", falta, false},
         {"1.0.0", "1.0.0", sinPermiso, false},
         {"1.0.0", "1.0.0", carpeta, false},
