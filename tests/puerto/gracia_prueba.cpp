@@ -13,7 +13,6 @@ namespace {
 TEST(Sonda, QueCuentaComoRespuesta) {
     pruebas::Casa casa;
     const Globales g = casa.globales();
-    EXPECT_FALSE(responde(g)) << "nothing on the port";
     // (what the port answers, after how long, the engine answered)
     const std::tuple<QByteArray, std::chrono::milliseconds, bool> casos[] = {
         {pruebas::http(200), 0ms, true},
@@ -78,9 +77,8 @@ TEST(Espera, GraciaTrasElFinDelMotorYLimite) {
     const Globales g = casa.globales();
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
-        std::optional<pruebas::Puerto> puerto;
-        if (c.puerto)
-            puerto.emplace(pruebas::http(200));
+        // Held even when the engine must not answer, so that nothing else answers for it.
+        pruebas::Puerto puerto(c.puerto ? pruebas::http(200) : pruebas::http(503));
         Oido oido;
         std::atomic<bool> parar{false};
         const auto inicio = std::chrono::steady_clock::now();
