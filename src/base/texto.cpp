@@ -129,7 +129,9 @@ QString DecodificadorUtf8::terminar() {
 
 QString decodificar(QByteArrayView bytes) {
     DecodificadorUtf8 d;
-    return d.decodificar(bytes) + d.terminar();
+    // In this order: the operands of a sum may be evaluated either way round.
+    QString texto = d.decodificar(bytes);
+    return texto + d.terminar();
 }
 
 QString sinFormatoBidi(QStringView texto) {

@@ -100,8 +100,10 @@ LecturaLinea leerLinea(QStringView linea, Progreso actual, const std::array<doub
 
     l.tipo = LecturaLinea::detalle;
     l.texto = limpia;
+    // During the downloads each line creeps the bar on, short of the next step;
+    // the bar never goes back, even after the steps came out of order.
     if (actual.paso == 5)
-        l.progreso.avance = qMin(actual.avance + 0.004, desde[6] - 0.01);
+        l.progreso.avance = qMax(actual.avance, qMin(actual.avance + 0.004, desde[6] - 0.01));
     return l;
 }
 

@@ -42,13 +42,9 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
         // Packaging wins over everything, in the order icon, background, capture.
         {"--icono i.png --fondo-dmg f.png 2 --expulsar /V/D", "MIRA", "icono i.png;salir 0"},
         {"--captura c.png 3 --fondo-dmg f.png 2", "", "fondo f.png 2;salir 0"},
-        // Options are read at their first occurrence and take the values after
-        // it, whatever they are; without all of them, or misspelt, none counts.
-        {"--icono --no-mover --icono b.png", "", "icono --no-mover;salir 0"},
-        {"--fondo-dmg f.png 2,5 --fondo-dmg g.png 2", "", "fondo f.png 1;salir 0"},
-        {"--captura c.png abc", "", "captura c.png 0;salir 0"},
+        // An option without all its values does not count (how options are read: the fuzz
+        // target's).
         {"--captura c.png 3 --fondo-dmg f.png", "", "captura c.png 3;salir 0"},
-        {"--ICONO a.png --expulsar", "", "mover;instalado?;actualizando 0;ventana "},
         // A relaunch wins over the eject; the hand-off shows no window.
         {"--expulsar /V/D", "M", "mover;terminar"},
         {"--expulsar /V/D", "IR", "mover;expulsar /V/D;instalado?;responde?;lanzar;terminar"},

@@ -39,59 +39,19 @@ TEST(Inundacion, CadaByteAlRegistroConMemoriaAcotada) {
 #endif
 }
 
-// The same bytes cut in two anywhere give the same text and lines: one U+FFFD per maximal
-// invalid subpart, one for a sequence left unfinished at the end, a byte-order mark kept as
-// a character, every kind of line break.
-TEST(Decodificador, ElMismoTextoDondeSeaQueCaigaElCorte) {
-#define SALTOS                                                                                     \
-    "\uFEFF== 1/7 "                                                                                \
-    "x\r\nb\r1\v2\f3\u00854\u20285\u20290123456789abcdefghijklmnopqrstuvwxyzABCD\n\u00C2\u2027z"
-    const struct {
-        QByteArray bytes;
-        QStringView texto;
-        QStringList lineas;
-    } casos[] = {
+// Output decoded as a tool's output is: one U+FFFD per maximal invalid subpart, one for a
+// sequence left unfinished at the end, a byte-order mark kept as a character. (That the same
+// bytes in any chunks give the same text is the fuzz target's.)
+TEST(Decodificador, UnaSustitucionPorTrozoInvalido) {
+    const std::pair<QByteArray, QStringView> casos[] = {
         {QByteArray::fromHex(
              "c0af eda080 f4908080 e0a485 78 e282ac 79 f09080 7a ff f09f9880 f1808080 e282"),
          u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDअx€y\uFFFDz\uFFFD😀\U00040000"
-         u"\uFFFD",
-         {}},
-        {SALTOS,
-         u"" SALTOS,
-         {QStringLiteral("\uFEFF== 1/7 x"), "", "b", "1", "2", "3", "4", "5",
-          "0123456789abcdefghijklmnopqrstuvwxyzABCD"}},
+         u"\uFFFD"},
+        {"\uFEFF== 1/7 x\r\n\u00C2\u2027z", u"\uFEFF== 1/7 x\r\n\u00C2\u2027z"},
     };
-    for (const auto& c : casos)
-        for (qsizetype corte = 0; corte <= c.bytes.size(); ++corte) {
-            DecodificadorUtf8 d;
-            Encuadre e;
-            QString texto;
-            QStringList lineas;
-            for (const QString& t : {d.decodificar(c.bytes.left(corte)),
-                                     d.decodificar(c.bytes.mid(corte)), d.terminar()}) {
-                texto += t;
-                lineas += e.agregar(t);
-            }
-            SCOPED_TRACE(c.bytes.toHex(' ').toStdString() + " @" + std::to_string(corte));
-            EXPECT_EQ(texto, c.texto);
-            EXPECT_EQ(lineas, c.lineas);
-        }
-}
-
-// A step header is "== n/7" with n from 1 to 7, its title before any " ("; anything
-// else is a detail line, shown plain and cut, and leaves the step as it was.
-TEST(Protocolo, SoloLosPasosDeUnoASieteSonCabeceras) {
-    const std::tuple<const char*, const char*, const char*> casos[] = {
-        {"== 3/7 Descargas (200 MB)", "Paso 3 de 7 · Descargas", ""},
-        {"== 0/7 x", "", "== 0/7 x"},
-        {"== 9/7 x", "", "== 9/7 x"},
-        {" Downloading\u202E torch ", "", "Downloading torch"}};
-    for (const auto& [linea, estado, detalle] : casos) {
-        const EfectoLinea e = interpretarLinea(QString::fromUtf8(linea), {}, Delegado::desde);
-        EXPECT_EQ(e.estado.value_or(""), QString::fromUtf8(estado)) << linea;
-        EXPECT_EQ(e.detalle.value_or(""), QString::fromUtf8(detalle)) << linea;
-        EXPECT_EQ(e.progreso.paso, *estado ? 3 : 0) << linea;
-    }
+    for (const auto& [bytes, texto] : casos)
+        EXPECT_EQ(decodificar(bytes), texto) << bytes.toHex(' ').toStdString();
 }
 
 // What bash acts on before the script's first line never reaches the installer; the rest does,
@@ -140,16 +100,11 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
         {"SIGKILL al grupo", -SIGKILL},
         {"SIGHUP al grupo", -SIGHUP},
         {"sale con 0", 0, "exit 0"},
-        {"marcado, controles y UTF-8 roto", 0, "exit 1", ninguna,
-         "<b>x</b>&amp;\x01\x1b[31m\x7f\xff\xfe(\xc3(\xed\xa0\x80",
-         QStringLiteral("<b>x</b>&amp;\x01\x1b[31m\x7f\uFFFD\uFFFD(\uFFFD(\uFFFD\uFFFD\uFFFD")},
         // Overrides, embeddings and isolates, open or closed too often; direction marks stay.
         {"formato bidireccional", 0, "exit 1", ninguna,
          "x\u2069\u202Eabc \u202B\u05E9\u05DC\u05D5\u05DD "
          "\u2066\u2068\u202A\u202C\u202D\u2067\u200F!",
          QStringLiteral("xabc \u05E9\u05DC\u05D5\u05DD \u200F!")},
-        {"línea de 10 000", 0, "exit 1", ninguna, QByteArray(10'000, 'x'),
-         QString(160, u'x') + QChar(0x2026)},
         {"10 000 marcas en una letra", 0, "exit 1", ninguna, marcas, QString::fromUtf8(marcas)},
         {"carpeta de solo lectura", 0, "exit 1", soloLectura},
         {"disco lleno", 0, "exit 1", discoLleno},

@@ -8,14 +8,6 @@
 
 namespace {
 
-// The colour of a pixel as #aarrggbb, so that a failure shows it.
-std::string en(const QImage& i, int x, int y) {
-    return i.pixelColor(x, y).name(QColor::HexArgb).toStdString();
-}
-std::string de(const QColor& c) {
-    return c.name(QColor::HexArgb).toStdString();
-}
-
 // Whether the widget stopped the event.
 bool pulsar(QWidget* w, QEvent::Type tipo = QEvent::MouseButtonPress,
             Qt::MouseButton boton = Qt::LeftButton) {
@@ -25,12 +17,11 @@ bool pulsar(QWidget* w, QEvent::Type tipo = QEvent::MouseButtonPress,
     return e.isAccepted();
 }
 
-// A 480 × 6 bar along its middle row: the fill ends at `relleno` (at least a circle once
-// anything is done), the track goes on after it. A screen reader reads the same fill in
-// percent, and cannot move it.
+// A new value is painted on screen, not only when grabbed; a screen reader reads the fill in
+// percent, kept within the bar, and cannot move it.
 TEST(Barra, RellenoDibujadoYLeido) {
     instalarAccesibilidad();
-    struct Contada : Barra { // a new value is painted on screen, not only when grabbed
+    struct Contada : Barra {
         int pintadas = 0;
         void paintEvent(QPaintEvent* e) override { ++pintadas, Barra::paintEvent(e); }
     } contada;
@@ -40,23 +31,13 @@ TEST(Barra, RellenoDibujadoYLeido) {
     contada.fijarValor(0.5);
     QCoreApplication::processEvents();
     EXPECT_GT(contada.pintadas, 0);
-    const std::tuple<double, int, double> casos[] = {
-        {0.0, 0, 0.0}, {0.002, 6, 0.2}, {0.5, 240, 50.0}, {1.7, 480, 100.0}, {std::nan(""), 0, 0}};
-    for (const auto& [valor, relleno, porcentaje] : casos) {
-        SCOPED_TRACE(valor);
+    for (const auto& [valor, porcentaje] :
+         {std::pair(0.0, 0.0), {0.002, 0.2}, {0.5, 50.0}, {1.7, 100.0}, {std::nan(""), 0.0}}) {
         Barra b;
-        b.resize(480, 6);
         b.fijarValor(valor);
-        const QImage i = b.grab().toImage();
-        for (const auto& [x, lleno] :
-             {std::pair(3, relleno > 0), {relleno - 4, true}, {relleno + 3, false}})
-            EXPECT_TRUE(x < 0 || x >= 480 || en(i, x, 3) == de(lleno ? Marca::azul : Marca::panel))
-                << x;
-        // The round end blended into the track.
-        EXPECT_TRUE(relleno < 6 || en(i, relleno - 2, 0) != de(Marca::azul));
         QAccessibleInterface* a = QAccessible::queryAccessibleInterface(&b);
         a->valueInterface()->setCurrentValue(7.0);
-        EXPECT_DOUBLE_EQ(a->valueInterface()->currentValue().toDouble(), porcentaje);
+        EXPECT_DOUBLE_EQ(a->valueInterface()->currentValue().toDouble(), porcentaje) << valor;
         EXPECT_TRUE(a->state().readOnly);
     }
 }
@@ -127,10 +108,9 @@ public slots:
     void abrir(const QUrl& url) { abiertos.append(url); }
 };
 
-// Each screen reached from every other, so that nothing depends on the screen before: the
-// main button's title, fill and hand, the log button's border, the status colour, the views
-// that show. A screen that does not exist changes nothing; the texts change only with the
-// example contents, which fit.
+// Each screen, in turn: the main button's title and whether it acts (the hand over it), the
+// status colour, the views that show. A screen that does not exist changes nothing; the texts
+// change only with the example contents, which fit, and no two views shown overlap.
 TEST_F(Ventana_, LasSeisPantallas) {
     const std::vector<QWidget*> abajo{d.estado, d.barra, d.detalle, d.boton},
         fallo{d.estado, d.barra, d.detalle, d.boton, d.registroBoton};
@@ -149,46 +129,30 @@ TEST_F(Ventana_, LasSeisPantallas) {
         {3, false, fallo, true, "Reintentar", Marca::mal},
         {4, false, abajo, false, "Abriendo…", Marca::papel},
         {5, false, fallo, true, "Reintentar", Marca::mal},
+        {0, false, {d.info, d.boton}, true, "Instalar", Marca::papel},
     };
     d.ventana->show();
-    d.estado->fijarTexto(QStringLiteral("propio"));
-    d.detalle->fijarTexto(QString(300, QLatin1Char('x')));
-    for (const auto& desde : pantallas)
-        for (const auto& p : pantallas) {
-            for (const auto* q : {&desde, &p}) {
-                d.actualizando = q->actualizando;
-                d.mostrar(q->n);
-            }
-            d.mostrar(-1, true);
-            d.mostrar(6, true);
-            SCOPED_TRACE(std::to_string(desde.n) + " → " + std::to_string(p.n));
-            const bool registro = p.vistas.size() == 5;
-            EXPECT_EQ(d.boton->titulo(), QString::fromUtf8(p.titulo));
-            EXPECT_EQ(d.boton->testAttribute(Qt::WA_SetCursor), p.activo) << "the hand";
-            const QImage i = d.ventana->contenido()->grab().toImage();
-            EXPECT_EQ(en(i, 45, 300), de(p.activo ? Marca::papel : Marca::panel));
-            EXPECT_EQ(en(i, 279, 296), de(registro ? QColor(70, 70, 80) : Marca::fondo));
-            // The title in its ink: dark on the lit button, chalk on the dim one.
-            const QImage t = i.copy(d.boton->geometry()).convertToFormat(QImage::Format_ARGB32);
-            const auto* px = reinterpret_cast<const QRgb*>(t.constBits());
-            EXPECT_GT(std::count(px, px + t.width() * t.height(),
-                                 (p.activo ? QColor(10, 10, 12) : Marca::tiza).rgb()),
-                      20);
-            EXPECT_EQ(std::pair(d.estado->color(), d.estado->texto()),
-                      std::pair(p.color, QStringLiteral("propio")));
-            for (QWidget* w : std::initializer_list<QWidget*>{d.info, d.estado, d.barra, d.detalle,
-                                                              d.boton, d.registroBoton})
-                EXPECT_EQ(w->isVisible(),
-                          std::find(p.vistas.begin(), p.vistas.end(), w) != p.vistas.end())
-                    << w->metaObject()->className();
-        }
     for (const auto& p : pantallas) {
         SCOPED_TRACE(p.n);
+        d.estado->fijarTexto(QStringLiteral("propio"));
+        d.actualizando = p.actualizando;
+        d.mostrar(p.n);
+        d.mostrar(-1, true);
+        d.mostrar(6, true);
+        EXPECT_EQ(d.boton->titulo(), QString::fromUtf8(p.titulo));
+        EXPECT_EQ(std::pair(d.boton->activo(), d.boton->testAttribute(Qt::WA_SetCursor)),
+                  std::pair(p.activo, p.activo));
+        EXPECT_EQ(std::pair(d.estado->color(), d.estado->texto()),
+                  std::pair(p.color, QStringLiteral("propio")));
+        for (QWidget* w : std::initializer_list<QWidget*>{d.info, d.estado, d.barra, d.detalle,
+                                                          d.boton, d.registroBoton})
+            EXPECT_EQ(w->isVisible(),
+                      std::find(p.vistas.begin(), p.vistas.end(), w) != p.vistas.end())
+                << w->metaObject()->className();
         d.mostrar(p.n, true);
         EXPECT_EQ(d.estado->texto() == QStringLiteral("propio"), p.n == 0);
-        EXPECT_EQ(d.barra->valor() > 0, p.n > 0);
-        EXPECT_FALSE(p.n && d.detalle->lineasVisibles().last().endsWith(QChar(0x2026)));
-        // Every view shown in a place of its own, inside the window.
+        EXPECT_TRUE(!p.n || (d.barra->valor() > 0 &&
+                             !d.detalle->lineasVisibles().last().endsWith(QChar(0x2026))));
         const auto vistas = d.ventana->contenido()->findChildren<QWidget*>();
         for (const QWidget* a : vistas)
             for (const QWidget* b : vistas)

@@ -1,0 +1,73 @@
+#include "comun/comun.h"
+#include "engine/correr.h"
+#include "engine/motor.h"
+
+namespace {
+
+// This version is installed only when the marker, trimmed, is the bundle's version exactly
+// and the interpreter is a file that can run.
+TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
+    enum Python { corre, falta, sinPermiso, carpeta };
+    // (the bundle's version, the marker or none, the interpreter, installed)
+    const std::tuple<const char*, std::optional<QByteArray>, Python, bool> casos[] = {
+        {"1.0.0", "1.0.0", corre, true},
+        {"1.0.0", "\t1.0.0 \r\n\n", corre, true},
+        {"1.0.0", "1.0.1\n", corre, false},
+        {"1.0.0", "1.0\n", corre, false},
+        {"1.0.0", "1.0.0.1\n", corre, false},
+        {"1.0.0-rc", "1.0.0-RC\n", corre, false},
+        {"1.0.0", "", corre, false},
+        {"1.0.0", "1.0.0\n\xff", corre, false},
+        {"", " \n", corre, true},
+        {"", std::nullopt, corre, false},
+        {"1.0.0", "1.0.0", falta, false},
+        {"1.0.0", "1.0.0", sinPermiso, false},
+        {"1.0.0", "1.0.0", carpeta, false},
+    };
+    for (const auto& [version, marca, python, instalada] : casos) {
+        SCOPED_TRACE(testing::Message()
+                     << version << " / " << marca.value_or("-").toStdString() << " / " << python);
+        pruebas::Casa casa;
+        const Globales g = casa.globales(version);
+        if (marca)
+            pruebas::escribir(g.DATOS + "/instalado.txt", *marca);
+        if (python == carpeta)
+            QDir().mkpath(g.PYTHON);
+        else if (python != falta)
+            pruebas::escribir(g.PYTHON, "#!/bin/sh\n", python == corre);
+        EXPECT_EQ(instalado(g), instalada);
+    }
+}
+
+// The line a failure screen shows of a log: the last that says "Error" or "error", else the
+// last; blank lines and "---" separators do not count; cut after 160 characters as a reader
+// counts them, with "…". A missing or non-UTF-8 log gives nothing.
+TEST(UltimaLinea, LaQueExplicaYSuLargo) {
+    const QString x160(160, u'x'), e160 = QString("e\u0301").repeated(160);
+    const std::pair<QString, std::optional<QString>> casos[] = {
+        {"inicio\nError: puerto\nadiós\n", "Error: puerto"},
+        {"Error uno\nsin más error\r\nfin", "sin más error"},
+        {"ERROR grande\nfin\n", "fin"},
+        {" \t real \t\u2028---\n----- fin\n\n \t\n", "real"},
+        {"-- x\n", "-- x"},
+        {"", std::nullopt},
+        {"\n \t\n---\n", std::nullopt},
+        {x160.chopped(1), x160.chopped(1)},
+        {x160, x160},
+        {x160 + "y", x160 + "…"},
+        {"error " + x160, "error " + x160.chopped(6) + "…"},
+        {e160, e160},
+        {e160 + "e", e160 + "…"},
+    };
+    for (const auto& [log, linea] : casos)
+        EXPECT_EQ(lineaQueCuenta(log), linea) << log.left(40).toStdString();
+
+    QTemporaryDir dir;
+    EXPECT_FALSE(ultimaLinea(dir.filePath("falta.log")));
+    pruebas::escribir(dir.filePath("mesa.log"), "Error: uno\n\xff\n");
+    EXPECT_FALSE(ultimaLinea(dir.filePath("mesa.log")));
+    pruebas::escribir(dir.filePath("mesa.log"), "Error: uno\nfin\n");
+    EXPECT_EQ(ultimaLinea(dir.filePath("mesa.log")), "Error: uno");
+}
+
+} // namespace

@@ -1,0 +1,87 @@
+#include "banco.h"
+#include "installer/protocolo.h"
+#include "ui/vistas.h"
+
+namespace {
+
+// A step header is "== n/7" with n from 1 to 7, its title after "/7" and before any " (";
+// anything else that is not blank is a detail line, trimmed and cut after 160 characters.
+// Headers move the bar to their step's start, never back; during step 5 each detail line
+// creeps it on by 0.004, up to 0.87. Output reaches the window as a run hands it over: framed
+// into lines, chunk by chunk, and a last line without a break is never shown.
+TEST(Protocolo, CabecerasDetallesYAvance) {
+    const QString d157 = QString("d\n").repeated(157), x160(160, u'x');
+    const struct {
+        QStringList trozos; // chunks of output, in order
+        qint64 paso;
+        double avance;
+        QString estado, detalle; // empty: unchanged
+    } casos[] = {
+        {{"== 1/7 Uno\n"}, 1, 0.02, "Paso 1 de 7 · Uno", ""},
+        {{"== 7/7 Fin (casi)\n"}, 7, 0.96, "Paso 7 de 7 · Fin", ""},
+        {{"== 0/7 cero\n== 8/7 ocho\n"}, 0, 0, "", "== 8/7 ocho"},
+        {{"==  5/7 dos espacios\n"}, 0, 0, "", "==  5/7 dos espacios"},
+        {{"==5/7 junto\n"}, 0, 0, "", "==5/7 junto"},
+        {{" \t== 2/7 Dos \t\n"}, 2, 0.08, "Paso 2 de 7 · Dos", ""},
+        {{"== 3/7\n"}, 3, 0.16, "Paso 3 de 7 · ", ""},
+        {{"== 5\n"}, 5, 0.24, "Paso 5 de 7 · ", ""},
+        {{"== 4/7Cuatro(a) (b)\n"}, 4, 0.19, "Paso 4 de 7 · Cuatro(a)", ""},
+        {{"== 12/7 x\n"}, 1, 0.02, "Paso 1 de 7 · x", ""},
+        {{"== 6/", "7 Seis\r\n\r\n \t\n"}, 6, 0.88, "Paso 6 de 7 · Seis", ""},
+        {{"== 6/7 A\n", "== 2/7 B\n"}, 2, 0.88, "Paso 2 de 7 · B", ""},
+        {{"== 2/7 A\nx\n== 3/7 B\ny\n"}, 3, 0.16, "Paso 3 de 7 · B", "y"},
+        {{"d\n", "== 4/7 A\nd\n"}, 4, 0.19, "Paso 4 de 7 · A", "d"},
+        {{"== 6/7 A\n", "d\n"}, 6, 0.88, "Paso 6 de 7 · A", "d"},
+        {{"== 5/7 B\n", "d\n"}, 5, 0.244, "Paso 5 de 7 · B", "d"},
+        {{"== 5/7 B\n", d157}, 5, 0.868, "Paso 5 de 7 · B", "d"},
+        {{"== 5/7 B\n", d157, "d\n"}, 5, 0.87, "Paso 5 de 7 · B", "d"},
+        {{"== 5/7 B\n", d157 + d157}, 5, 0.87, "Paso 5 de 7 · B", "d"},
+        {{"== 7/7 A\n", "== 5/7 B\n", "d\n"}, 5, 0.96, "Paso 5 de 7 · B", "d"},
+        {{" " + x160 + " \n"}, 0, 0, "", x160},
+        {{x160 + "y\n"}, 0, 0, "", x160 + "…"},
+        {{"uno\n== 2/7 A\nsin salto"}, 2, 0.08, "Paso 2 de 7 · A", "uno"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.trozos.join('|').left(60).toStdString());
+        pruebas::Casa casa;
+        Delegado d(casa.globales());
+        d.construir();
+        d.estado->fijarTexto({});
+        Encuadre encuadre;
+        double antes = 0;
+        for (const QString& t : c.trozos) {
+            d.lineas(encuadre.trocear(t));
+            EXPECT_EQ(d.barra->valor(), d.avance);
+            EXPECT_GE(d.avance, antes) << "the bar went back";
+            antes = d.avance;
+        }
+        EXPECT_EQ(d.paso, c.paso);
+        EXPECT_NEAR(d.avance, c.avance, 1e-9);
+        EXPECT_EQ(d.estado->texto(), c.estado);
+        EXPECT_EQ(d.detalle->texto(), c.detalle);
+    }
+}
+
+// The failure screen tells the last detail line the window showed, then the retry; blank
+// lines and a last line without a break leave the one before; no detail line at all leaves
+// the retry alone.
+TEST(Protocolo, LineaDelFallo) {
+    const QString reintentar = "Puedes reintentar: lo ya descargado no se vuelve a descargar.";
+    const std::pair<const char*, QString> casos[] = {
+        {"echo descargando; echo", "descargando  —  " + reintentar},
+        {"echo descargando; echo -", "-  —  " + reintentar},
+        {"echo descargando; echo ---", "---  —  " + reintentar},
+        {"echo descargando; printf ' \\t\\r\\n'", "descargando  —  " + reintentar},
+        {"echo descargando; printf 'sin salto'", "descargando  —  " + reintentar},
+        {"echo '== 2/7 X'; echo", reintentar},
+    };
+    for (const auto& [guion, detalle] : casos) {
+        SCOPED_TRACE(guion);
+        fallos::Banco b(guion + QByteArray("\nexit 1\n"));
+        ASSERT_TRUE(b.correr());
+        EXPECT_EQ(b.d->estado->texto(), "No se pudo terminar la instalación.");
+        EXPECT_EQ(b.d->detalle->texto(), detalle);
+    }
+}
+
+} // namespace
