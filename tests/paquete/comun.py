@@ -1,7 +1,7 @@
 """Every installation goes to a temporary HOME and takes its files from an
 offline mirror built by scripts/espejo.sh: no real home folder, no network."""
 
-import hashlib, io, os, shutil, subprocess, tempfile, zipfile
+import io, os, shutil, subprocess, tempfile, zipfile
 from pathlib import Path
 
 RAIZ = Path(os.environ.get("VARNO_FUENTES", Path(__file__).resolve().parents[2]))
@@ -21,18 +21,14 @@ def datos_de(casa):
 
 
 def rueda(nombre, extra={}):
-    """A minimal pure-Python wheel, the same bytes each time (so with a known SHA-256), and `extra` files."""
+    """A minimal pure-Python wheel with `extra` files, the same bytes each time (so its SHA-256 is known)."""
     info, z = nombre + "-1.0.dist-info/", io.BytesIO()
-    archivos = {nombre + "/__init__.py": "", info + "RECORD": "", info + "WHEEL": "Wheel-Version: 1.0\n",
-                info + "METADATA": "Metadata-Version: 2.1\nName: %s\nVersion: 1.0\n" % nombre} | extra
     with zipfile.ZipFile(z, "w") as zz:
-        for ruta, texto in archivos.items():
-            zz.writestr(zipfile.ZipInfo(ruta), texto)
+        for ruta, texto in ({nombre + "/__init__.py": "", info + "RECORD": "", info + "WHEEL": "Wheel-Version: 1.0\n",
+                             info + "METADATA": "Metadata-Version: 2.1\nName: %s\nVersion: 1.0\n" % nombre}
+                            | extra).items():
+            zz.writestr(zipfile.ZipInfo(ruta), texto)  # dated 1980, always
     return z.getvalue()
-
-
-def requisito(nombre):
-    return "%s==1.0 --hash=sha256:%s\n" % (nombre.replace("_", "-"), hashlib.sha256(rueda(nombre)).hexdigest())
 
 
 def construir_espejo(destino, nombre="varno_prueba"):
