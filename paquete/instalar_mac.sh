@@ -307,7 +307,8 @@ parar_motor_en_marcha() {
     local pids pid uid orden _ vivo yo
     yo=$(id -u)
     pids=$(ps axww -o pid= -o uid= -o command= 2>/dev/null | while read -r pid uid orden; do
-        case $uid-$orden in "$yo-$PY -I -m motor" | "$yo-$PY -m motor") printf '%s ' "$pid" ;; esac
+        [ "$uid" = "$yo" ] || continue
+        if [ "$orden" = "$PY -I -m motor" ] || [ "$orden" = "$PY -m motor" ]; then printf '%s ' "$pid"; fi
     done)
     [ -n "$pids" ] || return 0
     decir "Se detiene el motor que estaba en marcha."
