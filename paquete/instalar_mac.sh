@@ -681,7 +681,8 @@ instalar_aplicacion() {
     paso 6 "La aplicación"
     # The engine is installed inside Python; DATOS/app is only the folder it
     # works in. An engine copied there by an older version would be imported
-    # before the installed one, so it goes.
+    # before the installed one by an engine started without -I, as older
+    # versions of VARNO start it, so it goes.
     mkdir -p "$DATOS/app" || fallar "No se pudo crear la carpeta $DATOS/app."
     rm -rf "$DATOS/app/motor" "$DATOS/app/interfaz" "$PASOS/aplicacion" ||
         fallar "No se pudo quitar el motor anterior de $DATOS/app."

@@ -89,9 +89,7 @@ class Guion(unittest.TestCase):
                   "    en0 : <dictionary> {\n      HTTPProxy : otro\n    }\n  }\n}\nFIN")
         sistema = {"e:bin/scutil": scutil % (servidor.server_port, servidor.server_port)}
         D, E, P, F = "d:descargas/" + FFMPEG, "e:" + FFMPEG, "d:descargas/%s.parcial" % FFMPEG, FFMPEG_DATOS
-        # Done before, nothing in the mirror, and an engine an older version left in app/.
-        hecho = {"d:bin/ffmpeg": F, "d:.pasos/ffmpeg": SUMA.encode() + b"\n", E: None,
-                 "d:app/motor/__init__.py": "raise SystemExit('el motor viejo')"}
+        hecho = {"d:bin/ffmpeg": F, "d:.pasos/ffmpeg": SUMA.encode() + b"\n", E: None}  # done, none in the mirror
         bien, red = "1.0.0\n", requisito("varno_red")
         pirata = {"varno_red.pth": "import pathlib; pathlib.Path.home().joinpath('pirata').touch()"}  # at a start
         certificado = ("Certificado no reconocido, quizá de un proxy de empresa; SSL_CERT_FILE puede indicar "
