@@ -192,9 +192,10 @@ vigilar() {
         [ "${#muestras[@]}" -le 6 ] || muestras=("${muestras[@]:1}")
         awk -v e="$etiqueta" -v b="${ahora:-0}" -v antes="${muestras[0]}" -v s="$((${#muestras[@]} - 1))" '
             function cifra(x, d,  t) { t = sprintf("%." d "f", x); sub(/\./, ",", t); return t }
-            /^HTTP\// { largo = 0; total = 0 }
-            tolower($1) == "content-length:" { largo = $2 + 0 }
-            tolower($1) == "content-range:" { n = split($3, r, "/"); total = r[n] + 0 }
+            # An error page (a server error while curl retries) has no say.
+            /^HTTP\// { largo = 0; total = 0; bien = $2 ~ /^2/ }
+            bien && tolower($1) == "content-length:" { largo = $2 + 0 }
+            bien && tolower($1) == "content-range:" { n = split($3, r, "/"); total = r[n] + 0 }
             END {
                 if (total == 0) total = largo
                 m = total > 0 ? total : b
@@ -239,7 +240,7 @@ descargar() {
         decir "Lo descargado de $etiqueta estaba dañado; se descarga de nuevo."
     fi
 
-    decir "Origen: $origen"
+    decir "Origen: $(sin_clave "$origen")"
     for _ in 1 2; do
         reanuda=0
         if [ -s "$parcial" ]; then
@@ -254,7 +255,8 @@ descargar() {
             vigilar "$etiqueta" "$parcial" "$parcial.cabeceras" &
             VIGIA=$!
         fi
-        en_marcha "$CURL" -fL -sS --proto "$PROTOCOLOS" --proto-redir =https ${CERTIFICADOS[@]+"${CERTIFICADOS[@]}"} \
+        # -q first: the user's ~/.curlrc has no say in what is fetched.
+        en_marcha "$CURL" -q -fL -sS --proto "$PROTOCOLOS" --proto-redir =https ${CERTIFICADOS[@]+"${CERTIFICADOS[@]}"} \
             --retry 3 --connect-timeout 30 -C - -D "$parcial.cabeceras" -o "$parcial" "$origen"
         rc=$?
         if [ -n "$VIGIA" ]; then
@@ -272,11 +274,12 @@ descargar() {
             return 0
         fi
         if [ "$rc" -ne 0 ]; then
-            # A partial file the server cannot continue (a range it refuses,
-            # a file shorter than what we hold) is started over once; any
-            # other trouble keeps it for the next attempt.
+            # A partial file the server cannot continue (a file shorter than
+            # what we hold) is started over once; any other trouble, a server
+            # error too, keeps it for the next run. A range the server refuses
+            # (416) is no error to curl: the sum below starts it over.
             case $reanuda-$rc in
-                1-22 | 1-33 | 1-36)
+                1-33 | 1-36)
                     rm -f "$parcial"
                     decir "No se pudo continuar la descarga de $etiqueta; se empieza de nuevo."
                     continue
@@ -297,12 +300,14 @@ descargar() {
 
 # An engine still running from this installation would go on serving the old
 # version after an update (a second engine leaves the first one be), and its
-# files are about to change: it is asked to stop. Only a process started as
-# VARNO starts it, with this data folder's interpreter, is touched (older
-# versions of VARNO started it without -I).
+# files are about to change: it is asked to stop. Only this user's process
+# started as VARNO starts it (or as older versions did), with this data
+# folder's interpreter, is touched.
 parar_motor_en_marcha() {
-    local pids pid orden _ vivo
-    pids=$(ps axww -o pid= -o command= 2>/dev/null | while read -r pid orden; do
+    local pids pid uid orden _ vivo yo
+    yo=$(id -u)
+    pids=$(ps axww -o pid= -o uid= -o command= 2>/dev/null | while read -r pid uid orden; do
+        [ "$uid" = "$yo" ] || continue
         if [ "$orden" = "$PY -I -m motor" ] || [ "$orden" = "$PY -m motor" ]; then printf '%s ' "$pid"; fi
     done)
     [ -n "$pids" ] || return 0
@@ -323,10 +328,12 @@ parar_motor_en_marcha() {
 
 # ---------------------------------------------------------------- network
 
-# A proxy URL for the log, without a user name or password.
+# A URL for the log, without a user name or password; anything else as it is.
 sin_clave() {
-    local resto=${1#*://}
-    printf '%s%s\n' "${1%"$resto"}" "${resto##*@}"
+    local resto=${1#*://} autoridad
+    [ "$resto" != "$1" ] || { printf '%s\n' "$1"; return 0; }
+    autoridad=${resto%%/*}
+    printf '%s%s%s\n' "${1%"$resto"}" "${autoridad##*@}" "${resto#"$autoridad"}"
 }
 
 # The user's proxy variables are used as they are. Without any, a proxy set in
@@ -410,7 +417,7 @@ preparar() {
     local variable
     for variable in $(compgen -e); do
         case $variable in
-            PYTHON* | PIP_* | UV_* | VIRTUAL_ENV | CONDA_PREFIX | __PYVENV_LAUNCHER__) unset "$variable" ;;
+            PYTHON* | PIP_* | UV_* | VIRTUAL_ENV | CONDA_PREFIX | CONDA_DEFAULT_ENV | __PYVENV_LAUNCHER__) unset "$variable" ;;
         esac
     done
 
@@ -436,7 +443,7 @@ preparar() {
                 RUEDAS="$RUEDAS/ruedas"
                 ;;
         esac
-        decir "Todo se toma del espejo $VARNO_ESPEJO."
+        decir "Todo se toma del espejo $(sin_clave "$VARNO_ESPEJO")."
     fi
 
     DATOS="$HOME/Library/Application Support/VARNO"
@@ -623,7 +630,7 @@ instalar_con_gestor() {
     if [ -z "$UV" ]; then
         para_el_gestor "$@"
         local extra=()
-        case $RUEDAS in http://*) extra+=(--trusted-host "$(printf '%s\n' "$RUEDAS" | cut -d/ -f3)") ;; esac
+        case $RUEDAS in http://*) extra+=(--trusted-host "$(sin_clave "$RUEDAS" | cut -d/ -f3)") ;; esac
         if [ -n "${SSL_CERT_FILE:-}" ]; then extra+=(--cert "$SSL_CERT_FILE"); fi
         en_marcha con_copia "$salida" "$PY" -u -I -m pip --isolated install --disable-pip-version-check --no-input \
             --progress-bar off --no-warn-script-location --break-system-packages --prefer-binary \
@@ -651,13 +658,17 @@ instalar_bibliotecas() {
     fi
     olvidar bibliotecas
 
-    # With a mirror nothing may come from anywhere else.
+    # With a mirror nothing may come from anywhere else; and whatever the
+    # source, a library is installed only when its file has the SHA-256 that
+    # requisitos.txt gives it, so a mirror (plain http included) or a network
+    # path cannot change what runs.
     local origenes=()
     if [ -n "$RUEDAS" ]; then
         origenes=(--no-index --find-links "$RUEDAS")
     fi
     if grep -qv -e '^[[:space:]]*$' -e '^[[:space:]]*#' "$REQUISITOS"; then
-        instalar_con_gestor "No se pudieron instalar las bibliotecas" ${origenes[@]+"${origenes[@]}"} -r "$REQUISITOS"
+        instalar_con_gestor "No se pudieron instalar las bibliotecas" ${origenes[@]+"${origenes[@]}"} \
+            --require-hashes -r "$REQUISITOS"
     fi
     # The engine's own wheel replaces whatever engine is there, even one that
     # claims the same version; its libraries are the ones above.
@@ -670,7 +681,8 @@ instalar_aplicacion() {
     paso 6 "La aplicación"
     # The engine is installed inside Python; DATOS/app is only the folder it
     # works in. An engine copied there by an older version would be imported
-    # before the installed one, so it goes.
+    # before the installed one by an engine started without -I, as older
+    # versions of VARNO start it, so it goes.
     mkdir -p "$DATOS/app" || fallar "No se pudo crear la carpeta $DATOS/app."
     rm -rf "$DATOS/app/motor" "$DATOS/app/interfaz" "$PASOS/aplicacion" ||
         fallar "No se pudo quitar el motor anterior de $DATOS/app."
@@ -683,9 +695,11 @@ comprobar() {
     linea=$("$PY" -I -c 'import sys; print("Python %d.%d.%d" % sys.version_info[:3])' 2>&1) ||
         fallar "El Python instalado no arranca."
     decir "$linea"
-    # As VARNO starts it: from its working folder, the installed engine.
-    (cd "$DATOS/app" && "$PY" -E -s -B -c 'import sys, motor.servidor
-sys.exit(not motor.__file__.startswith(sys.prefix + "/"))') ||
+    # Exactly as VARNO starts it: the same command from the same folder, with
+    # the same environment (step 1 removed what points Python elsewhere). The
+    # engine imports all it serves with and checks that it is its own.
+    (cd "$DATOS/app" && export VARNO_APP="${ORIGEN%/Contents/Resources/paquete}" &&
+        "$PY" -I -m motor --comprobar) ||
         fallar "El motor no se puede cargar con el Python instalado."
     rmdir "$DESCARGAS" 2>/dev/null
     decir "Todo listo."

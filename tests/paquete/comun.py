@@ -1,7 +1,7 @@
 """Every installation goes to a temporary HOME and takes its files from an
 offline mirror built by scripts/espejo.sh: no real home folder, no network."""
 
-import os, shutil, subprocess, tempfile, zipfile
+import io, os, shutil, subprocess, tempfile, zipfile
 from pathlib import Path
 
 RAIZ = Path(os.environ.get("VARNO_FUENTES", Path(__file__).resolve().parents[2]))
@@ -20,16 +20,22 @@ def datos_de(casa):
     return Path(casa) / "Library" / "Application Support" / "VARNO"
 
 
-def construir_espejo(destino, rueda="varno_prueba"):
-    """The mirror, with the stand-in for ffmpeg and a minimal pure-Python wheel named `rueda`."""
+def rueda(nombre, extra={}):
+    """A minimal pure-Python wheel with `extra` files, the same bytes each time (so its SHA-256 is known)."""
+    info, z = nombre + "-1.0.dist-info/", io.BytesIO()
+    with zipfile.ZipFile(z, "w") as zz:
+        for ruta, texto in ({nombre + "/__init__.py": "", info + "RECORD": "", info + "WHEEL": "Wheel-Version: 1.0\n",
+                             info + "METADATA": "Metadata-Version: 2.1\nName: %s\nVersion: 1.0\n" % nombre}
+                            | extra).items():
+            zz.writestr(zipfile.ZipInfo(ruta), texto)  # dated 1980, always
+    return z.getvalue()
+
+
+def construir_espejo(destino, nombre="varno_prueba"):
+    """The mirror, with the stand-in for ffmpeg and the wheel `nombre`."""
     subprocess.run(["bash", RAIZ / "scripts/espejo.sh", destino], check=True, stdout=subprocess.DEVNULL)
     (destino / FFMPEG).write_bytes(FFMPEG_DATOS)
-    info = rueda + "-1.0.dist-info/"
-    archivos = {rueda + "/__init__.py": "", info + "RECORD": "", info + "WHEEL": "Wheel-Version: 1.0\n",
-                info + "METADATA": "Metadata-Version: 2.1\nName: %s\nVersion: 1.0\n" % rueda}
-    with zipfile.ZipFile(destino / "ruedas" / (rueda + "-1.0-py3-none-any.whl"), "w") as z:
-        for ruta, texto in archivos.items():
-            z.writestr(ruta, texto)
+    (destino / "ruedas" / (nombre + "-1.0-py3-none-any.whl")).write_bytes(rueda(nombre))
     return destino
 
 

@@ -16,6 +16,9 @@ class Empaquetado(unittest.TestCase):
         for linea in (RAIZ / "paquete/manifiesto.txt").read_text().splitlines():
             if linea.strip() and not linea.startswith("#"):
                 self.assertRegex(linea, r"^\S+\s+\S+\s+[0-9a-f]{64}\s+https://(?![^/]*(?i:varno))[^/\s]+/\S")
+        for linea in (RAIZ / "paquete/requisitos.txt").read_text().splitlines():  # a library: every file's hash
+            if linea.strip() and not linea.startswith("#"):
+                self.assertRegex(linea, r"^[\w.-]+==[\w.!+-]+( --hash=sha256:[0-9a-f]{64})+$")
 
     def test_info_plist_names_the_bundle_as_built(self):
         plist = plistlib.loads((BUNDLE / "Contents/Info.plist").read_bytes())

@@ -1,14 +1,24 @@
 """The built program with the bundled installer and engine, offline: an update, the hand-off
-to the engine that answers, the next update. Every engine started here is stopped."""
+to the engine that answers, the next update, the engine stopped. Every engine started here is stopped."""
 
-import json, os, socket, subprocess, time, unittest, urllib.request
+import json, os, socket, subprocess, sys, time, unittest, urllib.error, urllib.request
 
-from comun import BUNDLE, construir_espejo, datos_de, escribir, instalar, temporal
+from comun import BUNDLE, RAIZ, construir_espejo, datos_de, escribir, instalar, temporal
 
 
-def pedir(ruta):
-    with urllib.request.urlopen("http://127.0.0.1:8770" + ruta, timeout=2) as r:
+def pedir(ruta, anfitrion="127.0.0.1:8770"):
+    with urllib.request.urlopen(urllib.request.Request("http://127.0.0.1:8770" + ruta, headers={"Host": anfitrion}),
+                                timeout=2) as r:
         return r.read()
+
+
+def quien(veces=1):
+    """The pid that whatever answers on the port names, waiting up to `veces` tenths of a second; or None."""
+    for _ in range(veces):
+        try:
+            return json.loads(pedir("/api/hola"))["pid"]
+        except OSError:
+            time.sleep(0.1)
 
 
 class PuntaAPunta(unittest.TestCase):
@@ -38,7 +48,11 @@ class PuntaAPunta(unittest.TestCase):
         version = (BUNDLE / "Contents/Resources/version.txt").read_text().strip()
         self.assertEqual(((datos / "instalado.txt").read_text().strip(), hola["version"], hola["app"]),
                          (version, version, str(BUNDLE)))
-        self.assertIn(b'fetch("/api/hola")', pedir("/"))  # the page, from the engine's wheel
+        self.assertIn(b'fetch("/api/hola")', pedir("/", "LOCALHOST:8770"))  # the page, from the engine's wheel
+        for anfitrion in ["127.0.0.1", "varno.example:8770", ""]:  # a page reached by DNS rebinding names its own
+            with self.assertRaises(urllib.error.HTTPError) as refusal:
+                pedir("/api/hola", anfitrion)
+            self.assertEqual((refusal.exception.code, refusal.exception.read()), (421, b""))
         registro = (datos / "instalacion.log").read_text()
         self.assertTrue(registro.startswith("VARNO %s: instalación " % version))
         self.assertIn("Successfully installed varno-motor-%s" % version, registro)
@@ -48,7 +62,7 @@ class PuntaAPunta(unittest.TestCase):
         self.assertEqual(varno().returncode, 0)
         retira = "Ya hay un motor en marcha (pid %d); este se retira." % hola["pid"]
         self.assertTrue(any(retira in mesa() or time.sleep(0.1) for _ in range(300)))
-        self.assertEqual((json.loads(pedir("/api/hola"))["pid"], errores()), (hola["pid"], []))
+        self.assertEqual((quien(), errores()), (hola["pid"], []))
 
         # An update stops the engine it replaces, so that the new one can serve.
         rc, lineas = instalar(casa, espejo, BUNDLE / "Contents/Resources/paquete", version="99.0")
@@ -65,3 +79,21 @@ class PuntaAPunta(unittest.TestCase):
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=60)
         ocupado = "Error: el puerto 8770 está ocupado por otro programa."
         self.assertEqual((motor.returncode, errores()[-1][20:]), (1, ocupado))
+
+        # Started as older versions did (without -I), the engine's own check finds the json.py beside it.
+        escribir(datos / "app/json.py", "dumps = loads = None")
+        r = subprocess.run([datos / "python/bin/python", "-m", "motor", "--comprobar"], cwd=datos / "app",
+                           capture_output=True, text=True)
+        self.assertEqual((r.returncode, r.stdout.split(",")[0]), (1, "El motor no carga json del Python instalado"))
+        # scripts/parar-motor.sh stops this installation's engine, started as VARNO starts it beside that json.py
+        # and an older engine, and leaves another engine on the port be, whatever pid it names.
+        escribir(datos / "app/motor/__init__.py", "raise SystemExit('el motor viejo')")
+        otro = ["env", "PYTHONPATH=%s/paquete/app" % RAIZ, sys.executable, "-B", RAIZ / "paquete/app/motor"]
+        nada, este = "No hay ningún motor en marcha.", [datos / "python/bin/python", "-I", "-m", "motor"]
+        for orden, linea in [([], nada), (este, "Motor parado (pid {})."), (otro, nada)]:
+            subprocess.run(["sh", "-c", '[ $# = 0 ] || "$@" >/dev/null 2>&1 &', "sh", *orden], cwd=datos / "app")
+            self.addCleanup(subprocess.run, ["kill", str(pid := quien(100 if orden else 1))], stderr=subprocess.DEVNULL)
+            r = subprocess.run(["bash", RAIZ / "scripts/parar-motor.sh"], env=dict(os.environ, HOME=str(casa)),
+                               capture_output=True, text=True)
+            self.assertEqual((r.returncode, r.stdout, quien()), (0, linea.format(pid) + "\n",
+                                                                 [None, pid][orden == otro]))

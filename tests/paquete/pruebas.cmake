@@ -4,7 +4,7 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 find_program(VARNO_SHELLCHECK shellcheck REQUIRED)
 file(GLOB VARNO_PLATAFORMA RELATIVE "${PROJECT_SOURCE_DIR}" "${PROJECT_SOURCE_DIR}/plataforma/*")
 add_test(NAME paquete_shellcheck COMMAND ${VARNO_SHELLCHECK} paquete/instalar_mac.sh scripts/espejo.sh
-    scripts/bash-mac.sh scripts/compilar-libcxx.sh scripts/formato.sh
+    scripts/bash-mac.sh scripts/compilar-libcxx.sh scripts/formato.sh scripts/parar-motor.sh
     scripts/notarizar.sh ${VARNO_PLATAFORMA} WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}")
 
 # One test per group so that CTest can run them side by side, each in a temporary HOME.

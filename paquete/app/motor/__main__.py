@@ -1,5 +1,5 @@
 import sys
 
-from motor.servidor import principal
+from motor.servidor import comprobar, principal
 
-sys.exit(principal())
+sys.exit(comprobar() if sys.argv[1:] == ["--comprobar"] else principal())

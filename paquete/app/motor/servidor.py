@@ -20,6 +20,9 @@ from pathlib import Path
 
 PUERTO = 8770
 IDENTIDAD = "varno-motor"
+# A page elsewhere whose name was pointed at 127.0.0.1 (DNS rebinding) still
+# sends its own name: only requests meant for this address are answered.
+ANFITRIONES = ("127.0.0.1:%d" % PUERTO, "localhost:%d" % PUERTO)
 
 PAGINA_MINIMA = """<!doctype html>
 <html lang="es"><head><meta charset="utf-8"><title>VARNO</title></head>
@@ -106,7 +109,9 @@ class Manejador(BaseHTTPRequestHandler):
 
     def do_GET(self):
         ruta = self.path.split("?", 1)[0]
-        if ruta == "/api/hola":
+        if (self.headers.get("Host") or "").lower() not in ANFITRIONES:
+            self._enviar(421, "text/plain", b"")
+        elif ruta == "/api/hola":
             self._enviar(200, "application/json", json.dumps(self.server.saludo).encode("utf-8"))
         elif ruta in ("/", "/index.html"):
             self._enviar(200, "text/html; charset=utf-8", self.server.pagina())
@@ -134,6 +139,20 @@ class Servidor(ThreadingHTTPServer):
             return (Path(__file__).resolve().parent / "interfaz" / "index.html").read_bytes()
         except OSError:
             return PAGINA_MINIMA.encode("utf-8")
+
+
+def comprobar():
+    """The installer's last check, run with the command, folder and environment
+    VARNO starts the engine with: by now everything the engine serves with is
+    imported, and it must be the installed engine and the installed Python's
+    own library, never a file that happens to lie in the working folder."""
+    for modulo, dentro in ((sys.modules["motor"], sys.prefix), (json, sys.base_prefix)):
+        archivo = getattr(modulo, "__file__", None)  # none for a bare folder
+        ruta = os.path.realpath(archivo) if archivo else "?"
+        if not ruta.startswith(os.path.realpath(dentro) + os.sep):
+            print("El motor no carga %s del Python instalado, sino de %s." % (modulo.__name__, ruta))
+            return 1
+    return 0
 
 
 def principal():
