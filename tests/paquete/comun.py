@@ -1,7 +1,7 @@
 """Every installation goes to a temporary HOME and takes its files from an
 offline mirror built by scripts/espejo.sh: no real home folder, no network."""
 
-import io, os, shutil, subprocess, tempfile, zipfile
+import io, os, shutil, subprocess, tempfile, time, zipfile
 from pathlib import Path
 
 RAIZ = Path(os.environ.get("VARNO_FUENTES", Path(__file__).resolve().parents[2]))
@@ -9,6 +9,18 @@ BASH = os.environ.get("VARNO_BASH", "/bin/bash")  # a Mac's is bash 3.2, which C
 BUNDLE = Path(os.environ.get("VARNO_BUNDLE", RAIZ / "build" / "VARNO.app"))
 # A stand-in for ffmpeg, to download on Linux; killed at start while a file beside it says it is unsigned.
 FFMPEG, FFMPEG_DATOS = "ffmpeg-prueba", b"#!/bin/sh\n[ ! -e \"$0.sin-firma\" ] || exit 137\necho 'ffmpeg version prueba'\n" + b"#" * 200000 + b"\n"
+
+
+def parar(pid):
+    """Stops a process and waits until it has ended (a zombie has), so that nothing it writes outlives the test."""
+    for _ in range(100) if pid else []:
+        try:
+            os.kill(pid, 15)
+            if Path("/proc/%d/stat" % pid).read_text().rsplit(")", 1)[1].split()[0] in "ZX":
+                return
+        except (ProcessLookupError, FileNotFoundError):
+            return
+        time.sleep(0.05)
 
 
 def temporal(entrar):

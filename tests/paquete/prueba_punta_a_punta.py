@@ -3,7 +3,7 @@ to the engine that answers, the next update, the engine stopped. Every engine st
 
 import json, os, socket, subprocess, sys, time, unittest, urllib.error, urllib.request
 
-from comun import BUNDLE, RAIZ, construir_espejo, datos_de, escribir, instalar, temporal
+from comun import BUNDLE, RAIZ, construir_espejo, datos_de, escribir, instalar, parar, temporal
 
 
 def pedir(ruta, anfitrion="127.0.0.1:8770"):
@@ -43,7 +43,7 @@ class PuntaAPunta(unittest.TestCase):
         actualizacion = varno()
 
         hola = json.loads(pedir("/api/hola"))
-        self.addCleanup(subprocess.run, ["kill", str(hola["pid"])], stderr=subprocess.DEVNULL)
+        self.addCleanup(parar, hola["pid"])
         self.assertEqual(actualizacion.returncode, 0, actualizacion.stderr.decode(errors="replace"))
         version = (BUNDLE / "Contents/Resources/version.txt").read_text().strip()
         self.assertEqual(((datos / "instalado.txt").read_text().strip(), hola["version"], hola["app"]),
@@ -92,7 +92,7 @@ class PuntaAPunta(unittest.TestCase):
         nada, este = "No hay ningún motor en marcha.", [datos / "python/bin/python", "-I", "-m", "motor"]
         for orden, linea in [([], nada), (este, "Motor parado (pid {})."), (otro, nada)]:
             subprocess.run(["sh", "-c", '[ $# = 0 ] || "$@" >/dev/null 2>&1 &', "sh", *orden], cwd=datos / "app")
-            self.addCleanup(subprocess.run, ["kill", str(pid := quien(100 if orden else 1))], stderr=subprocess.DEVNULL)
+            self.addCleanup(parar, pid := quien(100 if orden else 1))
             r = subprocess.run(["bash", RAIZ / "scripts/parar-motor.sh"], env=dict(os.environ, HOME=str(casa)),
                                capture_output=True, text=True)
             self.assertEqual((r.returncode, r.stdout, quien()), (0, linea.format(pid) + "\n",
