@@ -73,7 +73,7 @@ void Delegado::salir(int estado) {
 bool Delegado::moverAAplicaciones() {
     const Mudanza m = ::moverAAplicaciones(g, QCoreApplication::arguments());
     if (!m.fallo.isEmpty()) {
-        std::fprintf(stderr, "%s\n", m.fallo.toLocal8Bit().constData());
+        avisar(m.fallo);
         avisoMudanza_ = m.fallo;
     }
     return m.reiniciar;
