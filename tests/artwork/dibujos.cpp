@@ -1,9 +1,8 @@
 #include "artwork/arte.h"
 #include "comun/comun.h"
 
-// The size follows the scale, products truncated; nothing is written for a scale that is not
-// finite and positive or gives no image. At scales 1 and 2, from the bottom-left corner: each
-// zone's darkest ink, centred on x 300, and only background between the arrow and the title.
+// Size truncated from the scale; no file for a scale not finite and positive or too big or small.
+// At scales 1 and 2, from the bottom-left: each zone's darkest ink, centred on x 300.
 TEST(FondoDmg, TamanoFlechaYTextos) {
     // (scale, size written; invalid: nothing written)
     const std::tuple<double, QSize> casos[] = {

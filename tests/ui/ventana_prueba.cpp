@@ -94,18 +94,14 @@ public:
     pruebas::Casa casa;
     DelegadoDePrueba d{casa.globales()};
     QList<QUrl> abiertos;
-    void SetUp() override {
-        d.construir();
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "abrir");
-    }
-    void TearDown() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    Ventana_() { d.construir(), QDesktopServices::setUrlHandler("file", this, "abrir"); }
+    ~Ventana_() override { QDesktopServices::unsetUrlHandler("file"); }
 public slots:
     void abrir(const QUrl& url) { abiertos.append(url); }
 };
 
-// Each screen in turn: the main button's title, whether it acts (the hand over it), the status
-// colour, the views shown. A screen that does not exist changes nothing; the texts change only
-// with the example contents, which fit, and no two views shown overlap.
+// Each screen: button title, whether it acts (the hand), status colour, views shown; no screen
+// changes nothing; example texts, which fit, change only with them; no two views overlap.
 TEST_F(Ventana_, LasSeisPantallas) {
     const QList<QWidget*> primera{d.info, d.boton}, abajo{d.estado, d.barra, d.detalle, d.boton},
         fallo{d.estado, d.barra, d.detalle, d.boton, d.registroBoton};
@@ -146,10 +142,9 @@ TEST_F(Ventana_, LasSeisPantallas) {
     }
 }
 
-// The main button, clicked or pressed by a reader: only a left press acts, only while active,
-// and stops there; it installs, or opens once installed or after a failed opening, and does
-// nothing while either runs. The log button opens, after a failed opening, what the engine
-// printed (its log silent), else the installation log.
+// Clicked or pressed by a reader, only a left press of an active button acts, and stops there:
+// it installs, or opens once installed or after a failed opening; nothing while either runs. The
+// log button opens, after a failed opening, what the engine printed, else the installation log.
 TEST_F(Ventana_, LosDosBotones) {
     enum { nada, instala, abre };
     d.ventana->show();
@@ -181,9 +176,8 @@ TEST_F(Ventana_, LosDosBotones) {
     }
 }
 
-// A flood of status and detail changes is told at once, then at most once a pause, status before
-// detail, latest texts; hidden labels are not. The button tells its state and title; the bar, each
-// percent.
+// A flood of texts is told at once, then once a pause, status before detail, latest texts; hidden
+// labels are not. The button tells its state and title; the bar, each percent.
 TEST_F(Ventana_, LoQueSeAnuncia) {
     static QStringList oidos;
     lectorDePrueba = [](QAccessibleEvent* e) {
@@ -208,8 +202,7 @@ TEST_F(Ventana_, LoQueSeAnuncia) {
     EXPECT_EQ(oidos, (QStringList{"inactivo", "Instalando…", "1", "100", "d0", "e99", "d99"}));
 }
 
-// The close guard asks only while the installer really runs, and closes or stays open as answered
-// (that cancelling is the default, the cancelled run's test sees).
+// The close guard asks only while the installer really runs; closes or stays open as answered.
 TEST_F(Ventana_, GuardaDeCierre) {
     const QString cancelar = QStringLiteral("Cancelar la instalación");
     // (installing, installer running, answer or empty if no question, closes)
