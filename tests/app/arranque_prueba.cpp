@@ -42,8 +42,7 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
         // Packaging wins over everything, in the order icon, background, capture.
         {"--icono i.png --fondo-dmg f.png 2 --expulsar /V/D", "MIRA", "icono i.png;salir 0"},
         {"--captura c.png 3 --fondo-dmg f.png 2", "", "fondo f.png 2;salir 0"},
-        // An option without all its values does not count (how options are read: the fuzz
-        // target's).
+        // An option without all its values does not count.
         {"--captura c.png 3 --fondo-dmg f.png", "", "captura c.png 3;salir 0"},
         // A relaunch wins over the eject; the hand-off shows no window.
         {"--expulsar /V/D", "M", "mover;terminar"},
@@ -58,10 +57,7 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
         SCOPED_TRACE(std::string(linea) + " / " + situacion);
         Grabadora g;
         g.situacion = QString::fromUtf8(situacion);
-        QStringList argumentos{"/x/VARNO"};
-        if (*linea)
-            argumentos += QString::fromUtf8(linea).split(' ');
-        decidirArranque(argumentos, g);
+        decidirArranque(("/x/VARNO " + QString::fromUtf8(linea)).split(' ', Qt::SkipEmptyParts), g);
         EXPECT_EQ(g.hechas.join(';'), QString::fromUtf8(esperado));
     }
 }

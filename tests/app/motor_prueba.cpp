@@ -4,29 +4,24 @@
 
 namespace {
 
-// This version is installed only when the marker, trimmed, is the bundle's version exactly
-// and the interpreter is a file that can run.
+// Installed only when the marker, trimmed, is the bundle's version and the interpreter runs.
 TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
     enum Python { corre, falta, sinPermiso, carpeta };
     // (the bundle's version, the marker or none, the interpreter, installed)
     const std::tuple<const char*, std::optional<QByteArray>, Python, bool> casos[] = {
-        {"1.0.0", "1.0.0", corre, true},
         {"1.0.0", "\t1.0.0 \r\n\n", corre, true},
-        {"1.0.0", "1.0.1\n", corre, false},
         {"1.0.0", "1.0\n", corre, false},
         {"1.0.0", "1.0.0.1\n", corre, false},
         {"1.0.0-rc", "1.0.0-RC\n", corre, false},
         {"1.0.0", "", corre, false},
         {"1.0.0", "1.0.0\n\xff", corre, false},
-        {"", " \n", corre, true},
         {"", std::nullopt, corre, false},
         {"1.0.0", "1.0.0", falta, false},
         {"1.0.0", "1.0.0", sinPermiso, false},
         {"1.0.0", "1.0.0", carpeta, false},
     };
     for (const auto& [version, marca, python, instalada] : casos) {
-        SCOPED_TRACE(testing::Message()
-                     << version << " / " << marca.value_or("-").toStdString() << " / " << python);
+        SCOPED_TRACE(marca.value_or("-").toStdString() + " / " + std::to_string(python));
         pruebas::Casa casa;
         const Globales g = casa.globales(version);
         if (marca)
@@ -39,9 +34,8 @@ TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
     }
 }
 
-// The line a failure screen shows of a log: the last that says "Error" or "error", else the
-// last; blank lines and "---" separators do not count; cut after 160 characters as a reader
-// counts them, with "…". A missing or non-UTF-8 log gives nothing.
+// Of the lines that count, the last with "Error" or "error", else the last; cut after 160
+// characters as a reader counts them. A missing or non-UTF-8 log gives nothing.
 TEST(UltimaLinea, LaQueExplicaYSuLargo) {
     const QString x160(160, u'x'), e160 = QString("e\u0301").repeated(160);
     const std::pair<QString, std::optional<QString>> casos[] = {
@@ -50,12 +44,10 @@ TEST(UltimaLinea, LaQueExplicaYSuLargo) {
         {"ERROR grande\nfin\n", "fin"},
         {" \t real \t\u2028---\n----- fin\n\n \t\n", "real"},
         {"-- x\n", "-- x"},
-        {"", std::nullopt},
         {"\n \t\n---\n", std::nullopt},
         {x160.chopped(1), x160.chopped(1)},
         {x160, x160},
         {x160 + "y", x160 + "…"},
-        {"error " + x160, "error " + x160.chopped(6) + "…"},
         {e160, e160},
         {e160 + "e", e160 + "…"},
     };

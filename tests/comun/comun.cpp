@@ -8,7 +8,6 @@ void escribir(const QString& ruta, const QByteArray& contenido, bool ejecutable)
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("no se pudo escribir %s", qPrintable(ruta));
     f.write(contenido);
-    f.close();
     if (ejecutable)
         f.setPermissions(f.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeGroup |
                          QFileDevice::ExeOther);
@@ -20,12 +19,10 @@ QByteArray leer(const QString& ruta) {
 }
 
 bool esperarHasta(const std::function<bool()>& listo, std::chrono::milliseconds limite) {
-    QDeadlineTimer plazo(limite);
-    while (!listo()) {
+    for (QDeadlineTimer plazo(limite); !listo(); QThread::msleep(2)) {
         if (plazo.hasExpired())
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
     }
     return true;
 }
@@ -33,17 +30,13 @@ bool esperarHasta(const std::function<bool()>& listo, std::chrono::milliseconds 
 Puerto::Puerto(const QByteArray& respuesta, std::chrono::milliseconds retraso) {
     if (!esperarHasta([this] { return listen(QHostAddress::LocalHost, 8770); }))
         qFatal("el puerto 8770 sigue ocupado");
-    connect(this, &QTcpServer::newConnection, [this, respuesta, retraso] {
-        while (QTcpSocket* s = nextPendingConnection()) // its child
+    connect(this, &QTcpServer::newConnection, [=, this] {
+        while (QTcpSocket* s = nextPendingConnection()) { // its child
+            const auto responder = [=] { s->write(respuesta), s->disconnectFromHost(); };
             connect(
-                s, &QTcpSocket::readyRead, s,
-                [s, respuesta, retraso] {
-                    QTimer::singleShot(retraso, s, [s, respuesta] {
-                        s->write(respuesta);
-                        s->disconnectFromHost();
-                    });
-                },
+                s, &QTcpSocket::readyRead, s, [=] { QTimer::singleShot(retraso, s, responder); },
                 Qt::SingleShotConnection);
+        }
     });
 }
 

@@ -33,8 +33,7 @@ QByteArray leer(const QString& ruta);
 bool esperarHasta(const std::function<bool()>& listo,
                   std::chrono::milliseconds limite = std::chrono::seconds(20));
 
-// Stands on 127.0.0.1:8770 for the engine, or for another program there: answers
-// each request with `respuesta` after `retraso`.
+// On 127.0.0.1:8770 in the engine's place: answers each request with `respuesta` after `retraso`.
 struct Puerto : QTcpServer {
     explicit Puerto(const QByteArray& respuesta, std::chrono::milliseconds retraso = {});
 };

@@ -1,7 +1,6 @@
 #include "comun/comun.h"
 
-// Every test program runs with a HOME of its own and, unless told otherwise,
-// without a display.
+// Every test program runs with a HOME of its own and, unless told otherwise, without a display.
 int main(int argc, char** argv) {
     QTemporaryDir casa;
     qputenv("HOME", casa.path().toLocal8Bit());

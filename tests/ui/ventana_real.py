@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""VARNO on a virtual X screen, with a fresh home and a stand-in installer: its size, place, colours and
-hover, then read and pressed as a screen reader does, through AT-SPI. Usage, on a screen of 1024 × 768
-with a session bus of its own: ventana_real.py VARNO."""
+"""VARNO, fresh home, stand-in installer: its size, place, colours and hover, then read and pressed through
+AT-SPI. Usage, on a 1024 × 768 screen with a session bus of its own: ventana_real.py VARNO."""
 import contextlib, importlib.util, os, re, shutil, signal, subprocess, sys, tempfile, time
 
 FONDO, PAPEL, AZUL, BLANCO = (11, 11, 13), (228, 228, 231), (42, 91, 215), (255, 255, 255)
