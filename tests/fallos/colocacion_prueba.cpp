@@ -38,14 +38,12 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
         {"disco lleno tras apartar la copia anterior", {}, bajado, true, true, {}, "sistema/Applications"},
         {"Applications del sistema de solo lectura", casa, bajado, true, false, {"sistema/Applications"}},
         {"los dos destinos de solo lectura", {}, bajado, true, true, {"sistema/Applications", "home/Applications"}},
-        {"una copia anterior que no se puede quitar entera", sis, bajado, true, false,
-         {sis + "/Contents/Resources"}},
+        {"una copia anterior que no se puede quitar entera", sis, bajado, true, false, {sis + "/Contents/Resources"}},
         {"en el destino, un enlace al bundle que corre", {}, bajado, false, false, {}, nullptr, sis, bajado},
         {"el bundle corre a través de un enlace", {}, bajado, true, false, {}, nullptr, "home/Enlace",
          "sistema/Applications", "home/Enlace/VARNO.app"},
         {"en el destino, un enlace a otra carpeta", sis, bajado, false, false, {}, nullptr, sis, "home/Documentos"},
-        {"una mudanza cortada a medias, y la copia no arranca", {}, bajado, true, true, {}, nullptr, {}, {}, {},
-         true, true},
+        {"una mudanza cortada, y la copia no arranca", {}, bajado, true, true, {}, nullptr, {}, {}, {}, true, true},
         {"una mudanza cortada a medias", sis, bajado, true, false, {}, nullptr, {}, {}, {}, false, true},
         // clang-format on
     };
@@ -108,7 +106,7 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
         EXPECT_EQ(mudanza.fallo.startsWith("No se pudo copiar VARNO a Aplicaciones ("), c.falla)
             << mudanza.fallo.toStdString();
         const QString llamadas = pruebas::leer(r("llamadas"));
-        QFile::remove(r("llamadas"));
+        QFile::remove(r("llamadas")); // not part of the tree compared
         for (const char* carpeta : {"sistema/Applications", "home/Applications"})
             EXPECT_EQ(
                 QDir(r(carpeta)).entryList({".VARNO.app-nueva"}, QDir::AllEntries | QDir::Hidden),

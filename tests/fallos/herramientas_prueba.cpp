@@ -37,9 +37,6 @@ TEST(Herramientas, SoloSeExpulsaUnaImagenDeDisco) {
 }
 
 TEST(Herramientas, ElDockSoloCuandoSeEscribio) {
-    QTemporaryDir t;
-    Herramientas h;
-    h.defaults = t.path() + "/defaults", h.killall = t.path() + "/killall";
     const std::tuple<const char*, const char*, bool, const char*> casos[] = {
         // (what `defaults read` does, `defaults write`'s status, told, calls)
         {"echo '(file:///Applications/VARNO.app/)'", "0", true, "read"},
@@ -48,7 +45,9 @@ TEST(Herramientas, ElDockSoloCuandoSeEscribio) {
     };
     for (const auto& [lectura, escritura, bien, llamadas] : casos) {
         SCOPED_TRACE(lectura);
-        QFile::remove(t.path() + "/llamadas");
+        QTemporaryDir t;
+        Herramientas h;
+        h.defaults = t.path() + "/defaults", h.killall = t.path() + "/killall";
         const QByteArray nota = "printf '%s ' \"${1:-${0##*/}}\" >> \"${0%/*}/llamadas\"\n";
         pruebas::escribir(h.defaults,
                           "#!/bin/sh\n" + nota + "[ \"$1\" = write ] && exit " + escritura + "\n" +
