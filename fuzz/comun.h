@@ -1,7 +1,5 @@
 #pragma once
 
-// What the fuzz targets share. A broken property aborts, so libFuzzer keeps
-// the input that broke it.
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -9,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+// A broken property aborts, so libFuzzer keeps the input that broke it.
 #define EXIGIR(c)                                                                                  \
     ((c) ? void()                                                                                  \
          : (std::fprintf(stderr, "%s:%d: no se cumple: %s\n", __FILE__, __LINE__, #c),             \
@@ -20,8 +19,7 @@ inline QByteArray bytes(const uint8_t* datos, size_t tamano) {
     return QByteArray(reinterpret_cast<const char*>(datos), qsizetype(tamano));
 }
 
-// The seven line breaks and the white space lines are trimmed of, written out
-// here rather than taken from the program.
+// Line breaks and trimmed white space, spelled out rather than taken from the program.
 #define SALTOS "\\n\\v\\f\\r\\x{85}\\x{2028}\\x{2029}"
 inline const QRegularExpression salto(QStringLiteral("[" SALTOS "]")),
     blancos(QStringLiteral("\\A[\\t\\p{Zs}]+|[\\t\\p{Zs}]+\\z")),
@@ -35,7 +33,7 @@ inline std::optional<QString> utf8(const QByteArray& b) {
     return d.hasError() ? std::nullopt : std::optional(texto);
 }
 
-// The bytes as the file `nombre` in a folder of the target's own; the folder.
+// Writes the bytes as `nombre` in the target's own folder, and gives the folder.
 inline QString escribir(const QByteArray& b, const QString& nombre) {
     static QTemporaryDir carpeta;
     QFile f(carpeta.filePath(nombre));

@@ -1,6 +1,5 @@
-// The installer's output on its way to the window: the input is cut into
-// chunks (some repeated, so that an unfinished line can outgrow its cap),
-// decoded and framed as the run does, and every line is read by the protocol.
+// The installer's output cut into chunks (some repeated, so that an unfinished line can outgrow
+// its cap), decoded and framed as the run does, and every line read by the protocol.
 #include "app/delegado.h"
 #include "base/texto.h"
 #include "comun.h"
@@ -26,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
     }
     lineas += encuadre.agregar(decodificador.terminar());
 
-    // Where the chunks were cut changes nothing: the lines are the pieces
-    // between breaks of the whole input, each cut to the cap.
+    // Where the chunks were cut changes nothing: the lines are the whole input's, each capped.
     QStringList trozos = decodificar(todo).split(fuzz::salto);
     EXIGIR(encuadre.resto() == trozos.takeLast().left(Encuadre::topeResto));
     for (QString& t : trozos)

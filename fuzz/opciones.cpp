@@ -1,7 +1,5 @@
-// The command line: an argument list made from the input (split at NUL bytes,
-// each argument decoded), read by the option grammar; every argument is also
-// read as a scale and as a screen number and checked against the C library, in
-// the "C" locale every program starts in.
+// The input split at NUL bytes is the argument list; each argument is also read as a scale and
+// a screen number and checked against the C library, in the "C" locale every program starts in.
 #include "app/opciones.h"
 #include "base/texto.h"
 #include "comun.h"

@@ -1,5 +1,4 @@
-// The telling line of the engine's log: the input is the log, read from a
-// file and as text already decoded.
+// The input is the engine's log, read from a file and as text already decoded.
 #include "base/texto.h"
 #include "comun.h"
 #include "engine/correr.h"
@@ -10,9 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
     const auto desdeArchivo = ultimaLinea(fuzz::escribir(bytes, "mesa.log") + "/mesa.log");
     EXIGIR(fuzz::utf8(bytes) ? desdeArchivo == elegida : !desdeArchivo);
 
-    // Of the lines that count (trimmed, neither blank nor "---" separators),
-    // the last with "Error" or "error", else the last; whole, or its start
-    // ended in "…".
+    // Of the trimmed lines, neither blank nor "---", the last with "Error" or "error", else the
+    // last; whole, or its start ended in "…".
     QString ultima, conError;
     for (QString r : decodificar(bytes).split(fuzz::salto)) {
         r.remove(fuzz::blancos);

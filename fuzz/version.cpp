@@ -1,5 +1,4 @@
-// The version file: the input is written as version.txt and read back as the
-// bundle's version, its text without surrounding white space and line breaks.
+// The input as version.txt: the version is its text without surrounding white space and breaks.
 #include "base/globales.h"
 #include "comun.h"
 

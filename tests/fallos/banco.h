@@ -7,8 +7,7 @@
 
 namespace fallos {
 
-// A delegate with a home folder of its own whose installer is a bash script
-// in which `@` stands for the home folder. Opening the engine is not looked at.
+// A delegate whose installer is a bash script in which `@` stands for its home folder.
 struct Banco {
     pruebas::Casa casa;
     std::unique_ptr<Delegado> d = std::make_unique<Delegado>(
@@ -33,16 +32,15 @@ struct Banco {
     QString home() const { return casa.home(); }
     QByteArray registro() const { return pruebas::leer(d->g.REGISTRO); }
     QByteArray salida() const { return registro().mid(registro().indexOf('\n') + 1); }
-    // The pids the script wrote to @/pids: its own and its download's.
+    // The script's pid and its download's, as it wrote them to @/pids.
     QList<QByteArray> pids() const {
         const QList<QByteArray> l = pruebas::leer(home() + "/pids").trimmed().split(' ');
         return l.size() == 2 ? l : QList<QByteArray>();
     }
 };
 
-// A mount for the length of a test: root writes through file modes, so a read-only folder
-// or a full disk needs one. Without `fuente` a tmpfs with `datos`; with it, `fuente` bound
-// there and remounted with `banderas`. Detaching a mount detaches every mount below it.
+// Root writes through file modes, so a read-only folder or a full disk needs a mount: a tmpfs
+// with `datos`, or `fuente` bound there with `banderas`.
 struct Montaje {
     QByteArray punto;
     bool montado;
@@ -65,8 +63,3 @@ struct Montaje {
 };
 
 } // namespace fallos
-
-// Where mounting is not permitted, the test cannot make its fault: it is skipped.
-#define MONTAR_O_SALTAR(m)                                                                         \
-    if ((m).error)                                                                                 \
-    GTEST_SKIP() << "no se puede montar aquí: " << std::strerror((m).error)

@@ -26,7 +26,6 @@ TEST(Inundacion, CadaByteAlRegistroConMemoriaAcotada) {
     ASSERT_TRUE(b.correr());
     const qint64 crecio = memoria("VmHWM:") - antes;
 
-    // After the header, exactly the script's bytes; the window followed to the last line.
     const qint64 cabecera = b.registro().indexOf('\n') + 1;
     EXPECT_EQ(QProcess::execute(
                   "cmp", {QString("-i%1:0").arg(cabecera), b.d->g.REGISTRO, b.home() + "/salida"}),
@@ -34,14 +33,10 @@ TEST(Inundacion, CadaByteAlRegistroConMemoriaAcotada) {
     EXPECT_EQ(b.d->paso, 6);
     EXPECT_TRUE(b.d->detalle->texto().startsWith("la última línea  —  "));
 #ifndef __SANITIZE_ADDRESS__ // whose bookkeeping is not what a user sees
-    // Far below the output, which as text in memory would be twice its size.
     EXPECT_TRUE(!medir || crecio < 32 * 1024) << crecio << " KiB";
 #endif
 }
 
-// Output decoded as a tool's output is: one U+FFFD per maximal invalid subpart, one for a
-// sequence left unfinished at the end, a byte-order mark kept as a character. (That the same
-// bytes in any chunks give the same text is the fuzz target's.)
 TEST(Decodificador, UnaSustitucionPorTrozoInvalido) {
     const std::pair<QByteArray, QStringView> casos[] = {
         {QByteArray::fromHex(
@@ -54,8 +49,7 @@ TEST(Decodificador, UnaSustitucionPorTrozoInvalido) {
         EXPECT_EQ(decodificar(bytes), texto) << bytes.toHex(' ').toStdString();
 }
 
-// What bash acts on before the script's first line never reaches the installer; the rest does,
-// with the installer's own three values in place of any inherited.
+// What bash acts on before the script's first line never reaches the installer; the rest does.
 TEST(Protocolo, ElInstaladorNoHeredaLoQueBashLeeAlArrancar) {
     QProcessEnvironment e;
     for (const char* v :
@@ -68,14 +62,11 @@ TEST(Protocolo, ElInstaladorNoHeredaLoQueBashLeeAlArrancar) {
                      "VARNO_ORIGEN=/o", "VARNO_VERSION=2"}));
 }
 
-// The failure screen shows the last line plain, cut to 160 characters and to the label,
-// without bidirectional formatting that could turn our sentence after it around; the log
-// holds the run byte for byte, nothing the script started lives on, a retry starts clean.
+// The log holds the run byte for byte, nothing the script started lives on, a retry starts clean.
 TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
     enum Montura { ninguna, soloLectura, discoLleno, cerrada }; // of the data folder
     const QByteArray marcas = "e" + QByteArray("\xcc\x81").repeated(9'999);
-    // What bash would act on before the script's first line, in the program's environment: a
-    // file that speaks first, tracing, a function in place of echo. The log shows none of it.
+    // A file that speaks first, tracing, a function in place of echo: the log shows none of it.
     pruebas::escribir(QDir::homePath() + "/intruso.sh", "echo intruso\n");
     const std::pair<const char*, QByteArray> ajenas[] = {
         {"BASH_ENV", QFile::encodeName(QDir::homePath() + "/intruso.sh")},
@@ -100,7 +91,7 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
         {"SIGKILL al grupo", -SIGKILL},
         {"SIGHUP al grupo", -SIGHUP},
         {"sale con 0", 0, "exit 0"},
-        // Overrides, embeddings and isolates, open or closed too often; direction marks stay.
+        // Bidirectional formatting open or closed too often goes; direction marks stay.
         {"formato bidireccional", 0, "exit 1", ninguna,
          "x\u2069\u202Eabc \u202B\u05E9\u05DC\u05D5\u05DD "
          "\u2066\u2068\u202A\u202C\u202D\u2067\u200F!",
@@ -131,15 +122,14 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
             m.emplace_back(b.d->g.REGISTRO, b.home() + "/registro", 0);
         }
         for (const auto& x : m)
-            MONTAR_O_SALTAR(x);
+            if (x.error) // mounting is not permitted here
+                GTEST_SKIP() << "no se puede montar aquí: " << std::strerror(x.error);
         b.d->alBoton();
         ASSERT_TRUE(pruebas::esperarHasta([&] { return !b.pids().isEmpty(); }));
         const pid_t guion = b.pids()[0].toInt(), descarga = b.pids()[1].toInt();
         ASSERT_TRUE(!c.senal || ::kill(c.senal > 0 ? guion : -guion, std::abs(c.senal)) == 0);
         ASSERT_TRUE(b.esperarFin());
-        EXPECT_FALSE(b.d->proceso);
         EXPECT_EQ(b.d->paso, 3);
-        // The log holds this run only, or as much of its start as fits.
         const qsizetype cabe = c.montura == soloLectura  ? 0
                                : c.montura == discoLleno ? 128 << 10
                                                          : 1 << 30;
@@ -148,9 +138,7 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
         EXPECT_GE(b.registro().size(), qMin(cabe / 2, salida.size()));
         const bool bien = b.d->listo;
         EXPECT_EQ(bien, c.fin == QByteArray("exit 0"));
-        if (bien) { // the screen of an installation that ended well
-            EXPECT_EQ(b.d->boton->activo() ? b.d->boton->titulo() : "", "Abrir VARNO");
-        }
+        EXPECT_TRUE(!bien || (b.d->boton->activo() && b.d->boton->titulo() == "Abrir VARNO"));
         // In the Dock once a first installation ends well, and only then.
         EXPECT_EQ(
             pruebas::leer(b.home() + "/dock").contains("write com.apple.dock persistent-apps"),
@@ -164,9 +152,6 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
                 EXPECT_LE(QFontMetricsF(f).horizontalAdvance(v), e.width() + 0.5);
             // Laid out as the label lays it out, the program's own sentence reads left to right.
             QTextLayout capa(e.texto(), f);
-            QTextOption izquierda;
-            izquierda.setTextDirection(Qt::LeftToRight);
-            capa.setTextOption(izquierda);
             capa.beginLayout();
             capa.createLine().setLineWidth(1e6);
             capa.endLayout();
@@ -184,9 +169,7 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
     }
 }
 
-// Closing the window and confirming the cancel: the window goes at once; the script's
-// group has the grace time to end by itself, its output still logged, before what is
-// left is killed. A delegate that goes away without a cancel stops the run the same way.
+// A delegate that goes away without a cancel stops the run as a confirmed close does.
 TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
     const QByteArray espera = "sleep 600 &\necho $$ $! > @/pids\nwait\n";
     const QByteArray atrapa = "trap 'sleep 1; echo ultima; exit 143' TERM\n" + espera;
@@ -209,7 +192,6 @@ TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
         };
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
         if (c.guion.isEmpty()) {
-            // From a mirror of its own.
             ASSERT_EQ(QProcess::execute("/bin/bash",
                                         {VARNO_FUENTES "/scripts/espejo.sh", b.home() + "/espejo"}),
                       0);

@@ -4,11 +4,7 @@
 
 namespace {
 
-// A step header is "== n/7" with n from 1 to 7, its title after "/7" and before any " (";
-// anything else that is not blank is a detail line, trimmed and cut after 160 characters.
-// Headers move the bar to their step's start, never back; during step 5 each detail line
-// creeps it on by 0.004, up to 0.87. Output reaches the window as a run hands it over: framed
-// into lines, chunk by chunk, and a last line without a break is never shown.
+// Output reaches the window chunk by chunk, as a run hands it over.
 TEST(Protocolo, CabecerasDetallesYAvance) {
     const QString d157 = QString("d\n").repeated(157), x160(160, u'x');
     const struct {
@@ -20,8 +16,7 @@ TEST(Protocolo, CabecerasDetallesYAvance) {
         {{"== 1/7 Uno\n"}, 1, 0.02, "Paso 1 de 7 · Uno", ""},
         {{"== 7/7 Fin (casi)\n"}, 7, 0.96, "Paso 7 de 7 · Fin", ""},
         {{"== 0/7 cero\n== 8/7 ocho\n"}, 0, 0, "", "== 8/7 ocho"},
-        {{"==  5/7 dos espacios\n"}, 0, 0, "", "==  5/7 dos espacios"},
-        {{"==5/7 junto\n"}, 0, 0, "", "==5/7 junto"},
+        {{"==5/7 junto\n==  5/7 dos espacios\n"}, 0, 0, "", "==  5/7 dos espacios"},
         {{" \t== 2/7 Dos \t\n"}, 2, 0.08, "Paso 2 de 7 · Dos", ""},
         {{"== 3/7\n"}, 3, 0.16, "Paso 3 de 7 · ", ""},
         {{"== 5\n"}, 5, 0.24, "Paso 5 de 7 · ", ""},
@@ -29,13 +24,11 @@ TEST(Protocolo, CabecerasDetallesYAvance) {
         {{"== 12/7 x\n"}, 1, 0.02, "Paso 1 de 7 · x", ""},
         {{"== 6/", "7 Seis\r\n\r\n \t\n"}, 6, 0.88, "Paso 6 de 7 · Seis", ""},
         {{"== 6/7 A\n", "== 2/7 B\n"}, 2, 0.88, "Paso 2 de 7 · B", ""},
-        {{"== 2/7 A\nx\n== 3/7 B\ny\n"}, 3, 0.16, "Paso 3 de 7 · B", "y"},
         {{"d\n", "== 4/7 A\nd\n"}, 4, 0.19, "Paso 4 de 7 · A", "d"},
         {{"== 6/7 A\n", "d\n"}, 6, 0.88, "Paso 6 de 7 · A", "d"},
         {{"== 5/7 B\n", "d\n"}, 5, 0.244, "Paso 5 de 7 · B", "d"},
         {{"== 5/7 B\n", d157}, 5, 0.868, "Paso 5 de 7 · B", "d"},
         {{"== 5/7 B\n", d157, "d\n"}, 5, 0.87, "Paso 5 de 7 · B", "d"},
-        {{"== 5/7 B\n", d157 + d157}, 5, 0.87, "Paso 5 de 7 · B", "d"},
         {{"== 7/7 A\n", "== 5/7 B\n", "d\n"}, 5, 0.96, "Paso 5 de 7 · B", "d"},
         {{" " + x160 + " \n"}, 0, 0, "", x160},
         {{x160 + "y\n"}, 0, 0, "", x160 + "…"},
@@ -62,16 +55,11 @@ TEST(Protocolo, CabecerasDetallesYAvance) {
     }
 }
 
-// The failure screen tells the last detail line the window showed, then the retry; blank
-// lines and a last line without a break leave the one before; no detail line at all leaves
-// the retry alone.
 TEST(Protocolo, LineaDelFallo) {
     const QString reintentar = "Puedes reintentar: lo ya descargado no se vuelve a descargar.";
     const std::pair<const char*, QString> casos[] = {
-        {"echo descargando; echo", "descargando  —  " + reintentar},
         {"echo descargando; echo -", "-  —  " + reintentar},
-        {"echo descargando; echo ---", "---  —  " + reintentar},
-        {"echo descargando; printf ' \\t\\r\\n'", "descargando  —  " + reintentar},
+        {"echo descargando; echo; printf ' \\t\\r\\n'", "descargando  —  " + reintentar},
         {"echo descargando; printf 'sin salto'", "descargando  —  " + reintentar},
         {"echo '== 2/7 X'; echo", reintentar},
     };
