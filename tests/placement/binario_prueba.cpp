@@ -8,10 +8,9 @@ using pruebas::leer;
 
 namespace {
 
-// One VARNO per data folder: beside a first with a window a second start exits 0 at once (not
-// after the ten seconds it waits for a first without one), beside a first that never answers it
-// says so; a first that only hands over to the engine lets a second do the same. Nothing of
-// theirs goes to the shared temporary folder, where another user could take the names first.
+// One VARNO per data folder: beside a first with a window a second start exits 0 at once, beside
+// one that never answers it says so, and one that only handed over lets it do the same. Nothing
+// goes to the shared temporary folder, where another user could take the names first.
 TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
     // Installing stands for every screen: a shown window is what a second start finds.
     enum Primera { instalando, relevo, detenida };
@@ -72,8 +71,6 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
             for (const QByteArray& pid : pids)
                 if (pid.toInt() < -1 || pid.toInt() > 1)
                     ::kill(pid.toInt(), SIGKILL);
-            primera.kill();
-            primera.waitForFinished();
         });
         // The first is where the case wants it before the second starts.
         ASSERT_TRUE(esperarHasta(
