@@ -24,12 +24,10 @@ def parar(pid):
 
 
 def temporal(entrar):
-    """A temporary folder for the test or class whose enterContext is `entrar`."""
     return Path(entrar(tempfile.TemporaryDirectory(prefix="varno-paquete-")))
 
 
-def datos_de(casa):
-    return Path(casa) / "Library" / "Application Support" / "VARNO"
+datos_de = lambda casa: Path(casa) / "Library" / "Application Support" / "VARNO"
 
 
 def rueda(nombre, extra={}):
@@ -44,7 +42,6 @@ def rueda(nombre, extra={}):
 
 
 def construir_espejo(destino, nombre="varno_prueba"):
-    """The mirror, with the stand-in for ffmpeg and the wheel `nombre`."""
     subprocess.run(["bash", RAIZ / "scripts/espejo.sh", destino], check=True, stdout=subprocess.DEVNULL)
     (destino / FFMPEG).write_bytes(FFMPEG_DATOS)
     (destino / "ruedas" / (nombre + "-1.0-py3-none-any.whl")).write_bytes(rueda(nombre))

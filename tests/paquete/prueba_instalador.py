@@ -1,5 +1,4 @@
-"""The installer script run on its own, offline, in a temporary HOME: one real first installation,
-then each scenario runs the script again on a copy of it."""
+"""The installer script on its own: one real first installation, then each scenario on a copy of it."""
 
 import collections, hashlib, http.server, re, shutil, subprocess, threading, time, unittest
 from urllib.parse import urlsplit
@@ -8,13 +7,11 @@ from comun import BUNDLE, FFMPEG, FFMPEG_DATOS, construir_espejo, datos_de, escr
 
 SUMA = hashlib.sha256(FFMPEG_DATOS).hexdigest()
 requisito = lambda r: "%s==1.0 --hash=sha256:%s\n" % (r.replace("_", "-"), hashlib.sha256(rueda(r)).hexdigest())
-# A scenario: its files and environment (e: in the mirror, d: in the data folder; None removes), the line
-# expected, the marker after, the libraries, the mirror's URL.
+# A scenario: files and environment (e: mirror, d: data folder; None removes), line, marker after, libraries, URL.
 Caso = collections.namedtuple("Caso", "nombre archivos linea marca requisitos url", defaults=(None, None))
 
 
 def copiar_paquete(destino, requisitos):
-    """The bundle's package with these libraries and, for Linux, the stand-in for ffmpeg."""
     shutil.copytree(BUNDLE / "Contents/Resources/paquete", destino)
     (destino / "requisitos.txt").write_text(requisitos)
     with open(destino / "manifiesto.txt", "a") as m:
@@ -47,8 +44,7 @@ class Espejo(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             time.sleep(0.5 if ruta.name == FFMPEG else 0)
 
-    def log_message(self, *_):
-        pass
+    log_message = lambda *_: None
 
 
 class Guion(unittest.TestCase):
@@ -75,9 +71,8 @@ class Guion(unittest.TestCase):
         self.assertFalse((self.base / "fuera").exists())
 
     def test_what_the_script_finds_and_how_it_ends(self):
-        """Each case on a copy of the base installation without ffmpeg and with an older marker. The mirror
-        is named by its path or its file URL in turn, or by the URL the case gives, served by a stand-in
-        that can act as a proxy; with the user's own proxy variable it does not tell sizes."""
+        """Each case on a copy of the base installation without ffmpeg, with an older marker; the mirror by its path
+        or file URL in turn, or the case's URL, served as itself or by proxy (not telling sizes to http_proxy)."""
         servidor = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Espejo)
         threading.Thread(target=servidor.serve_forever, daemon=True).start()
         self.addCleanup(servidor.server_close)
@@ -94,8 +89,8 @@ class Guion(unittest.TestCase):
         pirata = {"varno_red.pth": "import pathlib; pathlib.Path.home().joinpath('pirata').touch()"}  # at a start
         certificado = ("Certificado no reconocido, quizá de un proxy de empresa; SSL_CERT_FILE puede indicar "
                        "el suyo. Registro: ~/Library/Application Support/VARNO/instalacion.log")
-        casos = [  # the line expected is the last on a failure; the older marker stays when the script stops
-            # before it removes it
+        sin_firma = {"d:bin/ffmpeg.sin-firma": b""}
+        casos = [  # the line: the last on a failure; the older marker stays if the script stops before removing it
             Caso("every step done before", hecho, "ffmpeg ya estaba instalado.", bien),
             Caso("good finished download", {D: F, E: None}, "Se usa lo ya descargado", bien),
             Caso("damaged finished download", {D: F[:-1]}, "estaba dañado", bien),
@@ -108,19 +103,14 @@ class Guion(unittest.TestCase):
             Caso("no mirror at all", {"e:": None}, "No se encuentra el espejo local", "0.9.0\n"),
             Caso("library without its hash", {}, "bibliotecas (el instalador", None, "varno-red==1.0"),
             Caso("a json.py beside the engine", {"d:app/json.py": "raise SystemExit"}, "Todo listo", bien),
-            Caso("system proxy, mirror by name, resumed", sistema | {P: F[:120000]}, "Se usa el proxy del "
-                 "sistema %s, salvo para localhost, 127.0.0.1, ::1, .empresa.local." % proxy, bien, red,
-                 por_nombre),
+            Caso("system proxy, mirror by name with a password, resumed", sistema | {P: F[:120000]}, "Se usa el "
+                 "proxy del sistema %s, salvo para localhost, 127.0.0.1, ::1, .empresa.local." % proxy, bien, red,
+                 por_nombre.replace("//", "//yo:secreto@")),
             Caso("system proxy, mirror on the loopback", sistema, "proxy del sistema", bien, red, proxy),
             Caso("a server error while resuming", {P: F[:120000], "e:rango-responde": b"503"},
                  "No se pudo descargar ffmpeg: el servidor respondió con un error.", None, None, proxy),
-            Caso("a mirror's password", sistema, "Todo se toma del espejo http://varno-espejo.invalid.", bien, red,
-                 por_nombre.replace("//", "//yo:secreto@")),
             Caso("the user's own variable wins", {"e:bin/scutil": scutil % (9, 9), "http_proxy": proxy},
                  "Se usa el proxy de http_proxy: %s." % proxy, bien, red, por_nombre),
-        ]
-        sin_firma = {"d:bin/ffmpeg.sin-firma": b""}
-        casos += [
             Caso("unsigned ffmpeg, signed ad hoc", sin_firma | {"e:bin/codesign": 'rm "$4.sin-firma"'},
                  "ffmpeg no arranca sin firma; se firma en este Mac.", bien),
             Caso("unsigned ffmpeg, signing fails", sin_firma | {"e:bin/codesign": "exit 1"},
@@ -156,12 +146,11 @@ class Guion(unittest.TestCase):
                                  (marca == bien, marca or False), texto)
                 self.assertIn(linea, lineas[-1] if rc else texto)
                 self.assertTrue(rc or (datos / "bin/ffmpeg").is_file())
-                # A failed run keeps a partial for the next, a good one leaves none; a finished download stays
-                # only for the retry of a failed run, verified. No library's code ran; no password was shown.
+                # A failed run keeps its partial, a good one none; a finished download stays only for a failed run.
                 self.assertEqual([p.read_bytes() for p in datos.rglob("*.parcial")],
                                  [archivos[P]] if rc and P in archivos else [])
                 subprocess.run([datos / "python/bin/python", "-I", "-c", ""], env=dict(HOME=str(casa)))
-                self.assertEqual((casa / "pirata").exists(), "secreto" in texto, False)
+                self.assertEqual((casa / "pirata").exists(), "secreto" in texto, False)  # no library ran, no password
                 for guardado in datos.rglob(FFMPEG):
                     self.assertTrue(rc != 0 and guardado.read_bytes() == F, guardado)
                 vistas = [re.fullmatch(progreso, l) for l in lineas if l.startswith("ffmpeg: ")]

@@ -1,5 +1,4 @@
-"""The built program with the bundled installer and engine, offline: an update, the hand-off
-to the engine that answers, the next update, the engine stopped. Every engine started here is stopped."""
+"""The built program, installer and engine, offline: an update, the hand-off, the next update, the engine stopped."""
 
 import json, os, socket, subprocess, sys, time, unittest, urllib.error, urllib.request
 
@@ -53,9 +52,7 @@ class PuntaAPunta(unittest.TestCase):
             with self.assertRaises(urllib.error.HTTPError) as refusal:
                 pedir("/api/hola", anfitrion)
             self.assertEqual((refusal.exception.code, refusal.exception.read()), (421, b""))
-        registro = (datos / "instalacion.log").read_text()
-        self.assertTrue(registro.startswith("VARNO %s: instalación " % version))
-        self.assertIn("Successfully installed varno-motor-%s" % version, registro)
+        self.assertIn("Successfully installed varno-motor-%s" % version, (datos / "instalacion.log").read_text())
         self.assertFalse((datos / "app" / "motor").exists())
 
         # The hand-off: started again, VARNO starts the engine once more and quits; that one steps aside.
