@@ -42,8 +42,6 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
         // Packaging wins over everything, in the order icon, background, capture.
         {"--icono i.png --fondo-dmg f.png 2 --expulsar /V/D", "MIRA", "icono i.png;salir 0"},
         {"--captura c.png 3 --fondo-dmg f.png 2", "", "fondo f.png 2;salir 0"},
-        // An option without all its values does not count.
-        {"--captura c.png 3 --fondo-dmg f.png", "", "captura c.png 3;salir 0"},
         // A relaunch wins over the eject; the hand-off shows no window.
         {"--expulsar /V/D", "M", "mover;terminar"},
         {"--expulsar /V/D", "IR", "mover;expulsar /V/D;instalado?;responde?;lanzar;terminar"},
@@ -51,7 +49,6 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
         {"", "A", "mover;instalado?;actualizando 1;ventana Actualizar VARNO;empezar"},
         // Without a screen nothing starts behind a window that could not be shown.
         {"", "AN", "mover;instalado?;actualizando 1;ventana Actualizar VARNO"},
-        {"", "IN", "mover;instalado?;responde?;ventana VARNO"},
     };
     for (const auto& [linea, situacion, esperado] : casos) {
         SCOPED_TRACE(std::string(linea) + " / " + situacion);

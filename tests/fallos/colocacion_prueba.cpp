@@ -33,7 +33,7 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
         // clang-format off
         {"renombrado, sobre una copia anterior", sis, "home/Descargas/VARNO 2.app", true, false},
         {"desde una imagen de disco, que se expulsa", sis, "Volumes/Disco/VARNO.app", false, false},
-        {"desde un disco externo, que no se expulsa", sis, "Volumes/Externo/VARNO.app", false, false},
+        {"desde un disco cuyo nombre empieza como la imagen", sis, "Volumes/Disco 2/VARNO.app", false, false},
         {"ya en Applications de home", {}, casa, false, false},
         {"disco lleno tras apartar la copia anterior", {}, bajado, true, true, {}, "sistema/Applications"},
         {"Applications del sistema de solo lectura", casa, bajado, true, false, {"sistema/Applications"}},
@@ -117,7 +117,7 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
         }
         // A whole copy, started with the quarantine lifted; only a disk image is ejected.
         const bool volumen = c.fuente.startsWith("Volumes/"),
-                   imagen = c.fuente.startsWith("Volumes/Disco");
+                   imagen = c.fuente.startsWith("Volumes/Disco/");
         EXPECT_EQ(arbol(d), nuevo);
         EXPECT_EQ(arbol(r("home/Documentos")), documentos);
         EXPECT_EQ(QFileInfo::exists(corre), volumen);

@@ -8,9 +8,8 @@ using pruebas::leer;
 
 namespace {
 
-// One VARNO per data folder: beside a first with a window a second start exits 0 at once, beside
-// one that never answers it says so, and one that only handed over lets it do the same. Nothing
-// goes to the shared temporary folder, where another user could take the names first.
+// One VARNO per data folder: a second start hands over to a first with a window, says so beside
+// one that never answers; nothing goes to the shared temporary folder another user could claim.
 TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
     // Installing stands for every screen: a shown window is what a second start finds.
     enum Primera { instalando, relevo, detenida };

@@ -3,7 +3,7 @@
 AT-SPI. Usage, on a 1024 × 768 screen with a session bus of its own: ventana_real.py VARNO."""
 import contextlib, importlib.util, os, re, shutil, signal, subprocess, sys, tempfile, time
 
-FONDO, PAPEL, AZUL, BLANCO = (11, 11, 13), (228, 228, 231), (42, 91, 215), (255, 255, 255)
+PAPEL, BLANCO = (228, 228, 231), (255, 255, 255)
 # Fails once the test makes the file "sigue", or after 60 s.
 INSTALADOR = """#!/bin/bash
 echo '== 5/7 Las bibliotecas'
@@ -44,11 +44,6 @@ def ver(entorno):  # the first screen as drawn, and the main button's hover
 
     boton = lambda color: esperar(lambda: captura()(45, 300) == color)
     boton(PAPEL)  # painted once the main button shows
-    en = captura()
-    # The background, where the hidden log button would be too; the main button's corners; the logo's bars.
-    for px, py, color in ((2, 2, FONDO), (557, 369, FONDO), (279, 317, FONDO), (37, 317, FONDO),
-                          (45, 300, PAPEL), (185, 334, PAPEL), (52, 59, AZUL), (64, 59, (252, 184, 19))):
-        comprobar(en(px, py) == color, "en %d,%d: %s, no %s" % (px, py, en(px, py), color))
     for x, y, color, que in ((100, 310, BLANCO, "no se enciende bajo"), (500, 20, PAPEL, "no se apaga sin")):
         xdotool("mousemove", str(wx + x), str(wy + y))
         comprobar(boton(color), "el botón %s el puntero" % que)
