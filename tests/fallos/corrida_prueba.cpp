@@ -21,10 +21,11 @@ TEST(Inundacion, CadaByteAlRegistroConMemoriaAcotada) {
                     "printf 'cola sin salto'; head -c 100000000 /dev/zero | tr '\\0' x; "
                     "printf '\\n== 6/7 Después\\nla última línea\\n'; } | tee @/salida\nexit 1\n");
     QFile pico("/proc/self/clear_refs");
-    const bool medir = pico.open(QIODevice::WriteOnly) && pico.write("5") == 1 && pico.flush();
+    [[maybe_unused]] const bool medir =
+        pico.open(QIODevice::WriteOnly) && pico.write("5") == 1 && pico.flush();
     const qint64 antes = memoria("VmRSS:");
     ASSERT_TRUE(b.correr());
-    const qint64 crecio = memoria("VmHWM:") - antes;
+    [[maybe_unused]] const qint64 crecio = memoria("VmHWM:") - antes;
 
     const qint64 cabecera = b.registro().indexOf('\n') + 1;
     EXPECT_EQ(QProcess::execute(
