@@ -51,13 +51,13 @@ void BM_Bomba(benchmark::State& estado) {
         // Each pass handles what is queued without waiting: its length is how
         // long the window could not have painted.
         QElapsedTimer reloj;
-        while (d.instalando) {
+        while (d.fase() == Delegado::Fase::instalando) {
             reloj.start();
             QCoreApplication::processEvents(QEventLoop::AllEvents);
             peor = std::max(peor, reloj.nsecsElapsed() / 1e6);
             QThread::usleep(200);
         }
-        if (!d.listo)
+        if (d.fase() != Delegado::Fase::instalado)
             estado.SkipWithError("the run failed");
     }
     estado.SetItemsProcessed(estado.iterations() * lineasPorCorrida);

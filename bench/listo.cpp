@@ -47,11 +47,11 @@ int main(int argc, char** argv) {
         Delegado d(g, t);
         d.construir();
         d.abrirYEsperar();
-        while (d.abriendo)
+        while (d.fase() == Delegado::Fase::abriendo)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         const double abierto = QDateTime::currentMSecsSinceEpoch() / 1000.0;
         QFile f(marca);
-        if (d.noAbrio || !f.open(QIODevice::ReadOnly)) {
+        if (d.fase() != Delegado::Fase::abierto || !f.open(QIODevice::ReadOnly)) {
             std::fprintf(stderr, "corrida %d: el motor no abrió\n", i);
             return 1;
         }

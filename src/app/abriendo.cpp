@@ -2,7 +2,6 @@
 #include "app/delegado.h"
 #include "engine/espera.h"
 #include "engine/motor.h"
-#include "ui/marca.h"
 #include "ui/vistas.h"
 
 #include <QCoreApplication>
@@ -15,23 +14,21 @@ template <typename F> void Delegado::publicar(F f) {
 }
 
 void Delegado::abrirYEsperar() {
-    abriendo = true;
-    noAbrio = false;
     ++aperturas_;
-    mostrar(4, false);
-    estado->fijarTexto(QStringLiteral("Abriendo VARNO…"));
-    detalle->fijarTexto(QStringLiteral("La primera vez puede tardar uno o dos minutos."));
-    barra->fijarValor(curvaEspera(0));
-    const std::optional<qint64> motor = abrirVARNO(g);
+    mostrar(Fase::abriendo);
+    estado_->fijarTexto(QStringLiteral("Abriendo VARNO…"));
+    detalle_->fijarTexto(QStringLiteral("La primera vez puede tardar uno o dos minutos."));
+    barra_->fijarValor(curvaEspera(0));
+    const std::optional<qint64> motor = abrirVARNO(g_);
     const auto inicio = std::chrono::steady_clock::now();
     esperas_.start(
-        [this, motor, inicio] { esperarMotor(g, tiempos, motor, inicio, cerrando_, *this); });
+        [this, motor, inicio] { esperarMotor(g_, tiempos_, motor, inicio, cerrando_, *this); });
 }
 
 void Delegado::esperaAvanza(double valor) {
     publicar([this, valor] {
-        if (barra)
-            barra->fijarValor(valor);
+        if (barra_)
+            barra_->fijarValor(valor);
     });
 }
 
@@ -50,20 +47,17 @@ void Delegado::puertoAjeno() {
 }
 
 void Delegado::abrio() {
-    abriendo = false;
-    barra->fijarValor(1.0);
-    estado->fijarTexto(QStringLiteral("VARNO está abierto."));
-    estado->fijarColor(Marca::bien);
-    detalle->fijarTexto(QStringLiteral("La ventana de VARNO aparece en unos segundos."));
-    QTimer::singleShot(tiempos.retrasoSalida, this, [] { QCoreApplication::quit(); });
+    mostrar(Fase::abierto);
+    barra_->fijarValor(1.0);
+    estado_->fijarTexto(QStringLiteral("VARNO está abierto."));
+    detalle_->fijarTexto(QStringLiteral("La ventana de VARNO aparece en unos segundos."));
+    QTimer::singleShot(tiempos_.retrasoSalida, this, [] { QCoreApplication::quit(); });
 }
 
 void Delegado::noArranco(const std::optional<QString>& motivo) {
-    abriendo = false;
-    noAbrio = true;
-    mostrar(5, false);
-    estado->fijarTexto(QStringLiteral("VARNO no pudo abrirse."));
-    detalle->fijarTexto(motivo ? *motivo
-                               : registroDelMotor(g).linea.value_or(
-                                     QStringLiteral("El motivo está en el registro.")));
+    mostrar(Fase::noAbrio);
+    estado_->fijarTexto(QStringLiteral("VARNO no pudo abrirse."));
+    detalle_->fijarTexto(motivo ? *motivo
+                                : registroDelMotor(g_).linea.value_or(
+                                      QStringLiteral("El motivo está en el registro.")));
 }

@@ -3,7 +3,6 @@
 #include "app/opciones.h"
 #include "base/globales.h"
 #include "placement/instancia.h"
-#include "ui/ventana.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,8 +31,8 @@ void elegirPlataforma() {
 } // namespace
 
 int arrancar(int argc, char** argv, const std::function<void(Delegado&)>& preparar) {
-    // Read before the toolkit takes its own options out of argv.
-    const QStringList argumentos = argumentosDe(argc, argv);
+    // Read once, before the toolkit takes its own options out of argv.
+    const Opciones opciones = leerOpciones(argumentosDe(argc, argv));
     elegirPlataforma();
 
     QApplication aplicacion(argc, argv);
@@ -41,14 +40,14 @@ int arrancar(int argc, char** argv, const std::function<void(Delegado&)>& prepar
 
     const QString ejecutable = QCoreApplication::applicationFilePath();
     const auto bundle = bundleDe(ejecutable);
-    fijarGlobales(calcularGlobales(QDir::homePath(), recursosDe(ejecutable),
-                                   bundle.value_or(QCoreApplication::applicationDirPath()),
-                                   ejecutable));
+    const Globales g =
+        calcularGlobales(QDir::homePath(), recursosDe(ejecutable),
+                         bundle.value_or(QCoreApplication::applicationDirPath()), ejecutable);
 
     // A second start hands over to the running one; packaging runs only write a
     // file and never wait for anybody.
-    Instancia instancia(globales().DATOS);
-    switch (leerOpciones(argumentos).empaquetado() ? Instancia::Toma::propia : instancia.tomar()) {
+    Instancia instancia(g.DATOS);
+    switch (opciones.empaquetado() ? Instancia::Toma::propia : instancia.tomar()) {
     case Instancia::Toma::propia:
         break;
     case Instancia::Toma::entregada:
@@ -61,20 +60,12 @@ int arrancar(int argc, char** argv, const std::function<void(Delegado&)>& prepar
         return 1;
     }
 
-    Delegado delegado;
-    instancia.alPedirVentana = [&delegado] {
-        Ventana* v = delegado.ventana.get();
-        if (!v || !v->isVisible())
-            return false;
-        v->showNormal();
-        v->raise();
-        v->activateWindow();
-        return true;
-    };
+    Delegado delegado(g);
+    QObject::connect(&instancia, &Instancia::ventanaPedida, &delegado,
+                     [&delegado](bool* mostrada) { *mostrada = delegado.traerAlFrente(); });
     if (preparar)
         preparar(delegado);
-    QTimer::singleShot(0, &delegado, [&delegado, argumentos] {
-        delegado.applicationDidFinishLaunching(argumentos);
-    });
+    QTimer::singleShot(0, &delegado,
+                       [&delegado, opciones] { delegado.applicationDidFinishLaunching(opciones); });
     return aplicacion.exec();
 }

@@ -12,9 +12,7 @@ void terminarEmpaquetado(Acciones& a, const QString& ruta, const QString& fallo)
 }
 } // namespace
 
-void decidirArranque(const QStringList& argumentos, Acciones& a) {
-    const Opciones o = leerOpciones(argumentos);
-
+void decidirArranque(const Opciones& o, Acciones& a) {
     // Packaging runs win over everything else: no move, no eject, no install.
     if (o.icono) {
         terminarEmpaquetado(a, *o.icono, a.escribirIcono(*o.icono));

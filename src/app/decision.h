@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
+
+struct Opciones;
 
 // What the launch decision can do. The delegate does it for real; tests
 // record the calls.
@@ -40,4 +41,4 @@ public:
 };
 
 // What a start of the program is for, decided once, in a fixed order.
-void decidirArranque(const QStringList& argumentos, Acciones& a);
+void decidirArranque(const Opciones& o, Acciones& a);

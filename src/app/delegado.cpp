@@ -1,5 +1,6 @@
 // The delegate's life, the launch decision's actions and the window's showing.
 #include "app/delegado.h"
+#include "app/opciones.h"
 
 #include "artwork/arte.h"
 #include "engine/correr.h"
@@ -17,9 +18,9 @@
 
 Delegado::Delegado(Globales globalesDados, Tiempos t, QObject* parent)
     : QObject(parent)
-    , g(std::move(globalesDados))
-    , tiempos(t) {
-    cola.setObjectName(QStringLiteral("varno.lectura"));
+    , g_(std::move(globalesDados))
+    , tiempos_(t) {
+    cola_.setObjectName(QStringLiteral("varno.lectura"));
 }
 
 Delegado::~Delegado() {
@@ -27,22 +28,19 @@ Delegado::~Delegado() {
     // here, before anything they could reach is gone.
     cerrando_ = true;
     esperas_.waitForDone();
-    if (Instalacion* corriendo = proceso.data()) {
+    if (Instalacion* corriendo = proceso_.data()) {
         // Reading may be waiting for this object to show lines it never will.
         corriendo->soltar();
         QMetaObject::invokeMethod(
             corriendo, [corriendo] { delete corriendo; }, Qt::BlockingQueuedConnection);
     }
-    cola.quit();
-    cola.wait();
+    cola_.quit();
+    cola_.wait();
 }
 
-void Delegado::applicationDidFinishLaunching(const QStringList& argumentos) {
-    decidirArranque(argumentos, *this);
-}
-
-QString Delegado::captura(const QString& ruta) {
-    return ::captura(ventana ? ventana->contenido() : nullptr, ruta);
+void Delegado::applicationDidFinishLaunching(const Opciones& opciones) {
+    noMover_ = opciones.noMover;
+    decidirArranque(opciones, *this);
 }
 
 QString Delegado::escribirIcono(const QString& ruta) {
@@ -56,10 +54,10 @@ QString Delegado::escribirFondoDmg(const QString& ruta, double escala) {
 QString Delegado::escribirCaptura(const QString& ruta, qint64 pantalla) {
     construir();
     // A screen that does not exist is not captured: nothing is written.
-    if (pantalla < 0 || pantalla > 5)
+    if (pantalla < 0 || pantalla > qint64(Fase::noAbrio))
         return QStringLiteral("la pantalla %1 no existe (son de la 0 a la 5)").arg(pantalla);
-    mostrar(pantalla, true);
-    return captura(ruta);
+    mostrar(Fase(pantalla), true);
+    return captura(ventana_->contenido(), ruta);
 }
 
 void Delegado::avisar(const QString& linea) {
@@ -71,7 +69,7 @@ void Delegado::salir(int estado) {
 }
 
 bool Delegado::moverAAplicaciones() {
-    const Mudanza m = ::moverAAplicaciones(g, QCoreApplication::arguments());
+    const Mudanza m = ::moverAAplicaciones(g_, noMover_);
     if (!m.fallo.isEmpty()) {
         avisar(m.fallo);
         avisoMudanza_ = m.fallo;
@@ -84,8 +82,8 @@ void Delegado::terminar() {
 }
 
 void Delegado::programarExpulsion(const QString& volumen) {
-    const Herramientas h = g.herramientas;
-    QTimer::singleShot(tiempos.retrasoExpulsion, this, [h, volumen] {
+    const Herramientas h = g_.herramientas;
+    QTimer::singleShot(tiempos_.retrasoExpulsion, this, [h, volumen] {
         QThreadPool::globalInstance()->start([h, volumen] {
             // Only a disk image: never an external or network drive VARNO was run from.
             if (esImagenMontada(volumen, h))
@@ -95,23 +93,23 @@ void Delegado::programarExpulsion(const QString& volumen) {
 }
 
 bool Delegado::estaInstalado() {
-    return instalado(g);
+    return instalado(g_);
 }
 bool Delegado::motorResponde() {
-    return responde(g);
+    return responde(g_);
 }
 void Delegado::lanzarMotor() {
-    abrirVARNO(g);
+    abrirVARNO(g_);
 }
 
 bool Delegado::hayInstalacionAnterior() {
-    const QFileInfo python(g.PYTHON);
+    const QFileInfo python(g_.PYTHON);
     return python.isFile() && python.isExecutable() &&
-           QFileInfo::exists(g.DATOS + QStringLiteral("/instalado.txt"));
+           QFileInfo::exists(g_.DATOS + QStringLiteral("/instalado.txt"));
 }
 
 void Delegado::fijarActualizando(bool valor) {
-    actualizando = valor;
+    actualizando_ = valor;
 }
 
 bool Delegado::mostrarVentana(const QString& titulo) {
@@ -124,21 +122,30 @@ bool Delegado::mostrarVentana(const QString& titulo) {
     }
     construir();
     if (!titulo.isEmpty())
-        ventana->setWindowTitle(titulo);
+        ventana_->setWindowTitle(titulo);
     if (!avisoMudanza_.isEmpty()) {
         // Below the first screen's text, where the detail stands on the others.
-        detalle->fijarTexto(avisoMudanza_);
-        detalle->setVisible(estado->isHidden());
+        detalle_->fijarTexto(avisoMudanza_);
+        detalle_->setVisible(estado_->isHidden());
     }
     // The content is centred: before the window is shown, the frame the
     // window manager will add is not known yet.
     if (const QScreen* pantalla = QGuiApplication::primaryScreen()) {
-        QRect contenido(QPoint(), ventana->size());
+        QRect contenido(QPoint(), ventana_->size());
         contenido.moveCenter(pantalla->availableGeometry().center());
-        ventana->setGeometry(contenido);
+        ventana_->setGeometry(contenido);
     }
-    ventana->show();
-    ventana->raise();
-    ventana->activateWindow();
+    ventana_->show();
+    ventana_->raise();
+    ventana_->activateWindow();
+    return true;
+}
+
+bool Delegado::traerAlFrente() {
+    if (!ventana_ || !ventana_->isVisible())
+        return false;
+    ventana_->showNormal();
+    ventana_->raise();
+    ventana_->activateWindow();
     return true;
 }

@@ -10,85 +10,51 @@
 #include <QPointer>
 #include <QThread>
 #include <QThreadPool>
-#include <array>
 #include <atomic>
-#include <chrono>
 #include <memory>
 #include <optional>
 
 class Barra;
 class Boton;
 class Etiqueta;
+class QCloseEvent;
 class Ventana;
+struct Opciones;
 
 // The one object that holds the program's state: it owns the window and its
-// controls, the installer run and the flags that say what the program is doing.
-// It is the only object that ties the window to the installer and the engine.
+// controls, the installer run and the phase the program is in. It is the only
+// object that ties the window to the installer and the engine.
 class Delegado : public QObject, public Acciones, public OyenteInstalacion, public OyenteEspera {
     Q_OBJECT
 public:
-    explicit Delegado(Globales g = globales(), Tiempos t = {}, QObject* parent = nullptr);
+    // What the program is doing, which is what the window shows and what its
+    // button does. The first six are the screens a capture can show, in order.
+    enum class Fase {
+        inicio,     // «Instalar»
+        instalando, // the installer runs
+        instalado,  // «Abrir VARNO»
+        fallo,      // the installation failed: «Reintentar» and its log
+        abriendo,   // the engine is awaited
+        noAbrio,    // the engine did not answer: «Reintentar» and its log
+        abierto,    // the engine answered; VARNO quits shortly
+    };
+
+    explicit Delegado(Globales g, Tiempos t = {}, QObject* parent = nullptr);
     ~Delegado() override;
 
     // The end of launching: decides once what this start is for.
-    void applicationDidFinishLaunching(const QStringList& argumentos);
+    void applicationDidFinishLaunching(const Opciones& opciones);
     // The close guard: asks before closing while the installer really runs.
     bool windowShouldClose();
 
-    void mostrar(qint64 n, bool ejemplo = false);
-    void alBoton();
     void construir();
-
-    void empezar() override;
-    void linea(const QString& l);
-    // OyenteInstalacion: all complete lines of one chunk of output, in order;
-    // the end of the run.
-    void lineas(const Trozo& t) override;
-    void termino(bool bien) override;
-    void noEmpezo(const QString& motivo) override;
-
-    void abrirYEsperar() override;
-    void abrio();
-    // `motivo` stands in for the engine's own reason when it is known better.
-    void noArranco(const std::optional<QString>& motivo = std::nullopt);
-    // OyenteEspera: called on the waiting thread, handed on to this one.
-    void esperaAvanza(double valor) override;
-    void motorAbrio() override;
-    void motorNoAbrio() override;
-    void puertoAjeno() override;
-
-    QString captura(const QString& ruta);
-
-    // Whether the installer process is running now, and its cancellation (the
-    // whole process group, so that downloads it started stop too). Virtual so
-    // that the close guard can be exercised without a real run.
-    virtual bool instaladorCorre() const;
-    virtual void cancelarInstalacion();
-    void soltarInstalacion();
-
-    const Globales g;
-    const Tiempos tiempos;
-
-    std::unique_ptr<Ventana> ventana;
-    QPointer<Etiqueta> info;
-    QPointer<Etiqueta> estado;
-    QPointer<Etiqueta> detalle;
-    QPointer<Barra> barra;
-    QPointer<Boton> boton;
-    QPointer<Boton> registroBoton;
-    // The installer run while it is under way; it lives on `cola`.
-    QPointer<Instalacion> proceso;
-    bool instalando = false;
-    bool listo = false;
-    bool actualizando = false;
-    bool abriendo = false;
-    bool noAbrio = false;
-    qint64 paso = 0;
-    double avance = 0.0;
-    // Installer output is split into lines on this thread; it owns the unfinished
-    // last line while a run is under way.
-    QThread cola;
-    static constexpr std::array<double, 8> desde{0.0, 0.02, 0.08, 0.16, 0.19, 0.24, 0.88, 0.96};
+    // Puts the window in phase `f`; with `ejemplo`, with example texts for a capture.
+    void mostrar(Fase f, bool ejemplo = false);
+    void alBoton();
+    Fase fase() const { return fase_; }
+    Ventana* ventana() const { return ventana_.get(); }
+    // Brings a showing window to the front; false when none shows.
+    bool traerAlFrente();
 
     // Acciones: what the launch decision does for real.
     QString escribirIcono(const QString& ruta) override;
@@ -105,13 +71,63 @@ public:
     bool hayInstalacionAnterior() override;
     void fijarActualizando(bool valor) override;
     bool mostrarVentana(const QString& titulo) override;
+    void empezar() override;
+    void abrirYEsperar() override;
+
+    // OyenteInstalacion: all complete lines of one chunk of output, in order;
+    // the end of the run.
+    void lineas(const Trozo& t) override;
+    void termino(bool bien) override;
+    void noEmpezo(const QString& motivo) override;
+
+    // OyenteEspera: called on the waiting thread, handed on to this one.
+    void esperaAvanza(double valor) override;
+    void motorAbrio() override;
+    void motorNoAbrio() override;
+    void puertoAjeno() override;
 
     // Set when the toolkit runs without a screen because none was found.
     static inline bool sinPantalla = false;
 
+protected:
+    // Whether the installer process is running now, and its cancellation (the
+    // whole process group, so that downloads it started stop too). Virtual so
+    // that the close guard can be exercised without a real run.
+    virtual bool instaladorCorre() const;
+    virtual void cancelarInstalacion();
+
 private:
+    void abrio();
+    // `motivo` stands in for the engine's own reason when it is known better.
+    void noArranco(const std::optional<QString>& motivo = std::nullopt);
+    void soltarInstalacion();
+    void alCerrar(QCloseEvent* e);
     // Queues `f` on this object unless it is going away.
     template <typename F> void publicar(F f);
+
+    const Globales g_;
+    const Tiempos tiempos_;
+    bool noMover_ = false;
+
+    Fase fase_ = Fase::inicio;
+    // An update of an older installation rather than a first one.
+    bool actualizando_ = false;
+    qint64 paso_ = 0;
+    double avance_ = 0.0;
+
+    std::unique_ptr<Ventana> ventana_;
+    QPointer<Etiqueta> info_;
+    QPointer<Etiqueta> estado_;
+    QPointer<Etiqueta> detalle_;
+    QPointer<Barra> barra_;
+    QPointer<Boton> boton_;
+    QPointer<Boton> registroBoton_;
+
+    // The installer run while it is under way; it lives on `cola_`.
+    QPointer<Instalacion> proceso_;
+    // Installer output is split into lines on this thread; it owns the unfinished
+    // last line while a run is under way.
+    QThread cola_;
 
     // Counts openings, so a delayed one can tell whether another came first.
     std::uint64_t aperturas_ = 0;

@@ -10,57 +10,53 @@
 #include <QSaveFile>
 #include <QTimer>
 
-void Delegado::empezar() {
-    instalando = true;
-    listo = false;
-    paso = 0;
-    avance = 0.0;
-    barra->fijarValor(0.0);
-    mostrar(1, false);
-    estado->fijarTexto(actualizando ? QStringLiteral("Actualizando VARNO…")
-                                    : QStringLiteral("Preparando…"));
-    detalle->fijarTexto(QString());
+namespace {
+constexpr std::array<double, 8> desde{0.0, 0.02, 0.08, 0.16, 0.19, 0.24, 0.88, 0.96};
+} // namespace
 
-    QDir().mkpath(g.DATOS);
+void Delegado::empezar() {
+    paso_ = 0;
+    avance_ = 0.0;
+    barra_->fijarValor(0.0);
+    mostrar(Fase::instalando);
+    estado_->fijarTexto(actualizando_ ? QStringLiteral("Actualizando VARNO…")
+                                      : QStringLiteral("Preparando…"));
+    detalle_->fijarTexto(QString());
+
+    QDir().mkpath(g_.DATOS);
     // Each run replaces the log whole, so it always holds exactly one run.
-    const QByteArray linea = cabeceraRegistro(g.VERSION, QDateTime::currentDateTimeUtc()).toUtf8();
-    QSaveFile cabecera(g.REGISTRO);
+    const QByteArray linea = cabeceraRegistro(g_.VERSION, QDateTime::currentDateTimeUtc()).toUtf8();
+    QSaveFile cabecera(g_.REGISTRO);
     // Flushed first: a commit would put an empty file in place of the last log
     // when only the flush meets a full disk.
     if (!cabecera.open(QIODevice::WriteOnly) || cabecera.write(linea) != linea.size() ||
         !cabecera.flush() || !cabecera.commit()) {
         // A folder that takes no new file may still hold a log we can write:
         // it is then replaced in place, or the run would be appended to the last one.
-        QFile enSuSitio(g.REGISTRO);
+        QFile enSuSitio(g_.REGISTRO);
         if (enSuSitio.open(QIODevice::WriteOnly | QIODevice::Truncate))
             enSuSitio.write(linea);
     }
 
-    const QString paquete = QDir(g.RECURSOS).filePath(QStringLiteral("paquete"));
+    const QString paquete = QDir(g_.RECURSOS).filePath(QStringLiteral("paquete"));
     Instalacion::Parametros p{
-        g.herramientas.bash, paquete + QStringLiteral("/instalar_mac.sh"), g.REGISTRO,
-        entornoInstalador(QProcessEnvironment::systemEnvironment(), paquete, g.VERSION),
-        tiempos.graciaInstalador};
+        g_.herramientas.bash, paquete + QStringLiteral("/instalar_mac.sh"), g_.REGISTRO,
+        entornoInstalador(QProcessEnvironment::systemEnvironment(), paquete, g_.VERSION),
+        tiempos_.graciaInstalador};
     // A run that is still being torn down must not outlive its replacement.
     soltarInstalacion();
     auto* nueva = new Instalacion(std::move(p), this, this);
-    if (!cola.isRunning())
-        cola.start();
-    nueva->moveToThread(&cola);
-    proceso = nueva;
+    if (!cola_.isRunning())
+        cola_.start();
+    nueva->moveToThread(&cola_);
+    proceso_ = nueva;
     QMetaObject::invokeMethod(nueva, &Instalacion::arrancar, Qt::QueuedConnection);
-}
-
-void Delegado::linea(const QString& l) {
-    Trozo t;
-    t.primera = l;
-    lineas(t);
 }
 
 void Delegado::lineas(const Trozo& t) {
     // Nothing is painted between two lines of one chunk, so the labels take
     // only the chunk's last header and last detail, and the bar its end.
-    Progreso p{paso, avance};
+    Progreso p{paso_, avance_};
     bool alguna = false;
     std::optional<LecturaLinea> cabecera;
     std::optional<QStringView> ultimoDetalle;
@@ -77,61 +73,59 @@ void Delegado::lineas(const Trozo& t) {
     }
     if (!alguna)
         return;
-    paso = p.paso;
-    avance = p.avance;
+    paso_ = p.paso;
+    avance_ = p.avance;
     if (cabecera)
-        estado->fijarTexto(textoDeCabecera(cabecera->paso, cabecera->titulo));
+        estado_->fijarTexto(textoDeCabecera(cabecera->paso, cabecera->titulo));
     if (ultimoDetalle)
-        detalle->fijarTexto(acortar(sinFormatoBidi(*ultimoDetalle), 160));
-    barra->fijarValor(avance);
+        detalle_->fijarTexto(acortar(sinFormatoBidi(*ultimoDetalle), 160));
+    barra_->fijarValor(avance_);
 }
 
 void Delegado::termino(bool bien) {
-    instalando = false;
     soltarInstalacion();
     if (!bien) {
-        mostrar(3, false);
-        estado->fijarTexto(QStringLiteral("No se pudo terminar la instalación."));
-        detalle->fijarTexto(detalleDeFallo(detalle->texto()));
+        mostrar(Fase::fallo);
+        estado_->fijarTexto(QStringLiteral("No se pudo terminar la instalación."));
+        detalle_->fijarTexto(detalleDeFallo(detalle_->texto()));
         return;
     }
-    listo = true;
-    barra->fijarValor(1.0);
-    mostrar(2, false);
-    estado->fijarTexto(actualizando ? QStringLiteral("VARNO está actualizado.")
-                                    : QStringLiteral("VARNO está instalado."));
+    barra_->fijarValor(1.0);
+    mostrar(Fase::instalado);
+    estado_->fijarTexto(actualizando_ ? QStringLiteral("VARNO está actualizado.")
+                                      : QStringLiteral("VARNO está instalado."));
     // Said only when it is true.
-    const bool enElDock = !actualizando && ponerEnElDock(g);
-    detalle->fijarTexto(enElDock
-                            ? QStringLiteral("Se abre ahora. Quedó en el Dock y en Aplicaciones.")
-                            : QStringLiteral("Se abre ahora."));
+    const bool enElDock = !actualizando_ && ponerEnElDock(g_);
+    detalle_->fijarTexto(enElDock
+                             ? QStringLiteral("Se abre ahora. Quedó en el Dock y en Aplicaciones.")
+                             : QStringLiteral("Se abre ahora."));
     // The engine is opened once: a click on "Abrir VARNO" in the meantime has
     // already done it.
-    QTimer::singleShot(tiempos.retrasoApertura, this, [this, antes = aperturas_] {
+    QTimer::singleShot(tiempos_.retrasoApertura, this, [this, antes = aperturas_] {
         if (aperturas_ == antes)
             abrirYEsperar();
     });
 }
 
 void Delegado::noEmpezo(const QString& motivo) {
-    if (detalle)
-        detalle->fijarTexto(motivo);
+    if (detalle_)
+        detalle_->fijarTexto(motivo);
     termino(false);
 }
 
 bool Delegado::instaladorCorre() const {
-    return proceso && proceso->corre();
+    return proceso_ && proceso_->corre();
 }
 
 void Delegado::cancelarInstalacion() {
-    if (proceso)
-        proceso->cancelar();
+    if (proceso_)
+        proceso_->cancelar();
 }
 
 void Delegado::soltarInstalacion() {
-    if (Instalacion* vieja = proceso.data()) {
+    if (Instalacion* vieja = proceso_.data()) {
         vieja->soltar();
-        proceso.clear();
+        proceso_.clear();
         vieja->deleteLater();
     }
 }

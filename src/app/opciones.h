@@ -20,7 +20,7 @@ struct Opciones {
     std::optional<Fondo> fondoDmg;
     std::optional<Captura> captura;
     std::optional<QString> expulsar;
-    bool noMover = false;
+    bool noMover = false; // stay where it is: never move into Applications
 
     bool empaquetado() const { return icono || fondoDmg || captura; }
 };

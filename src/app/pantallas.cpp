@@ -6,6 +6,7 @@
 #include "ui/ventana.h"
 #include "ui/vistas.h"
 
+#include <QCloseEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -15,7 +16,7 @@ struct Ejemplo {
     const char* detalle;
     double barra;
 };
-// Example contents, only for window captures.
+// Example contents, only for window captures, by phase.
 constexpr Ejemplo ejemplos[] = {
     {"", "", 0.0},
     {"Paso 5 de 7 · Las bibliotecas", "Downloading torch (60.5MiB)", 0.5},
@@ -31,66 +32,96 @@ constexpr Ejemplo ejemplos[] = {
 
 void Delegado::construir() {
     VentanaConstruida c = construirVentana();
-    c.ventana->alCerrar = [d = QPointer<Delegado>(this)] { return !d || d->windowShouldClose(); };
-    c.boton->accion = [d = QPointer<Delegado>(this)] {
-        if (d)
-            d->alBoton();
-    };
-    // The path is copied in, so the installation log still opens once the
-    // delegate is gone.
-    c.registroBoton->accion = [d = QPointer<Delegado>(this), registro = g.REGISTRO] {
-        abrirArchivo(d && d->noAbrio ? registroDelMotor(d->g).ruta : registro);
-    };
-    ventana = std::move(c.ventana);
-    info = c.info;
-    estado = c.estado;
-    detalle = c.detalle;
-    barra = c.barra;
-    boton = c.boton;
-    registroBoton = c.registroBoton;
-    mostrar(0, false);
+    connect(c.ventana.get(), &Ventana::cierre, this, &Delegado::alCerrar);
+    connect(c.boton, &Boton::clicked, this, &Delegado::alBoton);
+    // The installation log's path is copied in, so that it still opens once
+    // the delegate is gone.
+    connect(c.registroBoton, &Boton::clicked, c.registroBoton,
+            [d = QPointer<Delegado>(this), registro = g_.REGISTRO] {
+                abrirArchivo(d && d->fase_ == Fase::noAbrio ? registroDelMotor(d->g_).ruta
+                                                            : registro);
+            });
+    ventana_ = std::move(c.ventana);
+    info_ = c.info;
+    estado_ = c.estado;
+    detalle_ = c.detalle;
+    barra_ = c.barra;
+    boton_ = c.boton;
+    registroBoton_ = c.registroBoton;
+    mostrar(Fase::inicio);
 }
 
-void Delegado::mostrar(qint64 n, bool ejemplo) {
-    // Only the screens 0 to 5 exist; any other number leaves the window as it is.
-    if (n < 0 || n > 5 || !ventana)
+void Delegado::mostrar(Fase f, bool ejemplo) {
+    fase_ = f;
+    if (!ventana_)
         return;
-    info->setHidden(n != 0);
-    estado->setHidden(n == 0);
-    barra->setHidden(n == 0);
-    detalle->setHidden(n == 0);
-    registroBoton->setHidden(n != 3 && n != 5);
+    const bool inicio = f == Fase::inicio;
+    const bool fallida = f == Fase::fallo || f == Fase::noAbrio;
+    info_->setHidden(!inicio);
+    estado_->setHidden(inicio);
+    barra_->setHidden(inicio);
+    detalle_->setHidden(inicio);
+    registroBoton_->setHidden(!fallida);
 
-    boton->fijarActivo(n != 1 && n != 4);
-    static const QString titulos[] = {QStringLiteral("Instalar"),    QString(),
-                                      QStringLiteral("Abrir VARNO"), QStringLiteral("Reintentar"),
-                                      QStringLiteral("Abriendo…"),   QStringLiteral("Reintentar")};
-    boton->fijarTitulo(
-        n == 1 ? (actualizando ? QStringLiteral("Actualizando…") : QStringLiteral("Instalando…"))
-               : titulos[n]);
+    const bool espera = f == Fase::instalando || f == Fase::abriendo || f == Fase::abierto;
+    boton_->setEnabled(!espera);
+    switch (f) {
+    case Fase::inicio:
+        boton_->setText(QStringLiteral("Instalar"));
+        break;
+    case Fase::instalando:
+        boton_->setText(actualizando_ ? QStringLiteral("Actualizando…")
+                                      : QStringLiteral("Instalando…"));
+        break;
+    case Fase::instalado:
+        boton_->setText(QStringLiteral("Abrir VARNO"));
+        break;
+    case Fase::fallo:
+    case Fase::noAbrio:
+        boton_->setText(QStringLiteral("Reintentar"));
+        break;
+    case Fase::abriendo:
+    case Fase::abierto:
+        boton_->setText(QStringLiteral("Abriendo…"));
+        break;
+    }
+    const bool bien = f == Fase::instalado || f == Fase::abierto;
+    estado_->fijarColor(bien ? Marca::bien : fallida ? Marca::mal : Marca::papel);
 
-    estado->fijarColor(n == 2 ? Marca::bien : (n == 3 || n == 5) ? Marca::mal : Marca::papel);
-
-    if (ejemplo && n >= 1) {
-        estado->fijarTexto(QString::fromUtf8(ejemplos[n].estado));
-        detalle->fijarTexto(QString::fromUtf8(ejemplos[n].detalle));
-        barra->fijarValor(ejemplos[n].barra);
+    if (ejemplo && !inicio && f != Fase::abierto) {
+        const Ejemplo& e = ejemplos[int(f)];
+        estado_->fijarTexto(QString::fromUtf8(e.estado));
+        detalle_->fijarTexto(QString::fromUtf8(e.detalle));
+        barra_->fijarValor(e.barra);
     }
 }
 
 void Delegado::alBoton() {
-    if (instalando || abriendo)
-        return;
-    if (listo || noAbrio)
-        abrirYEsperar();
-    else
+    switch (fase_) {
+    case Fase::inicio:
+    case Fase::fallo:
         empezar();
+        break;
+    case Fase::instalado:
+    case Fase::noAbrio:
+        abrirYEsperar();
+        break;
+    case Fase::instalando:
+    case Fase::abriendo:
+    case Fase::abierto:
+        break;
+    }
+}
+
+void Delegado::alCerrar(QCloseEvent* e) {
+    if (!windowShouldClose())
+        e->ignore();
 }
 
 bool Delegado::windowShouldClose() {
-    if (!instalando || !instaladorCorre())
+    if (fase_ != Fase::instalando || !instaladorCorre())
         return true;
-    QMessageBox pregunta(ventana.get());
+    QMessageBox pregunta(ventana_.get());
     pregunta.setIcon(QMessageBox::NoIcon);
     pregunta.setTextFormat(Qt::PlainText);
     pregunta.setText(QStringLiteral("La instalación todavía no terminó."));
@@ -98,8 +129,10 @@ bool Delegado::windowShouldClose() {
                                                "ya descargado no se vuelve a descargar."));
     QPushButton* cancelar =
         pregunta.addButton(QStringLiteral("Cancelar la instalación"), QMessageBox::AcceptRole);
-    pregunta.addButton(QStringLiteral("Seguir"), QMessageBox::RejectRole);
+    QPushButton* seguir = pregunta.addButton(QStringLiteral("Seguir"), QMessageBox::RejectRole);
+    // As in every Mac dialog: Return for the default, Escape (and ⌘.) to go on.
     pregunta.setDefaultButton(cancelar);
+    pregunta.setEscapeButton(seguir);
     pregunta.setObjectName(QStringLiteral("preguntaCerrar"));
     pregunta.exec();
     if (pregunta.clickedButton() != cancelar)

@@ -5,13 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-namespace {
-Globales& almacen() {
-    static Globales g;
-    return g;
-}
-} // namespace
-
 Herramientas herramientasDelSistema(const QString& recursos) {
     Herramientas h;
     h.curl = QStringLiteral("/usr/bin/curl");
@@ -70,11 +63,4 @@ Globales calcularGlobales(const QString& home, const std::optional<QString>& rec
     g.EJECUTABLE = ejecutable;
     g.herramientas = herramientasDelSistema(g.RECURSOS);
     return g;
-}
-
-const Globales& globales() {
-    return almacen();
-}
-void fijarGlobales(Globales g) {
-    almacen() = std::move(g);
 }

@@ -41,6 +41,3 @@ QString leerVersion(const QString& recursos);
 
 Globales calcularGlobales(const QString& home, const std::optional<QString>& recursos,
                           const QString& bundle = {}, const QString& ejecutable = {});
-
-const Globales& globales();
-void fijarGlobales(Globales g);

@@ -181,8 +181,7 @@ Mudanza moverAAplicaciones(const Colocacion& c) {
     recogerMudanzaCortada(propia);
 
     const QString bundle = QDir::cleanPath(QFileInfo(c.bundle).absoluteFilePath());
-    if (yaColocado(bundle, c.home, c.aplicaciones) ||
-        c.argumentos.contains(QStringLiteral("--no-mover")))
+    if (yaColocado(bundle, c.home, c.aplicaciones) || c.noMover)
         return {};
     // A program started outside a bundle would otherwise copy, and trash, the
     // whole folder its executable happens to lie in.
@@ -256,11 +255,11 @@ Mudanza moverAAplicaciones(const Colocacion& c) {
     return {true, {}};
 }
 
-Mudanza moverAAplicaciones(const Globales& g, const QStringList& argumentos) {
+Mudanza moverAAplicaciones(const Globales& g, bool noMover) {
     Colocacion c;
     c.bundle = g.BUNDLE;
     c.home = QDir::homePath();
-    c.argumentos = argumentos;
+    c.noMover = noMover;
     c.herramientas = g.herramientas;
     return moverAAplicaciones(c);
 }

@@ -14,7 +14,7 @@ QString rutaOriginal(const QString& ruta);
 struct Colocacion {
     QString bundle; // the running bundle
     QString home;
-    QStringList argumentos;
+    bool noMover = false;
     QString aplicaciones = QStringLiteral("/Applications"); // the system-wide folder
     QString volumenes = QStringLiteral("/Volumes");         // where disk images are mounted
     Herramientas herramientas;
@@ -49,7 +49,7 @@ struct Mudanza {
 // older copy is set aside until the new one has started, and put back when
 // anything fails, or at the next start when a run was cut short in between.
 Mudanza moverAAplicaciones(const Colocacion& c);
-Mudanza moverAAplicaciones(const Globales& g, const QStringList& argumentos);
+Mudanza moverAAplicaciones(const Globales& g, bool noMover);
 
 // The file URL of a folder as the Dock keeps it: trailing slash, bytes outside
 // the characters a URL path allows percent-encoded.

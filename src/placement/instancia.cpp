@@ -100,7 +100,8 @@ void Instancia::escuchar() {
 void Instancia::atender() {
     while (QLocalSocket* socket = servidor_->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        const bool mostrada = alPedirVentana && alPedirVentana();
+        bool mostrada = false;
+        emit ventanaPedida(&mostrada);
         // An asker that has already gone is no failure of ours: the answer is
         // dropped with the socket.
         socket->write(mostrada ? "1" : "0", 1);

@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QString>
 #include <chrono>
-#include <functional>
 
 class QLocalServer;
 
@@ -25,14 +24,16 @@ public:
     };
     Toma tomar(std::chrono::milliseconds espera = std::chrono::seconds(10));
 
-    // Run in the running instance when another start asks for it: brings the
-    // window to the front and answers whether there was one.
-    std::function<bool()> alPedirVentana;
-
     // Where the lock and the socket live, without extension: in a folder that
     // only this user can write into.
     static QString nombreDe(const QString& datos);
     QString cerrojo() const { return cerrojo_.fileName(); }
+
+signals:
+    // Sent in the running instance, on its thread, when another start asks for
+    // the window: the receiver brings it to the front and sets `mostrada` when
+    // there was one to show. Unset, the other start waits for this one to go.
+    void ventanaPedida(bool* mostrada);
 
 private:
     enum class Respuesta { ninguna, sinVentana, mostrada };

@@ -9,16 +9,10 @@
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
-#include <cmath>
 
 void (*lectorDePrueba)(QAccessibleEvent*) = nullptr;
 
 namespace {
-
-// The bar's value in percent, clamped as the bar draws it.
-double porcentaje(double valor) {
-    return valor > 0 ? std::min(valor, 1.0) * 100.0 : 0.0;
-}
 
 bool hayLector() {
     return lectorDePrueba || QAccessible::isActive();
@@ -34,56 +28,6 @@ void enviar(QAccessibleEvent&& e) {
 void enviar(QObject* o, QAccessible::Event tipo) {
     enviar(QAccessibleEvent(o, tipo));
 }
-
-// QAccessibleWidget is its own action interface.
-class BotonAccesible : public QAccessibleWidget {
-public:
-    explicit BotonAccesible(Boton* b)
-        : QAccessibleWidget(b, QAccessible::Button) {}
-    Boton* boton() const { return static_cast<Boton*>(widget()); }
-
-    QString text(QAccessible::Text t) const override {
-        return t == QAccessible::Name ? boton()->titulo() : QAccessibleWidget::text(t);
-    }
-    QAccessible::State state() const override {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.disabled = s.disabled || !boton()->activo();
-        return s;
-    }
-    QStringList actionNames() const override { return {pressAction()}; }
-    QStringList keyBindingsForAction(const QString&) const override { return {}; }
-    // Pressed from assistive technology just as by the mouse: only a button
-    // that shows, while active and with something to do.
-    void doAction(const QString& nombre) override {
-        Boton* b = boton();
-        if (nombre == pressAction() && b->isVisible() && b->activo() && b->accion)
-            b->accion();
-    }
-};
-
-class BarraAccesible : public QAccessibleWidget, public QAccessibleValueInterface {
-public:
-    explicit BarraAccesible(Barra* b)
-        : QAccessibleWidget(b, QAccessible::ProgressBar) {}
-
-    QAccessible::State state() const override {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.readOnly = true;
-        return s;
-    }
-    void* interface_cast(QAccessible::InterfaceType t) override {
-        if (t == QAccessible::ValueInterface)
-            return static_cast<QAccessibleValueInterface*>(this);
-        return QAccessibleWidget::interface_cast(t);
-    }
-    QVariant currentValue() const override {
-        return porcentaje(static_cast<Barra*>(widget())->valor());
-    }
-    void setCurrentValue(const QVariant&) override {} // only the installation moves it
-    QVariant maximumValue() const override { return 100.0; }
-    QVariant minimumValue() const override { return 0.0; }
-    QVariant minimumStepSize() const override { return 0.0; }
-};
 
 // Labels, the logo and the content view, by what they are.
 class VistaAccesible : public QAccessibleWidget {
@@ -150,10 +94,6 @@ private:
 };
 
 QAccessibleInterface* fabrica(const QString&, QObject* o) {
-    if (auto* b = qobject_cast<Boton*>(o))
-        return new BotonAccesible(b);
-    if (auto* b = qobject_cast<Barra*>(o))
-        return new BarraAccesible(b);
     if (auto* e = qobject_cast<Etiqueta*>(o))
         return new VistaAccesible(e, QAccessible::StaticText);
     if (auto* l = qobject_cast<Logo*>(o))
@@ -219,23 +159,4 @@ void anunciarTexto(Etiqueta* e) {
     if (!anunciador)
         anunciador = new Anunciador(QCoreApplication::instance());
     anunciador->cambio(e);
-}
-
-void avisarValor(Barra* b, double antes) {
-    if (!hayLector() || std::floor(porcentaje(antes)) == std::floor(porcentaje(b->valor())))
-        return;
-    enviar(QAccessibleValueChangeEvent(b, porcentaje(b->valor())));
-}
-
-void avisarTitulo(Boton* b) {
-    if (hayLector())
-        enviar(b, QAccessible::NameChanged);
-}
-
-void avisarActivo(Boton* b) {
-    if (!hayLector())
-        return;
-    QAccessible::State cambiado;
-    cambiado.disabled = true;
-    enviar(QAccessibleStateChangeEvent(b, cambiado));
 }

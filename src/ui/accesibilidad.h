@@ -2,14 +2,13 @@
 
 #include <chrono>
 
-class Barra;
 class QAccessibleEvent;
-class Boton;
 class Etiqueta;
 
 // What assistive technology (VoiceOver, Orca) is told about the hand-drawn
-// views: a push button, a read-only progress bar, static text and the logo.
-// Hidden views are left out. Installed once per process; the window does it.
+// views Qt has no interface for: static text, the logo and the window. The
+// buttons and the bar are Qt's own. Hidden views are left out. Installed once per process; the
+// window does it.
 void instalarAccesibilidad();
 
 // Nothing is told while no assistive technology listens. Tests set this to
@@ -22,9 +21,3 @@ extern void (*lectorDePrueba)(QAccessibleEvent*);
 // installer output does not flood the screen reader.
 inline constexpr std::chrono::milliseconds pausaEntreAnuncios{300};
 void anunciarTexto(Etiqueta* e);
-
-// A bar's value moved from `antes`; told only when the whole percentage changes.
-void avisarValor(Barra* b, double antes);
-// A button's title or its active state changed.
-void avisarTitulo(Boton* b);
-void avisarActivo(Boton* b);

@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QUrl>
 #include <dlfcn.h>
 #include <type_traits>
@@ -77,10 +78,18 @@ void Ventana::fijarContenido(QWidget* contenido) {
 }
 
 void Ventana::closeEvent(QCloseEvent* e) {
-    if (alCerrar && !alCerrar())
-        e->ignore();
-    else
-        e->accept();
+    e->accept();
+    emit cierre(e);
+}
+
+void Ventana::keyPressEvent(QKeyEvent* e) {
+    const bool intro = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    if (intro && (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && predeterminado_ &&
+        predeterminado_->isVisible() && predeterminado_->isEnabled()) {
+        predeterminado_->click();
+        return;
+    }
+    QWidget::keyPressEvent(e);
 }
 
 void Ventana::showEvent(QShowEvent* e) {
@@ -137,7 +146,16 @@ VentanaConstruida construirVentana() {
     auto* nuevoRegistro = new Boton;
     nuevoRegistro->setGeometry(204, 296, 150, 42);
     nuevoRegistro->fijarSecundario(true);
-    nuevoRegistro->fijarTitulo(QStringLiteral("Ver el registro"));
+    nuevoRegistro->setText(QStringLiteral("Ver el registro"));
+    v->fijarPredeterminado(nuevoBoton);
+
+    // Named, so that tests and accessibility inspectors find them.
+    nuevaInfo->setObjectName(QStringLiteral("info"));
+    nuevoEstado->setObjectName(QStringLiteral("estado"));
+    nuevoDetalle->setObjectName(QStringLiteral("detalle"));
+    nuevaBarra->setObjectName(QStringLiteral("barra"));
+    nuevoBoton->setObjectName(QStringLiteral("boton"));
+    nuevoRegistro->setObjectName(QStringLiteral("registroBoton"));
 
     // Later views draw above earlier ones.
     for (QWidget* w :

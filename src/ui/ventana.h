@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
-#include <functional>
 #include <memory>
 
 class Barra;
@@ -9,8 +9,10 @@ class Boton;
 class Etiqueta;
 
 // The one window: a fixed 560 × 372 content area on the dark background.
-// Closing asks `alCerrar` first; the window is kept, not deleted, when it
-// closes, and closing the last window quits the application.
+// Closing is announced by `cierre` first, whose receiver may ignore the event
+// to keep the window open; the window is kept, not deleted, when it closes,
+// and closing the last window quits the application. Return and Enter press
+// the default button, as in a Mac dialog, wherever the focus is.
 class Ventana : public QWidget {
     Q_OBJECT
 public:
@@ -19,27 +21,34 @@ public:
 
     explicit Ventana(QWidget* parent = nullptr);
 
-    // Whether the window may close now; closing is allowed when unset.
-    std::function<bool()> alCerrar;
+    // The button Return presses while it shows and acts; none when null.
+    void fijarPredeterminado(Boton* boton) { predeterminado_ = boton; }
 
     // The content view, laid out from its top-left corner; replaces (and
     // deletes) the one before.
     QWidget* contenido() const { return contenido_; }
     void fijarContenido(QWidget* contenido);
 
+signals:
+    // Sent accepted; ignoring it keeps the window open.
+    void cierre(QCloseEvent* e);
+
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
 private:
     QWidget* contenido_ = nullptr;
+    QPointer<Boton> predeterminado_;
 };
 
 // Opens a file with the desktop's default application; the outcome is not looked at.
 void abrirArchivo(const QString& ruta);
 
 // The window with all its views, and the ones that change while it shows. The
-// views belong to the window; the buttons have no action yet.
+// views belong to the window and are named after their fields; the buttons are
+// connected to nothing yet, and the main one is the default.
 struct VentanaConstruida {
     std::unique_ptr<Ventana> ventana;
     Etiqueta* info;

@@ -5,7 +5,6 @@
 
 #include <QFontDatabase>
 #include <QGuiApplication>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QTextLayout>
@@ -168,11 +167,15 @@ Etiqueta* etiqueta(const QString& texto, qreal tamano, Peso peso, const QColor& 
 }
 
 Barra::Barra(QWidget* parent)
-    : QWidget(parent) {}
+    : QProgressBar(parent) {
+    setRange(0, escala);
+    setValue(0);
+    setTextVisible(false);
+}
 
 void Barra::fijarValor(double valor) {
-    avisarValor(this, std::exchange(valor_, valor));
-    update();
+    // Qt ignores a value outside the range; NaN fails both tests and stays 0.
+    setValue(valor > 0 ? qRound(qMin(valor, 1.0) * escala) : 0);
 }
 
 void Barra::paintEvent(QPaintEvent*) {
@@ -183,24 +186,19 @@ void Barra::paintEvent(QPaintEvent*) {
     const qreal r = b.height() * 0.5;
     p.setBrush(Marca::panel);
     p.drawRoundedRect(b, r, r);
-    // Never for 0, negative or NaN; once anything is done, at least a circle.
-    if (valor_ > 0) {
-        const qreal relleno = qMax(b.width() * qMin(valor_, 1.0), b.height());
+    // Once anything is done, at least a circle.
+    if (value() > 0) {
+        const qreal relleno = qMax(b.width() * valor(), b.height());
         p.setBrush(Marca::azul);
         p.drawRoundedRect(QRectF(0, 0, relleno, b.height()), r, r);
     }
 }
 
 Boton::Boton(QWidget* parent)
-    : QWidget(parent) {
-    // Active from the start, so the hand shows from the start.
+    : QAbstractButton(parent) {
+    // Reached by Tab, not by a click, so that the ring shows only for the keyboard.
+    setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
-}
-
-void Boton::fijarTitulo(const QString& titulo) {
-    if (std::exchange(titulo_, titulo) != titulo)
-        avisarTitulo(this);
-    update();
 }
 
 void Boton::fijarSecundario(bool secundario) {
@@ -208,65 +206,67 @@ void Boton::fijarSecundario(bool secundario) {
     update();
 }
 
-void Boton::fijarActivo(bool activo) {
-    if (std::exchange(activo_, activo) != activo)
-        avisarActivo(this);
-    if (activo_)
-        setCursor(Qt::PointingHandCursor);
-    else
-        unsetCursor();
+void Boton::changeEvent(QEvent* e) {
+    // The hand only over a button that acts.
+    if (e->type() == QEvent::EnabledChange) {
+        if (isEnabled())
+            setCursor(Qt::PointingHandCursor);
+        else
+            unsetCursor();
+    }
+    QAbstractButton::changeEvent(e);
+}
+
+void Boton::enterEvent(QEnterEvent* e) {
+    QAbstractButton::enterEvent(e);
     update();
 }
 
-void Boton::enterEvent(QEnterEvent*) {
-    encima_ = true;
+void Boton::leaveEvent(QEvent* e) {
+    QAbstractButton::leaveEvent(e);
     update();
-}
-
-void Boton::leaveEvent(QEvent*) {
-    encima_ = false;
-    update();
-}
-
-void Boton::mousePressEvent(QMouseEvent* e) {
-    // The action fires on the press itself: there is no pressed look to cancel.
-    // The press stops here either way.
-    e->accept();
-    if (e->button() == Qt::LeftButton && activo_ && accion)
-        accion();
 }
 
 void Boton::paintEvent(QPaintEvent*) {
     static constexpr qreal radio = 8.0;
     static constexpr qreal grosorBorde = 1.2;
+    static constexpr qreal grosorFoco = 2.5;
     static constexpr QColor bordeReposo(70, 70, 80);
     static constexpr QColor tituloPrimario(10, 10, 12);
 
+    const bool activo = isEnabled();
+    const bool encima = activo && underMouse();
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF b(rect());
     const QRectF contorno = b.adjusted(0.5, 0.5, -0.5, -0.5);
     QColor relleno;
-    if (!activo_)
+    if (!activo)
         relleno = Marca::panel;
     else if (secundario_)
         relleno = Marca::fondo;
     else
-        relleno = encima_ ? QColor(Qt::white) : Marca::papel;
+        relleno = encima ? QColor(Qt::white) : Marca::papel;
     p.setPen(Qt::NoPen);
     p.setBrush(relleno);
     p.drawRoundedRect(contorno, radio, radio);
     if (secundario_) {
-        p.setPen(QPen(encima_ ? Marca::tiza : bordeReposo, grosorBorde));
+        p.setPen(QPen(encima ? Marca::tiza : bordeReposo, grosorBorde));
         p.setBrush(Qt::NoBrush);
         p.drawRoundedRect(contorno, radio, radio);
     }
-    const QColor colorTitulo = !activo_ ? Marca::tiza : secundario_ ? Marca::papel : tituloPrimario;
+    if (hasFocus()) {
+        const qreal m = grosorFoco * 0.5;
+        p.setPen(QPen(Marca::azul, grosorFoco));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(b.adjusted(m, m, -m, -m), radio - m, radio - m);
+    }
+    const QColor colorTitulo = !activo ? Marca::tiza : secundario_ ? Marca::papel : tituloPrimario;
     const QFont f = fuente(14, secundario_ ? Peso::regular : Peso::semibold, this);
     p.setFont(f);
     p.setPen(colorTitulo);
     // Centred across the whole width, and vertically by the height of a line.
     const qreal h = QFontMetricsF(f, this).height();
     p.drawText(QRectF(0, (b.height() - h) * 0.5, b.width(), h), Qt::AlignHCenter | Qt::AlignTop,
-               titulo_);
+               text());
 }

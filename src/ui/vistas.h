@@ -1,9 +1,10 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QFont>
 #include <QPointF>
+#include <QProgressBar>
 #include <QWidget>
-#include <functional>
 
 class QPainter;
 class QPaintDevice;
@@ -77,50 +78,39 @@ private:
 // The one label factory of the window: one line, cut at the tail.
 Etiqueta* etiqueta(const QString& texto, qreal tamano, Peso peso, const QColor& color);
 
-// A thin pill-shaped progress bar; `valor` is the fraction done.
-class Barra : public QWidget {
+// A thin pill-shaped progress bar on Qt's progress model: the value runs from
+// 0 to `escala`, which is what assistive technology reads and is told.
+class Barra : public QProgressBar {
     Q_OBJECT
 public:
+    static constexpr int escala = 1000;
     explicit Barra(QWidget* parent = nullptr);
 
-    double valor() const { return valor_; }
-    // Stored as given (callers may read back what they set); drawing clamps it.
+    // The fraction done; values beyond 0..1 (and NaN) are held at the ends.
+    double valor() const { return double(value()) / escala; }
     void fijarValor(double valor);
 
 protected:
     void paintEvent(QPaintEvent*) override;
-
-private:
-    double valor_ = 0.0;
 };
 
-// The hand-drawn push button, primary or secondary, with hover and inactive
-// looks. It acts on the press of the left button, only while active; it takes
-// no keyboard focus.
-class Boton : public QWidget {
+// The hand-drawn push button, primary or secondary. Qt's button gives it the
+// click on release, Space, Tab focus and what assistive technology is told;
+// it draws its own hover, focus and disabled looks.
+class Boton : public QAbstractButton {
     Q_OBJECT
 public:
     explicit Boton(QWidget* parent = nullptr);
 
-    QString titulo() const { return titulo_; }
-    void fijarTitulo(const QString& titulo);
     bool secundario() const { return secundario_; }
     void fijarSecundario(bool secundario);
-    bool activo() const { return activo_; }
-    void fijarActivo(bool activo);
-    bool encima() const { return encima_; }
-
-    std::function<void()> accion;
 
 protected:
     void paintEvent(QPaintEvent*) override;
+    void changeEvent(QEvent* e) override;
     void enterEvent(QEnterEvent*) override;
     void leaveEvent(QEvent*) override;
-    void mousePressEvent(QMouseEvent*) override;
 
 private:
-    QString titulo_;
     bool secundario_ = false;
-    bool activo_ = true;
-    bool encima_ = false;
 };

@@ -54,7 +54,9 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
         SCOPED_TRACE(std::string(linea) + " / " + situacion);
         Grabadora g;
         g.situacion = QString::fromUtf8(situacion);
-        decidirArranque(("/x/VARNO " + QString::fromUtf8(linea)).split(' ', Qt::SkipEmptyParts), g);
+        decidirArranque(
+            leerOpciones(("/x/VARNO " + QString::fromUtf8(linea)).split(' ', Qt::SkipEmptyParts)),
+            g);
         EXPECT_EQ(g.hechas.join(';'), QString::fromUtf8(esperado));
     }
 }

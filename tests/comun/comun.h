@@ -40,6 +40,13 @@ struct Puerto : QTcpServer {
 // An HTTP answer with this status and body.
 QByteArray http(int estado, const QByteArray& cuerpo = R"({"version": "1.0.0"})");
 
+// The window's view named `nombre`.
+template <typename T> T* vista(QWidget* ventana, const char* nombre) {
+    T* v = ventana ? ventana->findChild<T*>(QLatin1String(nombre)) : nullptr;
+    EXPECT_TRUE(v) << nombre;
+    return v;
+}
+
 // A home folder of its own, with the program's paths inside it.
 struct Casa {
     QTemporaryDir dir;

@@ -2,6 +2,8 @@
 
 #include "app/delegado.h"
 #include "comun/comun.h"
+#include "ui/ventana.h"
+#include "ui/vistas.h"
 
 #include <sys/mount.h>
 
@@ -10,16 +12,17 @@ namespace fallos {
 // A delegate whose installer is a bash script in which `@` stands for its home folder.
 struct Banco {
     pruebas::Casa casa;
-    std::unique_ptr<Delegado> d = std::make_unique<Delegado>(
-        casa.globales("2.0"), Tiempos{.retrasoApertura = std::chrono::hours(24),
-                                      .graciaInstalador = std::chrono::seconds(6)});
+    const Globales g = casa.globales("2.0");
+    std::unique_ptr<Delegado> d =
+        std::make_unique<Delegado>(g, Tiempos{.retrasoApertura = std::chrono::hours(24),
+                                              .graciaInstalador = std::chrono::seconds(6)});
 
     explicit Banco(const QByteArray& guion) {
         d->construir();
         cambiarGuion(guion);
     }
     void cambiarGuion(QByteArray guion) const {
-        pruebas::escribir(d->g.RECURSOS + "/paquete/instalar_mac.sh",
+        pruebas::escribir(g.RECURSOS + "/paquete/instalar_mac.sh",
                           "#!/bin/bash\n" + guion.replace('@', "'" + home().toUtf8() + "'"), true);
     }
     bool correr() {
@@ -27,10 +30,15 @@ struct Banco {
         return esperarFin();
     }
     bool esperarFin() {
-        return pruebas::esperarHasta([&] { return !d->instalando; }, std::chrono::minutes(4));
+        return pruebas::esperarHasta([&] { return d->fase() != Delegado::Fase::instalando; },
+                                     std::chrono::minutes(4));
     }
     QString home() const { return casa.home(); }
-    QByteArray registro() const { return pruebas::leer(d->g.REGISTRO); }
+    QByteArray registro() const { return pruebas::leer(g.REGISTRO); }
+    bool instalado() const { return d->fase() == Delegado::Fase::instalado; }
+    Etiqueta* estado() const { return pruebas::vista<Etiqueta>(d->ventana(), "estado"); }
+    Etiqueta* detalle() const { return pruebas::vista<Etiqueta>(d->ventana(), "detalle"); }
+    Boton* boton() const { return pruebas::vista<Boton>(d->ventana(), "boton"); }
     QByteArray salida() const { return registro().mid(registro().indexOf('\n') + 1); }
     // The script's pid and its download's, as it wrote them to @/pids.
     QList<QByteArray> pids() const {

@@ -101,7 +101,7 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
 
         const QString corre = r(c.corre.isEmpty() ? c.fuente : c.corre), d = r(c.destino);
         const Mudanza mudanza = moverAAplicaciones(
-            {corre, r("home"), {"VARNO"}, r("sistema/Applications"), r("Volumes"), h});
+            {corre, r("home"), false, r("sistema/Applications"), r("Volumes"), h});
         EXPECT_EQ(mudanza.reiniciar, !c.destino.isEmpty());
         EXPECT_EQ(mudanza.fallo.startsWith("No se pudo copiar VARNO a Aplicaciones ("), c.falla)
             << mudanza.fallo.toStdString();

@@ -29,10 +29,9 @@ TEST(Inundacion, CadaByteAlRegistroConMemoriaAcotada) {
 
     const qint64 cabecera = b.registro().indexOf('\n') + 1;
     EXPECT_EQ(QProcess::execute(
-                  "cmp", {QString("-i%1:0").arg(cabecera), b.d->g.REGISTRO, b.home() + "/salida"}),
+                  "cmp", {QString("-i%1:0").arg(cabecera), b.g.REGISTRO, b.home() + "/salida"}),
               0);
-    EXPECT_EQ(b.d->paso, 6);
-    EXPECT_TRUE(b.d->detalle->texto().startsWith("la última línea  —  "));
+    EXPECT_TRUE(b.detalle()->texto().startsWith("la última línea  —  "));
 #ifndef __SANITIZE_ADDRESS__ // whose bookkeeping is not what a user sees
     EXPECT_TRUE(!medir || crecio < 32 * 1024) << crecio << " KiB";
 #endif
@@ -97,17 +96,17 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
                                    "\necho\ncat @/linea\nsleep 60 &\necho $$ $! > @/pids\n") +
                         c.fin);
         pruebas::escribir(b.home() + "/linea", c.linea + "\n");
-        pruebas::escribir(b.d->g.herramientas.defaults,
+        pruebas::escribir(b.g.herramientas.defaults,
                           "#!/bin/sh\necho \"$@\" >> '" + b.home().toUtf8() + "/dock'\n", true);
-        const QString datos = b.d->g.DATOS;
-        for (const QString& r : {b.d->g.REGISTRO, b.home() + "/registro"})
+        const QString datos = b.g.DATOS;
+        for (const QString& r : {b.g.REGISTRO, b.home() + "/registro"})
             pruebas::escribir(r, "VARNO 1.0: instalación 2020-01-01 00:00:00 +0000\nvieja\n");
         std::list<fallos::Montaje> m;
         if (c.montura == soloLectura || c.montura == discoLleno)
             m.emplace_back(datos, QString(), c.montura == soloLectura ? MS_RDONLY : 0, "size=128k");
         if (c.montura == cerrada) {
             m.emplace_back(datos, datos, MS_RDONLY);
-            m.emplace_back(b.d->g.REGISTRO, b.home() + "/registro", 0);
+            m.emplace_back(b.g.REGISTRO, b.home() + "/registro", 0);
         }
         for (const auto& x : m)
             if (x.error) // mounting is not permitted here
@@ -117,22 +116,21 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
         const pid_t guion = b.pids()[0].toInt(), descarga = b.pids()[1].toInt();
         ASSERT_TRUE(!c.senal || ::kill(c.senal > 0 ? guion : -guion, std::abs(c.senal)) == 0);
         ASSERT_TRUE(b.esperarFin());
-        EXPECT_EQ(b.d->paso, 3);
         const qsizetype cabe = c.montura == soloLectura  ? 0
                                : c.montura == discoLleno ? 128 << 10
                                                          : 1 << 30;
         EXPECT_EQ(b.salida(), salida.left(qMin(b.salida().size(), cabe)));
         EXPECT_EQ(b.registro().startsWith("VARNO 2.0: instalación "), cabe > 0);
         EXPECT_GE(b.registro().size(), qMin(cabe / 2, salida.size()));
-        const bool bien = b.d->listo;
+        const bool bien = b.instalado();
         EXPECT_EQ(bien, c.fin == QByteArray("exit 0"));
-        EXPECT_TRUE(!bien || (b.d->boton->activo() && b.d->boton->titulo() == "Abrir VARNO"));
+        EXPECT_TRUE(!bien || (b.boton()->isEnabled() && b.boton()->text() == "Abrir VARNO"));
         // In the Dock once a first installation ends well, and only then.
         EXPECT_EQ(
             pruebas::leer(b.home() + "/dock").contains("write com.apple.dock persistent-apps"),
             bien);
         if (!bien) {
-            const Etiqueta& e = *b.d->detalle;
+            const Etiqueta& e = *b.detalle();
             EXPECT_TRUE(e.texto().startsWith(c.mostrada + "  —  Puedes reintentar"))
                 << e.texto().left(200).toStdString();
             const QFont f = fuente(e.tamano(), e.peso(), &e);
@@ -149,7 +147,7 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
             EXPECT_TRUE(pruebas::esperarHasta([&] { return !sigueVivo(descarga); }));
             b.cambiarGuion("echo '== 7/7 Listo'\necho reintento\nexit 0\n");
             ASSERT_TRUE(b.correr());
-            EXPECT_TRUE(b.d->listo);
+            EXPECT_TRUE(b.instalado());
             EXPECT_EQ(b.salida(), cabe ? "== 7/7 Listo\nreintento\n" : "");
         }
         EXPECT_EQ(sigueVivo(descarga), bien);
@@ -174,7 +172,7 @@ TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
     for (const auto& c : casos) {
         SCOPED_TRACE(c.fin);
         fallos::Banco b(c.guion);
-        const Globales g = b.d->g;
+        const Globales g = b.g;
         const auto temporales = [&] {
             return QDir(g.DATOS).entryList({".tmp.*"}, QDir::AllEntries | QDir::Hidden);
         };
@@ -190,7 +188,7 @@ TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
             qputenv("VARNO_ESPEJO", (b.home() + "/espejo").toUtf8());
         }
         qputenv("HOME", b.home().toUtf8());
-        b.d->ventana->show();
+        b.d->ventana()->show();
         b.d->alBoton();
         for (const char* v : {"HOME", "VARNO_ESPEJO"})
             e.contains(v) ? qputenv(v, e.value(v).toUtf8()) : qunsetenv(v);
@@ -204,7 +202,7 @@ TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
                 caja->defaultButton()->click();
         });
         reloj.start(10);
-        EXPECT_TRUE(!c.cerrar || b.d->ventana->close());
+        EXPECT_TRUE(!c.cerrar || b.d->ventana()->close());
         b.d.reset();
         EXPECT_TRUE(pruebas::leer(g.REGISTRO).endsWith(c.fin))
             << pruebas::leer(g.REGISTRO).right(300).toStdString();

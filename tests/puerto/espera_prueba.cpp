@@ -3,6 +3,7 @@
 #include "engine/espera.h"
 #include "engine/motor.h"
 #include "engine/puerto.h"
+#include "ui/ventana.h"
 #include "ui/vistas.h"
 
 #include <sys/socket.h>
@@ -16,10 +17,10 @@ namespace {
 struct Espera {
     pruebas::Casa casa;
     QString pids = casa.home() + "/pids";
+    const Globales g = casa.globales();
     std::unique_ptr<Delegado> d;
 
     explicit Espera(const QByteArray& motor, std::chrono::milliseconds limite = 3s) {
-        const Globales g = casa.globales();
         if (!motor.isEmpty())
             pruebas::escribir(g.PYTHON,
                               "#!/bin/bash\necho $$ >> '" + pids.toUtf8() +
@@ -39,7 +40,10 @@ struct Espera {
     }
     bool esperar() {
         d->abrirYEsperar();
-        return pruebas::esperarHasta([&] { return !d->abriendo; }, 60s);
+        return pruebas::esperarHasta([&] { return d->fase() != Delegado::Fase::abriendo; }, 60s);
+    }
+    Etiqueta* texto(const char* nombre) const {
+        return pruebas::vista<Etiqueta>(d->ventana(), nombre);
     }
 };
 
@@ -83,23 +87,26 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
             puerto.emplace(c.respuesta, c.retraso);
         Espera e(c.motor, c.limite);
         if (!c.log.isEmpty())
-            pruebas::escribir(e.d->g.MESA_LOG, c.log);
+            pruebas::escribir(e.g.MESA_LOG, c.log);
         pruebas::escribir(QDir::homePath() + "/.curlrc", c.curlrc);
         ASSERT_TRUE(e.esperar());
         const bool abre = c.detalle == abrio;
-        EXPECT_EQ(e.d->noAbrio, !abre);
-        EXPECT_EQ(e.d->estado->texto(), abre ? "VARNO está abierto." : "VARNO no pudo abrirse.");
-        EXPECT_EQ(e.d->detalle->texto(), c.detalle);
+        EXPECT_EQ(e.d->fase(), abre ? Delegado::Fase::abierto : Delegado::Fase::noAbrio);
+        EXPECT_EQ(e.texto("estado")->texto(),
+                  abre ? "VARNO está abierto." : "VARNO no pudo abrirse.");
+        EXPECT_EQ(e.texto("detalle")->texto(), c.detalle);
         // The opening screen stays up until VARNO quits; a failure offers a retry.
-        EXPECT_EQ(e.d->boton->activo() ? e.d->boton->titulo() : "", abre ? "" : "Reintentar");
+        Boton* boton = pruebas::vista<Boton>(e.d->ventana(), "boton");
+        EXPECT_EQ(boton->isEnabled() ? boton->text() : "", abre ? "" : "Reintentar");
         if (c.reintentar) {
             e.d->alBoton();
-            EXPECT_DOUBLE_EQ(e.d->barra->valor(), 0.04);
-            ASSERT_TRUE(pruebas::esperarHasta([&] { return !e.d->abriendo; }));
+            EXPECT_DOUBLE_EQ(pruebas::vista<Barra>(e.d->ventana(), "barra")->valor(), 0.04);
+            ASSERT_TRUE(
+                pruebas::esperarHasta([&] { return e.d->fase() != Delegado::Fase::abriendo; }));
             EXPECT_EQ(pruebas::leer(e.pids).count('\n'), 2);
             // Not an older start's reason; the output file cut to its newest lines.
-            EXPECT_EQ(e.d->detalle->texto(), motivo);
-            const QByteArray salida = pruebas::leer(salidaDelMotor(e.d->g));
+            EXPECT_EQ(e.texto("detalle")->texto(), motivo);
+            const QByteArray salida = pruebas::leer(salidaDelMotor(e.g));
             EXPECT_TRUE(salida.size() < 1 << 20 && salida.contains("Error: antes"));
         }
     }
@@ -158,9 +165,9 @@ while True:
                                      QString::fromLatin1(pruebas::http(200))});
     ASSERT_TRUE(pruebas::esperarHasta([] { return duenoDelPuerto() == Dueno::ajeno; }));
     Espera e("exit 1");
-    EXPECT_FALSE(responde(e.d->g));
+    EXPECT_FALSE(responde(e.g));
     ASSERT_TRUE(e.esperar());
-    EXPECT_EQ(e.d->detalle->texto(), "Otro programa, de otro usuario, ocupa el puerto 8770.");
+    EXPECT_EQ(e.texto("detalle")->texto(), "Otro programa, de otro usuario, ocupa el puerto 8770.");
 }
 
 // The user's environment without what points Python elsewhere; VARNO_APP names this bundle.

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """VARNO, fresh home, stand-in installer: its size, place, colours and hover, then read and pressed through
-AT-SPI. Usage, on a 1024 × 768 screen with a session bus of its own: ventana_real.py VARNO."""
+AT-SPI; then, in another fresh home, installed and opened from the keyboard alone. Usage, on a 1024 × 768
+screen with a session bus of its own: ventana_real.py VARNO."""
 import contextlib, importlib.util, os, re, shutil, signal, subprocess, sys, tempfile, time
 
 PAPEL, BLANCO = (228, 228, 231), (255, 255, 255)
@@ -10,6 +11,14 @@ echo '== 5/7 Las bibliotecas'
 for _ in $(seq 600); do [ -e "$HOME/sigue" ] && break; sleep 0.1; done
 echo 'No se pudo descargar ffmpeg.'
 exit 1
+"""
+# Installs an engine that never answers and notes each of its starts.
+INSTALADOR_BIEN = """#!/bin/bash
+echo '== 7/7 Listo'
+motor="$HOME/Library/Application Support/VARNO/python/bin/python"
+mkdir -p "$(dirname "$motor")" "$HOME/Library/Application Support/VARNO/app"
+printf '#!/bin/bash\\necho >> "%s/arranques"\\nexit 1\\n' "$HOME" > "$motor"
+chmod +x "$motor"
 """
 fallos = []
 
@@ -49,18 +58,22 @@ def ver(entorno):  # the first screen as drawn, and the main button's hover
         comprobar(boton(color), "el botón %s el puntero" % que)
 
 
+def vistas():  # (role, name, object) of every view of VARNO the reader finds
+    import pyatspi
+    todo, pendientes = [], [a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "VARNO"]
+    while pendientes:
+        o = pendientes.pop()
+        todo.append((o.getRoleName(), o.name, o))
+        pendientes.extend(o)
+    return todo
+
+
+def una(rol, nombre=None):
+    return next((o for r, n, o in vistas() if r == rol and nombre in (None, n)), None)
+
+
 def leer(casa):  # through AT-SPI, pressed as a screen reader presses it
     import pyatspi
-
-    def vistas():  # (role, name, object) of every view of VARNO the reader finds
-        todo, pendientes = [], [a for a in pyatspi.Registry.getDesktop(0) if a and a.name == "VARNO"]
-        while pendientes:
-            o = pendientes.pop()
-            todo.append((o.getRoleName(), o.name, o))
-            pendientes.extend(o)
-        return todo
-
-    una = lambda rol, nombre=None: next((o for r, n, o in vistas() if r == rol and nombre in (None, n)), None)
     primera = {("frame", "Instalar VARNO"), ("image", "VARNO"), ("label", "VARNO"),
                ("push button", "Instalar")}
     hay = esperar(lambda: primera <= {(r, n) for r, n, _ in vistas()})
@@ -77,31 +90,54 @@ def leer(casa):  # through AT-SPI, pressed as a screen reader presses it
               "el fallo sin \"Reintentar\" y \"Ver el registro\"")
 
 
-def main():
-    faltan = [p for p in ("xdotool", "import") if not shutil.which(p)]
-    if faltan or not importlib.util.find_spec("pyatspi"):
-        print("SALTADA: falta", *(faltan or ["pyatspi"]))
-        return 77
+def teclado(entorno, casa):  # Tab to «Instalar», Return; Return again opens the engine
+    import pyatspi
+    xdotool = lambda *a: subprocess.run(["xdotool", *a], env=entorno, capture_output=True, text=True).stdout
+    ident = esperar(lambda: xdotool("search", "--onlyvisible", "--name", "^Instalar VARNO$").split())
+    if not comprobar(ident and esperar(lambda: una("push button", "Instalar")), "sin ventana que instalar"):
+        return
+    xdotool("windowfocus", "--sync", ident[0])
+    xdotool("key", "Tab")
+    enfocado = lambda: (b := una("push button", "Instalar")) and b.getState().contains(pyatspi.STATE_FOCUSED)
+    comprobar(esperar(enfocado), "Tab no llega a «Instalar»")
+    xdotool("key", "Return")
+    comprobar(esperar(lambda: una("label", "VARNO está instalado.")), "Return no instala")
+    xdotool("key", "Return")
+    arranques = lambda: open(os.path.join(casa, "arranques")).read().count("\n")
+    comprobar(esperar(lambda: una("push button", "Reintentar"), 40), "el motor mudo no acaba en «Reintentar»")
+    xdotool("key", "Return")
+    comprobar(esperar(lambda: arranques() == 2 and una("label", "Abriendo VARNO…")), "Return no abre el motor")
+
+
+def con_varno(entorno, instalador, *pasos):  # a fresh VARNO whose installer is `instalador`
     with tempfile.TemporaryDirectory(prefix="varno-ventana-", ignore_cleanup_errors=True) as casa:
-        entorno = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "XDG_", "WAYLAND"))}
-        entorno.update(HOME=casa, XDG_RUNTIME_DIR=casa)
-        # The bundle with the stand-in installer in place of the real one.
+        entorno = dict(entorno, HOME=casa, XDG_RUNTIME_DIR=casa)
         bundle = os.path.join(casa, "VARNO.app")
         shutil.copytree(re.sub(r"/Contents/MacOS/[^/]*$", "", sys.argv[1]), bundle, symlinks=True)
         with open(os.path.join(bundle, "Contents/Resources/paquete/instalar_mac.sh"), "w") as f:
-            f.write(INSTALADOR)
+            f.write(instalador)
         # In a group of its own, so that it goes with the installer it started.
         entorno_varno = dict(entorno, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         programa = subprocess.Popen([bundle + "/Contents/MacOS/VARNO", "--no-mover"], env=entorno_varno,
                                     start_new_session=True, stdout=subprocess.DEVNULL)
         try:
-            ver(entorno)
-            leer(casa)
+            for paso in pasos:
+                paso(entorno, casa)
             comprobar(programa.poll() is None, "VARNO terminó solo")
         finally:
             with contextlib.suppress(ProcessLookupError):  # it may have ended, with all it started
                 os.killpg(programa.pid, signal.SIGKILL)
             programa.wait()
+
+
+def main():
+    faltan = [p for p in ("xdotool", "import") if not shutil.which(p)]
+    if faltan or not importlib.util.find_spec("pyatspi"):
+        print("SALTADA: falta", *(faltan or ["pyatspi"]))
+        return 77
+    entorno = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "XDG_", "WAYLAND"))}
+    con_varno(entorno, INSTALADOR, lambda e, casa: ver(e), lambda e, casa: leer(casa))
+    con_varno(entorno, INSTALADOR_BIEN, teclado)
     return int(bool(fallos))
 
 
