@@ -1,0 +1,73 @@
+#pragma once
+
+#include "base/globales.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <chrono>
+#include <functional>
+
+// Keeping the engine's runtime in DATOS sound: what is installed, verifying
+// every file of it, what a repair must redo, and removing it.
+
+// One thing wrong with the runtime.
+struct Problema {
+    QString componente; // "Python", "ffmpeg", "La marca de instalación", or a library as "numpy 2.1.0"
+    QString ruta;       // relative to DATOS; empty when it is about the component as a whole
+    QString motivo;     // one plain Spanish sentence without a final stop: "falta", "su contenido cambió"
+    // A line of the report: "componente: ruta: motivo." (the path left out when empty).
+    QString linea() const;
+    bool operator==(const Problema&) const = default;
+};
+
+// Where a verification stands; told from the worker threads.
+struct AvanceVerificacion {
+    qint64 archivos = 0, archivosTotal = 0;
+    qint64 bytes = 0, bytesTotal = 0;
+};
+
+struct Informe {
+    QList<Problema> problemas; // in a stable order: by component, then by path
+    qint64 archivos = 0;       // files checked
+    qint64 bytes = 0;          // bytes hashed
+    std::chrono::milliseconds duracion{};
+    bool cancelado = false; // stopped before the end: the problems are not the whole story
+    bool sano() const { return problemas.isEmpty() && !cancelado; }
+};
+
+// Verifies the runtime: the marker names `g.VERSION`; Python (started as the
+// engine is) and ffmpeg run; every file each installed distribution's RECORD
+// lists, and every file of the installer's own manifest, is there with its
+// size and SHA-256. Hashing runs on `hilos` worker threads; the call blocks,
+// so run it off the main thread. `parar` ends it promptly; `avance` may be
+// called from any worker thread.
+Informe verificar(const Globales& g, const std::atomic<bool>& parar,
+                  const std::function<void(const AvanceVerificacion&)>& avance = {},
+                  int hilos = 0);
+
+// What the first maintenance screen tells about the installation.
+struct Instalado {
+    QString version;  // the marker's, empty without one
+    QString python;   // "3.12.7", empty when it does not run
+    QString ffmpeg;   // "7.1", empty when it does not run or is absent
+    int bibliotecas = 0;
+    qint64 bytes = 0; // the runtime's size on disk (what removing it frees)
+};
+Instalado describir(const Globales& g);
+
+// What a repair hands the installer in VARNO_REPARAR: "python", "ffmpeg" and
+// "nombre==versión" for each broken distribution, space-separated; empty when
+// nothing in the report can be repaired by reinstalling.
+QString aReparar(const Informe& informe);
+
+// Sends the runtime (the interpreter, ffmpeg, the libraries, the marker and
+// the leftovers of unfinished runs) to the Trash, keeping DATOS/app and the
+// logs. When the Trash cannot take all of it, nothing is removed.
+struct Eliminacion {
+    bool bien = false;
+    qint64 bytes = 0; // freed once the Trash is emptied
+    QString fallo;    // why nothing was removed, one line
+};
+Eliminacion eliminarMotor(const Globales& g);
