@@ -2,7 +2,7 @@
 #include "app/delegado.h"
 
 #include "artwork/arte.h"
-#include "engine/correr.h"
+#include "base/proceso.h"
 #include "engine/motor.h"
 #include "placement/colocacion.h"
 #include "ui/ventana.h"

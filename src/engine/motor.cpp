@@ -1,7 +1,7 @@
 #include "engine/motor.h"
 
+#include "base/proceso.h"
 #include "base/texto.h"
-#include "engine/correr.h"
 #include "engine/puerto.h"
 
 #include <QDateTime>

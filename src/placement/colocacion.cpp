@@ -1,6 +1,6 @@
 #include "placement/colocacion.h"
 
-#include "engine/correr.h"
+#include "base/proceso.h"
 
 #include <QDir>
 #include <QFile>

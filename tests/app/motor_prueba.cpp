@@ -1,5 +1,5 @@
+#include "base/texto.h"
 #include "comun/comun.h"
-#include "engine/correr.h"
 #include "engine/motor.h"
 
 namespace {

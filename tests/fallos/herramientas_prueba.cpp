@@ -1,5 +1,5 @@
+#include "base/proceso.h"
 #include "comun/comun.h"
-#include "engine/correr.h"
 #include "placement/colocacion.h"
 
 namespace {

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
-#include <optional>
 
 // How a tool ran: what it wrote to standard output, decoded as UTF-8 with
 // U+FFFD for bad bytes, and how it ended.
@@ -21,11 +20,3 @@ inline constexpr std::chrono::milliseconds limiteHerramienta{20000};
 // start, dies of a signal or outlives `limite` ends with estado -1.
 Corrida correr(const QString& ejecutable, const QStringList& argumentos,
                std::chrono::milliseconds limite = limiteHerramienta);
-
-// The line of a log that best tells why something failed: the last one that
-// mentions "Error" or "error", else the last line; blank lines and "---"
-// separators do not count. Cut to 160 user-perceived characters and "…".
-std::optional<QString> ultimaLinea(const QString& ruta);
-
-// The same choice on text already read.
-std::optional<QString> lineaQueCuenta(const QString& texto);
