@@ -20,3 +20,9 @@ inline constexpr std::chrono::milliseconds limiteHerramienta{20000};
 // start, dies of a signal or outlives `limite` ends with estado -1.
 Corrida correr(const QString& ejecutable, const QStringList& argumentos,
                std::chrono::milliseconds limite = limiteHerramienta);
+
+// Whether the process `id` still runs or, with `grupo`, anything of the
+// process group `id`. Zombies do not count: a detached process is not ours to
+// reap, and where nothing reaps (a bare container's first process) an ended
+// one would otherwise look alive for ever. Another user's process counts.
+bool sigueVivo(qint64 id, bool grupo = false);

@@ -2,6 +2,8 @@
 #include "comun/comun.h"
 #include "placement/colocacion.h"
 
+#include <sys/wait.h>
+
 namespace {
 
 // Only a tool that exits by itself with 0 succeeds; one that outlives its limit is stopped.
@@ -21,6 +23,29 @@ TEST(Herramientas, ComoTerminoCadaUna) {
         EXPECT_EQ(c.estado, estado);
     }
     EXPECT_EQ(correr(t.path() + "/no-existe", {}).estado, -1);
+}
+
+// A process, or what is left of its group, counts while it runs: once ended it does not, reaped
+// or not (nothing may reap a detached one).
+TEST(Herramientas, VivoMientrasCorre) {
+    for (const bool grupo : {false, true}) {
+        SCOPED_TRACE(grupo);
+        const pid_t hijo = ::fork();
+        if (hijo == 0) {
+            ::setpgid(0, 0);
+            ::pause();
+            ::_exit(0);
+        }
+        ::setpgid(hijo, hijo); // whichever of the two comes first
+        EXPECT_TRUE(sigueVivo(hijo, grupo));
+        ::kill(hijo, SIGKILL);
+        siginfo_t fin{};
+        ::waitid(P_PID, id_t(hijo), &fin, WEXITED | WNOWAIT); // a zombie now
+        EXPECT_FALSE(sigueVivo(hijo, grupo));
+        ::waitpid(hijo, nullptr, 0);
+        EXPECT_FALSE(sigueVivo(hijo, grupo));
+    }
+    EXPECT_FALSE(sigueVivo(0, true));
 }
 
 TEST(Herramientas, ElDockSoloCuandoSeEscribio) {
