@@ -34,11 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
 
     Progreso p;
     for (const QString& l : lineas) {
-        const EfectoLinea e = interpretarLinea(l, p, Delegado::desde);
+        const EfectoLinea e = interpretarLinea(l, p);
         const QString limpia = QString(l).remove(fuzz::blancos);
         EXIGIR(e.ignorada == limpia.isEmpty());
         EXIGIR(e.progreso.paso >= 0 && e.progreso.paso <= 7);
-        EXIGIR(e.progreso.avance >= 0.0 && e.progreso.avance <= Delegado::desde[7]);
+        EXIGIR(e.progreso.avance >= 0.0 && e.progreso.avance <= avanceAlEmpezar[7]);
         EXIGIR(!e.estado ||
                (limpia.startsWith(QStringLiteral("== %1").arg(e.progreso.paso)) &&
                 e.estado->startsWith(QStringLiteral("Paso %1 de 7 · ").arg(e.progreso.paso))));

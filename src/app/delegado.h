@@ -88,7 +88,6 @@ public:
     // Installer output is split into lines on this thread; it owns the unfinished
     // last line while a run is under way.
     QThread cola;
-    static constexpr std::array<double, 8> desde{0.0, 0.02, 0.08, 0.16, 0.19, 0.24, 0.88, 0.96};
 
     // Acciones: what the launch decision does for real.
     QString escribirIcono(const QString& ruta) override;

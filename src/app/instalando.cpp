@@ -65,7 +65,7 @@ void Delegado::lineas(const Trozo& t) {
     std::optional<LecturaLinea> cabecera;
     std::optional<QStringView> ultimoDetalle;
     for (qsizetype i = 0; i < t.cuantas(); ++i) {
-        const LecturaLinea l = leerLinea(t.linea(i), p, desde);
+        const LecturaLinea l = leerLinea(t.linea(i), p);
         if (l.tipo == LecturaLinea::blanca)
             continue;
         alguna = true;

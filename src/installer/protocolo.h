@@ -37,6 +37,11 @@ private:
     QString resto_;
 };
 
+// Where the bar stands when each step begins (index 1 to 7); the last step
+// ends short of full, which only the end of the run fills.
+inline constexpr std::array<double, 8> avanceAlEmpezar = {0.0,  0.02, 0.08, 0.16,
+                                                          0.19, 0.24, 0.88, 0.96};
+
 // Where the bar and the step stand during a run.
 struct Progreso {
     qint64 paso = 0;
@@ -51,8 +56,7 @@ struct EfectoLinea {
     Progreso progreso;
 };
 
-EfectoLinea interpretarLinea(const QString& linea, Progreso actual,
-                             const std::array<double, 8>& desde);
+EfectoLinea interpretarLinea(const QString& linea, Progreso actual);
 
 // The same reading without copying the line: a header's step and title, or the
 // trimmed detail text before it is cut for the window.
@@ -63,7 +67,7 @@ struct LecturaLinea {
     QStringView texto;
     Progreso progreso;
 };
-LecturaLinea leerLinea(QStringView linea, Progreso actual, const std::array<double, 8>& desde);
+LecturaLinea leerLinea(QStringView linea, Progreso actual);
 QString textoDeCabecera(int paso, QStringView titulo);
 
 // The first line of the installation log.
