@@ -82,7 +82,7 @@ void Delegado::lineas(const Trozo& t) {
     if (cabecera)
         estado->fijarTexto(textoDeCabecera(cabecera->paso, cabecera->titulo));
     if (ultimoDetalle)
-        detalle->fijarTexto(acortar(sinFormatoBidi(*ultimoDetalle), 160));
+        detalle->fijarTexto(textoDeDetalle(*ultimoDetalle));
     barra->fijarValor(avance);
 }
 

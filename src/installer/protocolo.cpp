@@ -16,13 +16,6 @@ QStringView Trozo::linea(qsizetype i) const {
     return QStringView(texto).sliced(tramos[i].first, tramos[i].second);
 }
 
-QStringList Trozo::comoLista() const {
-    QStringList l;
-    for (qsizetype i = 0; i < cuantas(); ++i)
-        l.append(linea(i).toString());
-    return l;
-}
-
 Trozo Encuadre::trocear(QString textoDado) {
     Trozo t;
     t.texto = std::move(textoDado);
@@ -112,16 +105,8 @@ QString textoDeCabecera(int paso, QStringView titulo) {
     return QStringLiteral("Paso %1 de 7 · %2").arg(paso).arg(sinFormatoBidi(titulo));
 }
 
-EfectoLinea interpretarLinea(const QString& linea, Progreso actual) {
-    const LecturaLinea l = leerLinea(linea, actual);
-    EfectoLinea e;
-    e.progreso = l.progreso;
-    e.ignorada = l.tipo == LecturaLinea::blanca;
-    if (l.tipo == LecturaLinea::cabecera)
-        e.estado = textoDeCabecera(l.paso, l.titulo);
-    else if (l.tipo == LecturaLinea::detalle)
-        e.detalle = acortar(sinFormatoBidi(l.texto), 160);
-    return e;
+QString textoDeDetalle(QStringView texto) {
+    return acortar(sinFormatoBidi(texto), 160);
 }
 
 QString cabeceraRegistro(const QString& version, const QDateTime& cuando) {

@@ -16,7 +16,6 @@ struct Trozo {
 
     qsizetype cuantas() const { return tramos.size() + (primera ? 1 : 0); }
     QStringView linea(qsizetype i) const;
-    QStringList comoLista() const;
 };
 
 // Splits decoded installer output into lines. Each of the seven line-break
@@ -29,9 +28,7 @@ public:
     static constexpr qsizetype topeResto = 64 * 1024;
 
     Trozo trocear(QString texto);
-    QStringList agregar(QStringView texto) { return trocear(texto.toString()).comoLista(); }
     const QString& resto() const { return resto_; }
-    void reiniciar() { resto_.clear(); }
 
 private:
     QString resto_;
@@ -48,18 +45,9 @@ struct Progreso {
     double avance = 0.0;
 };
 
-// What one line of output does to the window.
-struct EfectoLinea {
-    bool ignorada = true; // blank: nothing at all changes
-    std::optional<QString> estado;
-    std::optional<QString> detalle;
-    Progreso progreso;
-};
-
-EfectoLinea interpretarLinea(const QString& linea, Progreso actual);
-
-// The same reading without copying the line: a header's step and title, or the
-// trimmed detail text before it is cut for the window.
+// What one line of output does to the window, read without copying the line:
+// a header's step and title, or the trimmed detail text before it is cut for
+// the window.
 struct LecturaLinea {
     enum Tipo { blanca, cabecera, detalle } tipo = blanca;
     int paso = 0;
@@ -68,7 +56,10 @@ struct LecturaLinea {
     Progreso progreso;
 };
 LecturaLinea leerLinea(QStringView linea, Progreso actual);
+
+// The texts the window shows for a header and for a detail.
 QString textoDeCabecera(int paso, QStringView titulo);
+QString textoDeDetalle(QStringView texto);
 
 // The first line of the installation log.
 QString cabeceraRegistro(const QString& version, const QDateTime& cuando);
