@@ -2,6 +2,7 @@
 #include "comun/comun.h"
 #include "placement/colocacion.h"
 
+#include <QXmlStreamReader>
 #include <sys/wait.h>
 
 namespace {
@@ -61,13 +62,23 @@ TEST(Herramientas, ElDockSoloCuandoSeEscribio) {
         Herramientas h;
         h.defaults = t.path() + "/defaults", h.killall = t.path() + "/killall";
         for (const QString& herramienta : {h.defaults, h.killall}) // killall is told "Dock"
-            pruebas::escribir(herramienta,
-                              "#!/bin/sh\nprintf '%s ' \"$1\" >> \"${0%/*}/llamadas\"\n[ \"$1\" = "
-                              "write ] && exit " +
-                                  QByteArray(escritura) + "\n" + lectura + "\n",
-                              true);
-        EXPECT_EQ(ponerEnElDock("/Applications/VARNO.app", h), bien);
+            pruebas::escribir(
+                herramienta,
+                "#!/bin/sh\ncd \"${0%/*}\"; printf '%s ' \"$1\" >> llamadas\n[ \"$1\" = "
+                "write ] && printf %s \"$5\" > entrada && exit " +
+                    QByteArray(escritura) + "\n" + lectura + "\n",
+                true);
+        EXPECT_EQ(ponerEnElDock("/Applications/R&D/VARNO.app", h), bien);
         EXPECT_EQ(pruebas::leer(t.path() + "/llamadas").trimmed(), llamadas);
+        // The entry written is XML that names the folder as it is.
+        QXmlStreamReader xml(pruebas::leer(t.path() + "/entrada"));
+        QString url;
+        while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd())
+            if (xml.isStartElement() && xml.name() == u"string")
+                url = xml.readElementText();
+        EXPECT_TRUE(QByteArray(llamadas) == "read" ||
+                    (!xml.hasError() && url == "file:///Applications/R&D/VARNO.app/"))
+            << xml.errorString().toStdString() << url.toStdString();
     }
 }
 
