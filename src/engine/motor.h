@@ -23,17 +23,17 @@ QProcessEnvironment entornoDelMotor(const QProcessEnvironment& usuario, const QS
 
 // True when the installed marker names exactly this bundle's version and the
 // interpreter is executable.
-bool instalado(const Globales& g = globales());
+bool instalado(const Globales& g);
 
 // One probe of the health address. The engine answers when the answer
 // mentions "version" and the program that gave it is this user's.
 enum class Sonda { callada, motor, ajeno };
-Sonda sondear(const Globales& g = globales());
-bool responde(const Globales& g = globales());
+Sonda sondear(const Globales& g);
+bool responde(const Globales& g);
 
 // Starts the engine detached, so it outlives this program; its process id, or
 // nothing when it could not be started.
-std::optional<qint64> abrirVARNO(const Globales& g = globales());
+std::optional<qint64> abrirVARNO(const Globales& g);
 
 // The log that tells why the engine did not open, and its telling line: the
 // engine's own log, or what the engine printed at its latest start when that
