@@ -22,10 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
         const auto largo = entrada.ConsumeIntegralInRange<size_t>(0, 4096);
         const int veces = entrada.ConsumeIntegralInRange<int>(1, 24);
         const std::string trozo = entrada.ConsumeBytesAsString(largo);
-        for (int i = 0; i < veces; ++i) {
+        for (int i = 0; i < veces; ++i, todo += QByteArray::fromStdString(trozo))
             trocear(decodificador.decodificar(trozo));
-            todo += QByteArray::fromStdString(trozo);
-        }
     }
     trocear(decodificador.terminar());
 
@@ -40,19 +38,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
     for (const QString& linea : lineas) {
         const LecturaLinea l = leerLinea(linea, p);
         const QString limpia = QString(linea).remove(fuzz::blancos);
+        const bool cabecera = l.tipo == LecturaLinea::cabecera;
         EXIGIR((l.tipo == LecturaLinea::blanca) == limpia.isEmpty());
         EXIGIR(l.progreso.paso >= 0 && l.progreso.paso <= 7);
         EXIGIR(l.progreso.avance >= p.avance && l.progreso.avance <= avanceAlEmpezar[7]);
-        QString mostrado;
-        if (l.tipo == LecturaLinea::cabecera) {
-            mostrado = textoDeCabecera(l.paso, l.titulo);
-            EXIGIR(l.progreso.paso == l.paso &&
-                   limpia.startsWith(QStringLiteral("== %1").arg(l.paso)) &&
-                   mostrado.startsWith(QStringLiteral("Paso %1 de 7 · ").arg(l.paso)));
-        } else if (l.tipo == LecturaLinea::detalle) {
-            EXIGIR(l.texto == limpia);
-            mostrado = textoDeDetalle(l.texto);
-        }
+        const QString mostrado =
+            cabecera ? textoDeCabecera(l.paso, l.titulo) : textoDeDetalle(l.texto);
+        EXIGIR(!cabecera || (l.progreso.paso == l.paso &&
+                             limpia.startsWith(QStringLiteral("== %1").arg(l.paso)) &&
+                             mostrado.startsWith(QStringLiteral("Paso %1 de 7 · ").arg(l.paso))));
+        EXIGIR(l.tipo != LecturaLinea::detalle || l.texto == limpia);
         // Nothing shown can turn the program's own text around.
         for (const QString& m : {mostrado, detalleDeFallo(limpia)})
             EXIGIR(sinFormatoBidi(m) == m);
