@@ -39,10 +39,7 @@ TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
 TEST(UltimaLinea, LaQueExplicaYSuLargo) {
     const QString x160(160, u'x'), e160 = QString("e\u0301").repeated(160);
     const std::pair<QString, std::optional<QString>> casos[] = {
-        {x160.chopped(1), x160.chopped(1)},
-        {x160, x160},
-        {x160 + "y", x160 + "…"},
-        {e160, e160},
+        {x160.chopped(1), x160.chopped(1)}, {x160, x160}, {x160 + "y", x160 + "…"}, {e160, e160},
         {e160 + "e", e160 + "…"},
     };
     for (const auto& [log, linea] : casos)
