@@ -1,7 +1,6 @@
 // The input is the engine's log, read from a file and as text already decoded.
 #include "base/texto.h"
 #include "comun.h"
-#include "engine/correr.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
     const QByteArray bytes = fuzz::bytes(datos, tamano);

@@ -3,7 +3,7 @@
 #include "app/opciones.h"
 
 #include "artwork/arte.h"
-#include "engine/correr.h"
+#include "base/proceso.h"
 #include "engine/motor.h"
 #include "placement/colocacion.h"
 #include "ui/ventana.h"

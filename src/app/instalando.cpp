@@ -10,10 +10,6 @@
 #include <QSaveFile>
 #include <QTimer>
 
-namespace {
-constexpr std::array<double, 8> desde{0.0, 0.02, 0.08, 0.16, 0.19, 0.24, 0.88, 0.96};
-} // namespace
-
 void Delegado::empezar() {
     paso_ = 0;
     avance_ = 0.0;
@@ -61,7 +57,7 @@ void Delegado::lineas(const Trozo& t) {
     std::optional<LecturaLinea> cabecera;
     std::optional<QStringView> ultimoDetalle;
     for (qsizetype i = 0; i < t.cuantas(); ++i) {
-        const LecturaLinea l = leerLinea(t.linea(i), p, desde);
+        const LecturaLinea l = leerLinea(t.linea(i), p);
         if (l.tipo == LecturaLinea::blanca)
             continue;
         alguna = true;
@@ -78,7 +74,7 @@ void Delegado::lineas(const Trozo& t) {
     if (cabecera)
         estado_->fijarTexto(textoDeCabecera(cabecera->paso, cabecera->titulo));
     if (ultimoDetalle)
-        detalle_->fijarTexto(acortar(sinFormatoBidi(*ultimoDetalle), 160));
+        detalle_->fijarTexto(textoDeDetalle(*ultimoDetalle));
     barra_->fijarValor(avance_);
 }
 

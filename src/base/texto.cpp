@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QStringDecoder>
+#include <QStringList>
 #include <QTextBoundaryFinder>
 #include <cstring>
 #include <utility>
@@ -155,4 +156,34 @@ std::optional<QString> leerUtf8(const QString& ruta) {
     if (d.hasError())
         return std::nullopt;
     return texto;
+}
+
+std::optional<QString> lineaQueCuenta(const QString& texto) {
+    QStringList guardadas;
+    qsizetype inicio = 0;
+    for (qsizetype i = 0; i <= texto.size(); ++i) {
+        if (i < texto.size() && !esSaltoDeLinea(texto[i].unicode()))
+            continue;
+        const QString linea = recortarEspacios(QStringView(texto).sliced(inicio, i - inicio));
+        if (!linea.isEmpty() && !linea.startsWith(QLatin1String("---")))
+            guardadas.append(linea);
+        inicio = i + 1;
+    }
+    if (guardadas.isEmpty())
+        return std::nullopt;
+    QString elegida = guardadas.last();
+    for (auto it = guardadas.crbegin(); it != guardadas.crend(); ++it) {
+        if (it->contains(QLatin1String("Error")) || it->contains(QLatin1String("error"))) {
+            elegida = *it;
+            break;
+        }
+    }
+    return acortar(elegida, 160);
+}
+
+std::optional<QString> ultimaLinea(const QString& ruta) {
+    const auto texto = leerUtf8(ruta);
+    if (!texto)
+        return std::nullopt;
+    return lineaQueCuenta(*texto);
 }

@@ -49,3 +49,11 @@ QString sinFormatoBidi(QStringView texto);
 
 // The whole file as UTF-8, or nothing when it is missing, unreadable or not UTF-8.
 std::optional<QString> leerUtf8(const QString& ruta);
+
+// The line of a log that best tells why something failed: the last one that
+// mentions "Error" or "error", else the last line; blank lines and "---"
+// separators do not count. Cut to 160 user-perceived characters and "…".
+std::optional<QString> ultimaLinea(const QString& ruta);
+
+// The same choice on text already read.
+std::optional<QString> lineaQueCuenta(const QString& texto);

@@ -1,5 +1,6 @@
 #include "engine/espera.h"
 
+#include "base/proceso.h"
 #include "engine/motor.h"
 
 #include <thread>

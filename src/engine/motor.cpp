@@ -1,7 +1,7 @@
 #include "engine/motor.h"
 
+#include "base/proceso.h"
 #include "base/texto.h"
-#include "engine/correr.h"
 #include "engine/puerto.h"
 
 #include <QDateTime>
@@ -9,9 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-
-#include <cerrno>
-#include <csignal>
 
 namespace {
 // The engine's output file starts afresh past 1 MiB, keeping its newest 256 KiB.
@@ -125,23 +122,4 @@ RegistroMotor registroDelMotor(const Globales& g) {
             return {salida, linea};
     }
     return {g.MESA_LOG, std::nullopt};
-}
-
-bool sigueVivo(qint64 pid) {
-    if (pid <= 0)
-        return false;
-    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)
-        return false;
-#ifdef Q_OS_LINUX
-    // A detached process is not ours to reap; where nothing reaps it (a bare
-    // container's first process), an ended one stays a zombie.
-    QFile estado(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (estado.open(QIODevice::ReadOnly)) {
-        const QByteArray linea = estado.readAll();
-        const qsizetype fin = linea.lastIndexOf(')');
-        if (fin >= 0 && fin + 2 < linea.size() && (linea[fin + 2] == 'Z' || linea[fin + 2] == 'X'))
-            return false;
-    }
-#endif
-    return true;
 }

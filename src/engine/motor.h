@@ -43,6 +43,3 @@ struct RegistroMotor {
     std::optional<QString> linea;
 };
 RegistroMotor registroDelMotor(const Globales& g);
-
-// Whether the process with this id still runs.
-bool sigueVivo(qint64 pid);

@@ -1,39 +1,12 @@
 #include "installer/instalacion.h"
 
+#include "base/proceso.h"
+
 #include <QDeadlineTimer>
-#include <QDir>
 #include <QThread>
 
-#include <cerrno>
 #include <csignal>
 #include <unistd.h>
-
-namespace {
-// Whether anything of the process group still runs. Zombies do not count:
-// where the first process of the system never reaps (a bare container), an
-// ended one would otherwise look alive for ever.
-bool grupoVivo(pid_t grupo) {
-    if (::kill(-grupo, 0) != 0 && errno != EPERM)
-        return false;
-#ifdef Q_OS_LINUX
-    const QDir proc(QStringLiteral("/proc"));
-    for (const QString& pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile estado(proc.filePath(pid + QStringLiteral("/stat")));
-        if (!pid.front().isDigit() || !estado.open(QIODevice::ReadOnly))
-            continue;
-        // After the name in parentheses: state, parent, group.
-        const QByteArray linea = estado.readAll();
-        const QList<QByteArray> campos = linea.mid(linea.lastIndexOf(')') + 2).split(' ');
-        if (campos.size() > 2 && campos[2].toLongLong() == grupo && campos[0] != "Z" &&
-            campos[0] != "X")
-            return true;
-    }
-    return false;
-#else
-    return true;
-#endif
-}
-} // namespace
 
 Instalacion::Instalacion(Parametros p, QObject* contexto, OyenteInstalacion* oyente)
     : p_(std::move(p))
@@ -67,14 +40,14 @@ void Instalacion::esperarAlGrupo() {
         registrar();
     proceso_->waitForFinished(int(limite.remainingTime()));
     registrar();
-    while (grupoVivo(grupo) && !limite.hasExpired())
+    while (sigueVivo(grupo, true) && !limite.hasExpired())
         QThread::msleep(20);
-    if (grupoVivo(grupo)) {
+    if (sigueVivo(grupo, true)) {
         ::kill(-grupo, SIGKILL);
         // A killed process is gone a moment later, not at once: wait for that
         // moment, so that nothing of the run is left when this returns.
         const QDeadlineTimer muerte(std::chrono::seconds(1));
-        while (grupoVivo(grupo) && !muerte.hasExpired())
+        while (sigueVivo(grupo, true) && !muerte.hasExpired())
             QThread::msleep(5);
     }
     // Reaped here, so that the toolkit never has to kill it on its own.

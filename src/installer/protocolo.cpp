@@ -16,13 +16,6 @@ QStringView Trozo::linea(qsizetype i) const {
     return QStringView(texto).sliced(tramos[i].first, tramos[i].second);
 }
 
-QStringList Trozo::comoLista() const {
-    QStringList l;
-    for (qsizetype i = 0; i < cuantas(); ++i)
-        l.append(linea(i).toString());
-    return l;
-}
-
 Trozo Encuadre::trocear(QString textoDado) {
     Trozo t;
     t.texto = std::move(textoDado);
@@ -75,7 +68,7 @@ Trozo Encuadre::trocear(QString textoDado) {
     return t;
 }
 
-LecturaLinea leerLinea(QStringView linea, Progreso actual, const std::array<double, 8>& desde) {
+LecturaLinea leerLinea(QStringView linea, Progreso actual) {
     LecturaLinea l;
     l.progreso = actual;
     const QStringView limpia = recortada(linea);
@@ -93,7 +86,7 @@ LecturaLinea leerLinea(QStringView linea, Progreso actual, const std::array<doub
                     l.titulo.truncate(nota);
             }
             l.progreso.paso = l.paso;
-            l.progreso.avance = qMax(actual.avance, desde[l.paso]);
+            l.progreso.avance = qMax(actual.avance, avanceAlEmpezar[l.paso]);
             return l;
         }
     }
@@ -103,7 +96,8 @@ LecturaLinea leerLinea(QStringView linea, Progreso actual, const std::array<doub
     // During the downloads each line creeps the bar on, short of the next step;
     // the bar never goes back, even after the steps came out of order.
     if (actual.paso == 5)
-        l.progreso.avance = qMax(actual.avance, qMin(actual.avance + 0.004, desde[6] - 0.01));
+        l.progreso.avance =
+            qMax(actual.avance, qMin(actual.avance + 0.004, avanceAlEmpezar[6] - 0.01));
     return l;
 }
 
@@ -111,17 +105,8 @@ QString textoDeCabecera(int paso, QStringView titulo) {
     return QStringLiteral("Paso %1 de 7 · %2").arg(paso).arg(sinFormatoBidi(titulo));
 }
 
-EfectoLinea interpretarLinea(const QString& linea, Progreso actual,
-                             const std::array<double, 8>& desde) {
-    const LecturaLinea l = leerLinea(linea, actual, desde);
-    EfectoLinea e;
-    e.progreso = l.progreso;
-    e.ignorada = l.tipo == LecturaLinea::blanca;
-    if (l.tipo == LecturaLinea::cabecera)
-        e.estado = textoDeCabecera(l.paso, l.titulo);
-    else if (l.tipo == LecturaLinea::detalle)
-        e.detalle = acortar(sinFormatoBidi(l.texto), 160);
-    return e;
+QString textoDeDetalle(QStringView texto) {
+    return acortar(sinFormatoBidi(texto), 160);
 }
 
 QString cabeceraRegistro(const QString& version, const QDateTime& cuando) {

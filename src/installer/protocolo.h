@@ -16,7 +16,6 @@ struct Trozo {
 
     qsizetype cuantas() const { return tramos.size() + (primera ? 1 : 0); }
     QStringView linea(qsizetype i) const;
-    QStringList comoLista() const;
 };
 
 // Splits decoded installer output into lines. Each of the seven line-break
@@ -29,13 +28,16 @@ public:
     static constexpr qsizetype topeResto = 64 * 1024;
 
     Trozo trocear(QString texto);
-    QStringList agregar(QStringView texto) { return trocear(texto.toString()).comoLista(); }
     const QString& resto() const { return resto_; }
-    void reiniciar() { resto_.clear(); }
 
 private:
     QString resto_;
 };
+
+// Where the bar stands when each step begins (index 1 to 7); the last step
+// ends short of full, which only the end of the run fills.
+inline constexpr std::array<double, 8> avanceAlEmpezar = {0.0,  0.02, 0.08, 0.16,
+                                                          0.19, 0.24, 0.88, 0.96};
 
 // Where the bar and the step stand during a run.
 struct Progreso {
@@ -43,19 +45,9 @@ struct Progreso {
     double avance = 0.0;
 };
 
-// What one line of output does to the window.
-struct EfectoLinea {
-    bool ignorada = true; // blank: nothing at all changes
-    std::optional<QString> estado;
-    std::optional<QString> detalle;
-    Progreso progreso;
-};
-
-EfectoLinea interpretarLinea(const QString& linea, Progreso actual,
-                             const std::array<double, 8>& desde);
-
-// The same reading without copying the line: a header's step and title, or the
-// trimmed detail text before it is cut for the window.
+// What one line of output does to the window, read without copying the line:
+// a header's step and title, or the trimmed detail text before it is cut for
+// the window.
 struct LecturaLinea {
     enum Tipo { blanca, cabecera, detalle } tipo = blanca;
     int paso = 0;
@@ -63,8 +55,11 @@ struct LecturaLinea {
     QStringView texto;
     Progreso progreso;
 };
-LecturaLinea leerLinea(QStringView linea, Progreso actual, const std::array<double, 8>& desde);
+LecturaLinea leerLinea(QStringView linea, Progreso actual);
+
+// The texts the window shows for a header and for a detail.
 QString textoDeCabecera(int paso, QStringView titulo);
+QString textoDeDetalle(QStringView texto);
 
 // The first line of the installation log.
 QString cabeceraRegistro(const QString& version, const QDateTime& cuando);

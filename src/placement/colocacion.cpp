@@ -1,6 +1,6 @@
 #include "placement/colocacion.h"
 
-#include "engine/correr.h"
+#include "base/proceso.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +8,7 @@
 #include <QStandardPaths>
 
 #include <cstdio>
-#include <sys/stat.h>
+#include <filesystem>
 #include <unistd.h>
 
 #ifdef Q_OS_MACOS
@@ -108,15 +108,6 @@ std::optional<QString> volumenDe(const QString& fuente, const QString& volumenes
     return raiz + primera;
 }
 
-bool mismoArchivo(const QString& a, const QString& b) {
-    struct stat sa {};
-    struct stat sb {};
-    if (::stat(QFile::encodeName(a).constData(), &sa) != 0 ||
-        ::stat(QFile::encodeName(b).constData(), &sb) != 0)
-        return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 bool copiarArbol(const QString& desde, const QString& hacia) {
     const QFileInfo origen(desde);
     if (!origen.isDir() || !QDir().mkdir(hacia))
@@ -198,7 +189,10 @@ Mudanza moverAAplicaciones(const Colocacion& c) {
 
     // Reached through another name (a link, a case-insensitive volume), the
     // destination may be the running bundle itself: removing it would lose both.
-    if (mismoArchivo(destino, fuente))
+    // A destination that cannot be looked at (none yet) is not the bundle.
+    std::error_code noSeVe;
+    if (std::filesystem::equivalent(QFile::encodeName(destino).toStdString(),
+                                    QFile::encodeName(fuente).toStdString(), noSeVe))
         return {};
     // Made beside the destination under another name, so that a copy cut short
     // is never taken for VARNO.app, then renamed into place.
@@ -274,11 +268,8 @@ QString urlDeCarpeta(const QString& ruta) {
 }
 
 QString entradaDelDock(const QString& bundle) {
-    QString url = urlDeCarpeta(bundle);
     // The entry is XML: an "&" in a folder's name would otherwise break it.
-    url.replace(QLatin1Char('&'), QLatin1String("&amp;"))
-        .replace(QLatin1Char('<'), QLatin1String("&lt;"))
-        .replace(QLatin1Char('>'), QLatin1String("&gt;"));
+    const QString url = urlDeCarpeta(bundle).toHtmlEscaped();
     return QStringLiteral("<dict><key>tile-data</key><dict><key>file-data</key><dict>"
                           "<key>_CFURLString</key><string>") +
            url +

@@ -26,9 +26,6 @@ bool yaColocado(const QString& bundle, const QString& home, const QString& aplic
 // The mounted volume a bundle lies on: `volumenes` and the first folder below it.
 std::optional<QString> volumenDe(const QString& fuente, const QString& volumenes);
 
-// Whether two paths name the same file once links are followed.
-bool mismoArchivo(const QString& a, const QString& b);
-
 // Copies a folder with everything in it: links stay links, modes are kept.
 // `hacia` must not exist yet.
 bool copiarArbol(const QString& desde, const QString& hacia);

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <unistd.h>
 
 namespace {
@@ -37,8 +38,10 @@ Instancia::~Instancia() {
 QString Instancia::nombreDe(const QString& datos) {
     // The per-user runtime folder, local and with a short path, as a socket wants;
     // without a sound one, the data folder itself. A shared folder such as /tmp
-    // would let another user take both names before us.
-    const QString tiempoDeEjecucion = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    // would let another user take both names before us: the toolkit's own checks
+    // differ between systems, so ours holds everywhere.
+    const QString tiempoDeEjecucion =
+        QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (!soloDelUsuario(tiempoDeEjecucion))
         return QDir(datos).filePath(QStringLiteral(".instancia"));
     const QByteArray huella =

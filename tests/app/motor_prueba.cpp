@@ -1,5 +1,5 @@
+#include "base/texto.h"
 #include "comun/comun.h"
-#include "engine/correr.h"
 #include "engine/motor.h"
 
 namespace {
@@ -34,21 +34,12 @@ TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
     }
 }
 
-// Of the lines that count, the last with "Error" or "error", else the last; cut after 160
-// characters as a reader counts them (reading the file is the ultima_linea fuzz target's).
+// The line chosen is cut after 160 characters as a reader counts them (which line is chosen, and
+// reading the file, are the ultima_linea fuzz target's).
 TEST(UltimaLinea, LaQueExplicaYSuLargo) {
     const QString x160(160, u'x'), e160 = QString("e\u0301").repeated(160);
     const std::pair<QString, std::optional<QString>> casos[] = {
-        {"inicio\nError: puerto\nadiós\n", "Error: puerto"},
-        {"Error uno\nsin más error\r\nfin", "sin más error"},
-        {"ERROR grande\nfin\n", "fin"},
-        {" \t real \t\u2028---\n----- fin\n\n \t\n", "real"},
-        {"-- x\n", "-- x"},
-        {"\n \t\n---\n", std::nullopt},
-        {x160.chopped(1), x160.chopped(1)},
-        {x160, x160},
-        {x160 + "y", x160 + "…"},
-        {e160, e160},
+        {x160.chopped(1), x160.chopped(1)}, {x160, x160}, {x160 + "y", x160 + "…"}, {e160, e160},
         {e160 + "e", e160 + "…"},
     };
     for (const auto& [log, linea] : casos)

@@ -1,4 +1,5 @@
 #include "banco.h"
+#include "base/proceso.h"
 #include "base/texto.h"
 #include "engine/motor.h"
 #include "installer/instalacion.h"

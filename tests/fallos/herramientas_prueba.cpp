@@ -1,6 +1,9 @@
+#include "base/proceso.h"
 #include "comun/comun.h"
-#include "engine/correr.h"
 #include "placement/colocacion.h"
+
+#include <QXmlStreamReader>
+#include <sys/wait.h>
 
 namespace {
 
@@ -23,6 +26,24 @@ TEST(Herramientas, ComoTerminoCadaUna) {
     EXPECT_EQ(correr(t.path() + "/no-existe", {}).estado, -1);
 }
 
+// A process, or what is left of its group, counts while it runs: once ended it does not, reaped
+// or not (nothing may reap a detached one).
+TEST(Herramientas, VivoMientrasCorre) {
+    for (const bool grupo : {false, true}) {
+        const pid_t hijo = ::fork();
+        if (hijo == 0)
+            ::setpgid(0, 0), ::pause(), ::_exit(0);
+        ::setpgid(hijo, hijo); // whichever of the two comes first
+        EXPECT_TRUE(sigueVivo(hijo, grupo)) << grupo;
+        siginfo_t fin{};
+        ::kill(hijo, SIGKILL), ::waitid(P_PID, id_t(hijo), &fin, WEXITED | WNOWAIT); // a zombie
+        EXPECT_FALSE(sigueVivo(hijo, grupo)) << grupo;
+        ::waitpid(hijo, nullptr, 0);
+        EXPECT_FALSE(sigueVivo(hijo, grupo)) << grupo;
+    }
+    EXPECT_FALSE(sigueVivo(0, true));
+}
+
 TEST(Herramientas, ElDockSoloCuandoSeEscribio) {
     const std::tuple<const char*, const char*, bool, const char*> casos[] = {
         // (what `defaults read` does, `defaults write`'s status, told, calls)
@@ -36,13 +57,21 @@ TEST(Herramientas, ElDockSoloCuandoSeEscribio) {
         Herramientas h;
         h.defaults = t.path() + "/defaults", h.killall = t.path() + "/killall";
         for (const QString& herramienta : {h.defaults, h.killall}) // killall is told "Dock"
-            pruebas::escribir(herramienta,
-                              "#!/bin/sh\nprintf '%s ' \"$1\" >> \"${0%/*}/llamadas\"\n[ \"$1\" = "
-                              "write ] && exit " +
-                                  QByteArray(escritura) + "\n" + lectura + "\n",
-                              true);
-        EXPECT_EQ(ponerEnElDock("/Applications/VARNO.app", h), bien);
+            pruebas::escribir(
+                herramienta,
+                "#!/bin/sh\ncd \"${0%/*}\"; printf '%s ' \"$1\" >> llamadas\n[ \"$1\" = "
+                "write ] && printf %s \"$5\" > entrada && exit " +
+                    QByteArray(escritura) + "\n" + lectura + "\n",
+                true);
+        EXPECT_EQ(ponerEnElDock("/Applications/R&D/VARNO.app", h), bien);
         EXPECT_EQ(pruebas::leer(t.path() + "/llamadas").trimmed(), llamadas);
+        // The entry written is XML that names the folder as it is.
+        QXmlStreamReader xml(pruebas::leer(t.path() + "/entrada"));
+        while (!xml.atEnd() && xml.name() != u"string")
+            xml.readNext();
+        EXPECT_TRUE(
+            QByteArray(llamadas) == "read" ||
+            (xml.readElementText() == "file:///Applications/R&D/VARNO.app/" && !xml.hasError()));
     }
 }
 

@@ -1,4 +1,5 @@
 #include "app/delegado.h"
+#include "base/proceso.h"
 #include "comun/comun.h"
 #include "engine/espera.h"
 #include "engine/motor.h"

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
-#include <optional>
 
 // How a tool ran: what it wrote to standard output, decoded as UTF-8 with
 // U+FFFD for bad bytes, and how it ended.
@@ -22,10 +21,8 @@ inline constexpr std::chrono::milliseconds limiteHerramienta{20000};
 Corrida correr(const QString& ejecutable, const QStringList& argumentos,
                std::chrono::milliseconds limite = limiteHerramienta);
 
-// The line of a log that best tells why something failed: the last one that
-// mentions "Error" or "error", else the last line; blank lines and "---"
-// separators do not count. Cut to 160 user-perceived characters and "…".
-std::optional<QString> ultimaLinea(const QString& ruta);
-
-// The same choice on text already read.
-std::optional<QString> lineaQueCuenta(const QString& texto);
+// Whether the process `id` still runs or, with `grupo`, anything of the
+// process group `id`. Zombies do not count: a detached process is not ours to
+// reap, and where nothing reaps (a bare container's first process) an ended
+// one would otherwise look alive for ever. Another user's process counts.
+bool sigueVivo(qint64 id, bool grupo = false);
