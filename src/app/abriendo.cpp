@@ -7,12 +7,6 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-template <typename F> void Delegado::publicar(F f) {
-    // The delegate waits for the loop before it goes away, so it is alive here.
-    if (!cerrando_.load())
-        QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
-}
-
 void Delegado::abrirYEsperar() {
     ++aperturas_;
     mostrar(Fase::abriendo);

@@ -1,4 +1,5 @@
 #include "app/arranque.h"
+#include "app/consola.h"
 #include "app/delegado.h"
 #include "app/opciones.h"
 #include "base/globales.h"
@@ -28,21 +29,45 @@ void elegirPlataforma() {
     }
 #endif
 }
+// The start-up values of this process, once the application object exists.
+Globales globalesDelProceso() {
+    const QString ejecutable = QCoreApplication::applicationFilePath();
+    return calcularGlobales(QDir::homePath(), recursosDe(ejecutable),
+                            bundleDe(ejecutable).value_or(QCoreApplication::applicationDirPath()),
+                            ejecutable);
+}
+
+// Maintenance from a terminal: no display, and never beside another VARNO.
+int enConsola(int argc, char** argv, const Opciones& opciones) {
+    QCoreApplication aplicacion(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("VARNO"));
+    const Globales g = globalesDelProceso();
+    Instancia instancia(g.DATOS);
+    if (instancia.tomar(std::chrono::milliseconds(0)) != Instancia::Toma::propia) {
+        std::fputs("VARNO está abierto: ciérralo antes del mantenimiento.\n", stderr);
+        return 1;
+    }
+    return mantenerEnConsola(opciones, g);
+}
 } // namespace
 
 int arrancar(int argc, char** argv, const std::function<void(Delegado&)>& preparar) {
     // Read once, before the toolkit takes its own options out of argv.
     const Opciones opciones = leerOpciones(argumentosDe(argc, argv));
+    if (opciones.malUso) {
+        std::fputs("Usa solo una de estas opciones: --mantenimiento, --verificar, --reparar, "
+                   "--eliminar-motor.\n",
+                   stderr);
+        return 2;
+    }
+    if (opciones.enConsola())
+        return enConsola(argc, argv, opciones);
     elegirPlataforma();
 
     QApplication aplicacion(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VARNO"));
 
-    const QString ejecutable = QCoreApplication::applicationFilePath();
-    const auto bundle = bundleDe(ejecutable);
-    const Globales g =
-        calcularGlobales(QDir::homePath(), recursosDe(ejecutable),
-                         bundle.value_or(QCoreApplication::applicationDirPath()), ejecutable);
+    const Globales g = globalesDelProceso();
 
     // A second start hands over to the running one; packaging runs only write a
     // file and never wait for anybody.

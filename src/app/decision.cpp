@@ -29,6 +29,13 @@ void decidirArranque(const Opciones& o, Acciones& a) {
         return;
     }
 
+    // Maintenance never moves, ejects or starts anything by itself.
+    if (o.mantenimiento == Opciones::Mantenimiento::pantalla || a.opcionPulsada()) {
+        if (a.mostrarVentana(QStringLiteral("Mantenimiento de VARNO")))
+            a.mantener();
+        return;
+    }
+
     if (a.moverAAplicaciones()) {
         a.terminar();
         return;

@@ -38,6 +38,11 @@ public:
     virtual bool mostrarVentana(const QString& titulo) = 0;
     virtual void abrirYEsperar() = 0;
     virtual void empezar() = 0;
+
+    // Whether ⌥ (Alt) is held as the program starts.
+    virtual bool opcionPulsada() = 0;
+    // Puts the shown window on the maintenance screen.
+    virtual void mantener() = 0;
 };
 
 // What a start of the program is for, decided once, in a fixed order.

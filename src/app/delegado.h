@@ -5,6 +5,7 @@
 #include "base/tiempos.h"
 #include "engine/espera.h"
 #include "installer/instalacion.h"
+#include "maintenance/mantenimiento.h"
 
 #include <QObject>
 #include <QPointer>
@@ -37,6 +38,12 @@ public:
         abriendo,   // the engine is awaited
         noAbrio,    // the engine did not answer: «Reintentar» and its log
         abierto,    // the engine answered; VARNO quits shortly
+        // Maintenance of the runtime:
+        mantenimiento, // what is installed: «Verificar» and «Eliminar el motor»
+        verificando,   // every file is hashed
+        sano,          // all is well: «Abrir VARNO»
+        averiado,      // «Reparar» and «Ver el informe»
+        eliminado,     // the runtime is in the Trash: «Instalar»
     };
 
     explicit Delegado(Globales g, Tiempos t = {}, QObject* parent = nullptr);
@@ -73,6 +80,8 @@ public:
     bool mostrarVentana(const QString& titulo) override;
     void empezar() override;
     void abrirYEsperar() override;
+    bool opcionPulsada() override;
+    void mantener() override;
 
     // OyenteInstalacion: all complete lines of one chunk of output, in order;
     // the end of the run.
@@ -97,13 +106,22 @@ protected:
     virtual void cancelarInstalacion();
 
 private:
+    void alBotonSecundario();
+    void verificarMotor();
+    void reparar();
+    void eliminar();
+    void verInforme();
     void abrio();
     // `motivo` stands in for the engine's own reason when it is known better.
     void noArranco(const std::optional<QString>& motivo = std::nullopt);
     void soltarInstalacion();
     void alCerrar(QCloseEvent* e);
-    // Queues `f` on this object unless it is going away.
-    template <typename F> void publicar(F f);
+    // Queues `f` on this object unless it is going away. The delegate waits for
+    // its workers before it goes, so it is alive here.
+    template <typename F> void publicar(F f) {
+        if (!cerrando_.load())
+            QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
+    }
 
     const Globales g_;
     const Tiempos tiempos_;
@@ -114,6 +132,10 @@ private:
     bool actualizando_ = false;
     qint64 paso_ = 0;
     double avance_ = 0.0;
+    // The installer runs to repair what the last verification found.
+    bool reparando_ = false;
+    Instalado instalado_;
+    Informe informe_;
 
     std::unique_ptr<Ventana> ventana_;
     QPointer<Etiqueta> info_;

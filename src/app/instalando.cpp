@@ -37,7 +37,8 @@ void Delegado::empezar() {
     const QString paquete = QDir(g_.RECURSOS).filePath(QStringLiteral("paquete"));
     Instalacion::Parametros p{
         g_.herramientas.bash, paquete + QStringLiteral("/instalar_mac.sh"), g_.REGISTRO,
-        entornoInstalador(QProcessEnvironment::systemEnvironment(), paquete, g_.VERSION),
+        entornoInstalador(QProcessEnvironment::systemEnvironment(), paquete, g_.VERSION,
+                          reparando_ ? aReparar(informe_) : QString()),
         tiempos_.graciaInstalador};
     // A run that is still being torn down must not outlive its replacement.
     soltarInstalacion();
@@ -80,6 +81,11 @@ void Delegado::lineas(const Trozo& t) {
 
 void Delegado::termino(bool bien) {
     soltarInstalacion();
+    if (bien && reparando_) {
+        // A repair ends when a new verification finds the runtime sound.
+        verificarMotor();
+        return;
+    }
     if (!bien) {
         mostrar(Fase::fallo);
         estado_->fijarTexto(QStringLiteral("No se pudo terminar la instalación."));

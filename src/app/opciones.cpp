@@ -58,5 +58,15 @@ Opciones leerOpciones(const QStringList& argumentos) {
     if (const auto v = valores(argumentos, QStringLiteral("--expulsar"), 1))
         o.expulsar = v->at(0);
     o.noMover = argumentos.indexOf(QStringLiteral("--no-mover"), 1) >= 0;
+    using M = Opciones::Mantenimiento;
+    for (const auto& [opcion, modo] : {std::pair(QStringLiteral("--mantenimiento"), M::pantalla),
+                                       {QStringLiteral("--verificar"), M::verificar},
+                                       {QStringLiteral("--reparar"), M::reparar},
+                                       {QStringLiteral("--eliminar-motor"), M::eliminar}}) {
+        if (argumentos.indexOf(opcion, 1) < 0)
+            continue;
+        o.malUso = o.malUso || o.mantenimiento != M::no;
+        o.mantenimiento = modo;
+    }
     return o;
 }

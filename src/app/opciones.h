@@ -22,7 +22,18 @@ struct Opciones {
     std::optional<QString> expulsar;
     bool noMover = false; // stay where it is: never move into Applications
 
+    // Maintenance of the engine's runtime: the window's screen, or one of the
+    // three runs from a terminal, which need no display.
+    enum class Mantenimiento { no, pantalla, verificar, reparar, eliminar };
+    Mantenimiento mantenimiento = Mantenimiento::no;
+    // More than one maintenance option: the command line is wrong.
+    bool malUso = false;
+
     bool empaquetado() const { return icono || fondoDmg || captura; }
+    bool enConsola() const {
+        return mantenimiento == Mantenimiento::verificar ||
+               mantenimiento == Mantenimiento::reparar || mantenimiento == Mantenimiento::eliminar;
+    }
 };
 
 // `argumentos` is the whole list, the program's own path first.

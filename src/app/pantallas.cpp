@@ -30,17 +30,37 @@ constexpr Ejemplo ejemplos[] = {
 };
 } // namespace
 
+// How each phase looks: the main button's title and whether it acts, the
+// second button's title (none: hidden), the status colour and whether the
+// status, bar and detail show (else the first screen's text does).
+struct Aspecto {
+    const char* boton;
+    bool activo;
+    const char* secundario;
+    enum Color { papel, bien, mal } color;
+    bool abajo;
+};
+constexpr Aspecto aspectos[] = {
+    {"Instalar", true, "", Aspecto::papel, false},                  // inicio
+    {"Instalando…", false, "", Aspecto::papel, true},               // instalando
+    {"Abrir VARNO", true, "", Aspecto::bien, true},                 // instalado
+    {"Reintentar", true, "Ver el registro", Aspecto::mal, true},    // fallo
+    {"Abriendo…", false, "", Aspecto::papel, true},                 // abriendo
+    {"Reintentar", true, "Ver el registro", Aspecto::mal, true},    // noAbrio
+    {"Abriendo…", false, "", Aspecto::bien, true},                  // abierto
+    {"Verificar", true, "Eliminar el motor", Aspecto::papel, true}, // mantenimiento
+    {"Verificando…", false, "", Aspecto::papel, true},              // verificando
+    {"Abrir VARNO", true, "", Aspecto::bien, true},                 // sano
+    {"Reparar", true, "Ver el informe", Aspecto::mal, true},        // averiado
+    {"Instalar", true, "", Aspecto::papel, true},                   // eliminado
+};
+static_assert(std::size(aspectos) == std::size_t(Delegado::Fase::eliminado) + 1);
+
 void Delegado::construir() {
     VentanaConstruida c = construirVentana();
     connect(c.ventana.get(), &Ventana::cierre, this, &Delegado::alCerrar);
     connect(c.boton, &Boton::clicked, this, &Delegado::alBoton);
-    // The installation log's path is copied in, so that it still opens once
-    // the delegate is gone.
-    connect(c.registroBoton, &Boton::clicked, c.registroBoton,
-            [d = QPointer<Delegado>(this), registro = g_.REGISTRO] {
-                abrirArchivo(d && d->fase_ == Fase::noAbrio ? registroDelMotor(d->g_).ruta
-                                                            : registro);
-            });
+    connect(c.registroBoton, &Boton::clicked, this, &Delegado::alBotonSecundario);
     ventana_ = std::move(c.ventana);
     info_ = c.info;
     estado_ = c.estado;
@@ -55,40 +75,26 @@ void Delegado::mostrar(Fase f, bool ejemplo) {
     fase_ = f;
     if (!ventana_)
         return;
-    const bool inicio = f == Fase::inicio;
-    const bool fallida = f == Fase::fallo || f == Fase::noAbrio;
-    info_->setHidden(!inicio);
-    estado_->setHidden(inicio);
-    barra_->setHidden(inicio);
-    detalle_->setHidden(inicio);
-    registroBoton_->setHidden(!fallida);
+    const Aspecto& a = aspectos[int(f)];
+    info_->setHidden(a.abajo);
+    estado_->setHidden(!a.abajo);
+    detalle_->setHidden(!a.abajo);
+    // Nothing moves on the screens that only tell or ask.
+    barra_->setHidden(!a.abajo || f == Fase::mantenimiento || f == Fase::eliminado);
+    registroBoton_->setHidden(!*a.secundario);
+    registroBoton_->setText(QString::fromUtf8(a.secundario));
 
-    const bool espera = f == Fase::instalando || f == Fase::abriendo || f == Fase::abierto;
-    boton_->setEnabled(!espera);
-    switch (f) {
-    case Fase::inicio:
-        boton_->setText(QStringLiteral("Instalar"));
-        break;
-    case Fase::instalando:
-        boton_->setText(actualizando_ ? QStringLiteral("Actualizando…")
-                                      : QStringLiteral("Instalando…"));
-        break;
-    case Fase::instalado:
-        boton_->setText(QStringLiteral("Abrir VARNO"));
-        break;
-    case Fase::fallo:
-    case Fase::noAbrio:
-        boton_->setText(QStringLiteral("Reintentar"));
-        break;
-    case Fase::abriendo:
-    case Fase::abierto:
-        boton_->setText(QStringLiteral("Abriendo…"));
-        break;
-    }
-    const bool bien = f == Fase::instalado || f == Fase::abierto;
-    estado_->fijarColor(bien ? Marca::bien : fallida ? Marca::mal : Marca::papel);
+    boton_->setEnabled(a.activo);
+    if (f == Fase::instalando && (actualizando_ || reparando_))
+        boton_->setText(reparando_ ? QStringLiteral("Reparando…")
+                                   : QStringLiteral("Actualizando…"));
+    else
+        boton_->setText(QString::fromUtf8(a.boton));
+    estado_->fijarColor(a.color == Aspecto::bien  ? Marca::bien
+                        : a.color == Aspecto::mal ? Marca::mal
+                                                  : Marca::papel);
 
-    if (ejemplo && !inicio && f != Fase::abierto) {
+    if (ejemplo && f != Fase::inicio && f <= Fase::noAbrio) {
         const Ejemplo& e = ejemplos[int(f)];
         estado_->fijarTexto(QString::fromUtf8(e.estado));
         detalle_->fijarTexto(QString::fromUtf8(e.detalle));
@@ -100,15 +106,41 @@ void Delegado::alBoton() {
     switch (fase_) {
     case Fase::inicio:
     case Fase::fallo:
+    case Fase::eliminado:
         empezar();
         break;
     case Fase::instalado:
     case Fase::noAbrio:
+    case Fase::sano:
         abrirYEsperar();
+        break;
+    case Fase::mantenimiento:
+        verificarMotor();
+        break;
+    case Fase::averiado:
+        reparar();
         break;
     case Fase::instalando:
     case Fase::abriendo:
     case Fase::abierto:
+    case Fase::verificando:
+        break;
+    }
+}
+
+void Delegado::alBotonSecundario() {
+    switch (fase_) {
+    case Fase::noAbrio:
+        abrirArchivo(registroDelMotor(g_).ruta);
+        break;
+    case Fase::mantenimiento:
+        eliminar();
+        break;
+    case Fase::averiado:
+        verInforme();
+        break;
+    default:
+        abrirArchivo(g_.REGISTRO);
         break;
     }
 }

@@ -127,7 +127,7 @@ QString detalleDeFallo(const QString& ultimoDetalle) {
 }
 
 QProcessEnvironment entornoInstalador(QProcessEnvironment base, const QString& origen,
-                                      const QString& version) {
+                                      const QString& version, const QString& reparar) {
     // Bash reads these before the script's first line: a file to run first,
     // options and a search path for every line, a mode that parses otherwise,
     // a timeout on every read.
@@ -141,6 +141,10 @@ QProcessEnvironment entornoInstalador(QProcessEnvironment base, const QString& o
             base.remove(nombre);
     base.insert(QStringLiteral("VARNO_ORIGEN"), origen);
     base.insert(QStringLiteral("VARNO_VERSION"), version);
+    // Only a repair VARNO asked for: never one left in the user's shell.
+    base.remove(QStringLiteral("VARNO_REPARAR"));
+    if (!reparar.isEmpty())
+        base.insert(QStringLiteral("VARNO_REPARAR"), reparar);
     base.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin:/usr/sbin:/sbin"));
     return base;
 }

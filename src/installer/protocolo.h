@@ -68,6 +68,7 @@ QString cabeceraRegistro(const QString& version, const QDateTime& cuando);
 QString detalleDeFallo(const QString& ultimoDetalle);
 
 // The installer's environment: everything inherited but what bash would act on
-// before the script's first line, with its own three values.
+// before the script's first line, with its own values; `reparar` is what a
+// repair puts right (VARNO_REPARAR), none for an installation.
 QProcessEnvironment entornoInstalador(QProcessEnvironment base, const QString& origen,
-                                      const QString& version);
+                                      const QString& version, const QString& reparar = {});

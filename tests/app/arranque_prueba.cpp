@@ -5,7 +5,7 @@
 namespace {
 
 // Records what the decision asks for. The situation is a set of letters: M the move starts a
-// copy, I installed, R the engine answers, A an older installation, N no screen.
+// copy, I installed, R the engine answers, A an older installation, N no screen, O ⌥ held.
 struct Grabadora : Acciones {
     QString situacion;
     QStringList hechas;
@@ -34,6 +34,8 @@ struct Grabadora : Acciones {
     bool mostrarVentana(const QString& t) override { return !anota("ventana " + t, 'N'); }
     void abrirYEsperar() override { anota("esperar"); }
     void empezar() override { anota("empezar"); }
+    bool opcionPulsada() override { return situacion.contains('O'); }
+    void mantener() override { anota("mantener"); }
 };
 
 TEST(Decision, CadaSituacionLlevaASuDesenlace) {
@@ -47,6 +49,10 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
         {"--expulsar /V/D", "IR", "mover;expulsar /V/D;instalado?;responde?;lanzar;terminar"},
         {"", "I", "mover;instalado?;responde?;ventana VARNO;esperar"},
         {"", "A", "mover;instalado?;actualizando 1;ventana Actualizar VARNO;empezar"},
+        // Maintenance, asked or with ⌥ held, moves, ejects and starts nothing.
+        {"--mantenimiento --expulsar /V/D", "MIR", "ventana Mantenimiento de VARNO;mantener"},
+        {"", "OMIR", "ventana Mantenimiento de VARNO;mantener"},
+        {"--mantenimiento", "N", "ventana Mantenimiento de VARNO"},
         // Without a screen nothing starts behind a window that could not be shown.
         {"", "AN", "mover;instalado?;actualizando 1;ventana Actualizar VARNO"},
     };

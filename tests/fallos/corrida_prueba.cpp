@@ -54,12 +54,15 @@ TEST(Protocolo, ElInstaladorNoHeredaLoQueBashLeeAlArrancar) {
     QProcessEnvironment e;
     for (const char* v : {"BASH_ENV", "ENV", "SHELLOPTS", "BASHOPTS", "CDPATH", "GLOBIGNORE",
                           "POSIXLY_CORRECT", "TMOUT", "BASH_FUNC_f%%", "__BASH_FUNC<f>()",
-                          "BASH_FUNCIONES", "MI_BASH_ENV", "VARNO_ORIGEN", "PATH"})
+                          "BASH_FUNCIONES", "MI_BASH_ENV", "VARNO_ORIGEN", "PATH", "VARNO_REPARAR"})
         e.insert(v, "x");
-    EXPECT_EQ(
-        entornoInstalador(e, "/o", "2").toStringList(),
-        QStringList({"BASH_FUNCIONES=x", "MI_BASH_ENV=x", "PATH=/usr/bin:/bin:/usr/sbin:/sbin",
-                     "VARNO_ORIGEN=/o", "VARNO_VERSION=2"}));
+    const QStringList propio{"BASH_FUNCIONES=x", "MI_BASH_ENV=x",
+                             "PATH=/usr/bin:/bin:/usr/sbin:/sbin", "VARNO_ORIGEN=/o"};
+    // A repair is only the one VARNO asks for.
+    const QStringList reparar = propio + QStringList{"VARNO_REPARAR=python", "VARNO_VERSION=2"};
+    EXPECT_EQ(entornoInstalador(e, "/o", "2").toStringList(),
+              propio + QStringList{"VARNO_VERSION=2"});
+    EXPECT_EQ(entornoInstalador(e, "/o", "2", "python").toStringList(), reparar);
 }
 
 // The log holds the run byte for byte, nothing the script started lives on, a retry starts clean.

@@ -115,29 +115,36 @@ public slots:
     void abrir(const QUrl& url) { abiertos.append(url); }
 };
 
-// Each phase: button title, whether it acts (and shows the hand), status colour, views shown;
-// example texts, which fit, change only with them.
+// Each phase: button titles, whether the main one acts (and shows the hand), status colour, views
+// shown; example texts, which fit, change only with them.
 TEST_F(Ventana_, CadaFase) {
     const QList<QWidget*> primera{info, boton}, abajo{estado, barra, detalle, boton},
-        fallo{estado, barra, detalle, boton, registro};
+        fallo{estado, barra, detalle, boton, registro}, cuenta{estado, detalle, boton},
+        pregunta{estado, detalle, boton, registro};
     d.ventana()->show();
-    // (phase, updating, views shown besides the logo and the name, acts, title, colour)
-    for (const auto& [f, actualizando, vistas, activo, titulo, color] :
+    // (phase, updating, views shown besides the logo and the name, acts, titles, colour)
+    for (const auto& [f, actualizando, vistas, activo, titulos, color] :
          {std::tuple(Fase::inicio, false, primera, true, "Instalar", Marca::papel),
           {Fase::instalando, false, abajo, false, "Instalando…", Marca::papel},
           {Fase::instalando, true, abajo, false, "Actualizando…", Marca::papel},
           {Fase::instalado, false, abajo, true, "Abrir VARNO", Marca::bien},
-          {Fase::fallo, false, fallo, true, "Reintentar", Marca::mal},
+          {Fase::fallo, false, fallo, true, "Reintentar|Ver el registro", Marca::mal},
           {Fase::abriendo, false, abajo, false, "Abriendo…", Marca::papel},
-          {Fase::noAbrio, false, fallo, true, "Reintentar", Marca::mal},
+          {Fase::noAbrio, false, fallo, true, "Reintentar|Ver el registro", Marca::mal},
           {Fase::abierto, false, abajo, false, "Abriendo…", Marca::bien},
+          {Fase::mantenimiento, false, pregunta, true, "Verificar|Eliminar el motor", Marca::papel},
+          {Fase::verificando, false, abajo, false, "Verificando…", Marca::papel},
+          {Fase::sano, false, abajo, true, "Abrir VARNO", Marca::bien},
+          {Fase::averiado, false, fallo, true, "Reparar|Ver el informe", Marca::mal},
+          {Fase::eliminado, false, cuenta, true, "Instalar", Marca::papel},
           {Fase::inicio, false, primera, true, "Instalar", Marca::papel}}) {
         SCOPED_TRACE(int(f));
         estado->fijarTexto(QStringLiteral("propio"));
         d.fijarActualizando(actualizando);
         d.mostrar(f);
         EXPECT_EQ(d.fase(), f);
-        EXPECT_EQ(boton->text(), QString::fromUtf8(titulo));
+        EXPECT_EQ(registro->isVisible() ? boton->text() + "|" + registro->text() : boton->text(),
+                  QString::fromUtf8(titulos));
         EXPECT_EQ(std::pair(boton->isEnabled(), boton->testAttribute(Qt::WA_SetCursor)),
                   std::pair(activo, activo));
         EXPECT_EQ(std::pair(estado->color(), estado->texto()),
@@ -145,11 +152,10 @@ TEST_F(Ventana_, CadaFase) {
         for (QWidget* w : fallo + primera)
             EXPECT_EQ(w->isVisible(), vistas.contains(w)) << w->objectName().toStdString();
         d.mostrar(f, true);
-        EXPECT_EQ(estado->texto() == QStringLiteral("propio"),
-                  f == Fase::inicio || f == Fase::abierto);
-        EXPECT_TRUE(
-            f == Fase::inicio ||
-            (barra->valor() > 0 && !detalle->lineasVisibles().last().endsWith(QChar(0x2026))));
+        const bool ejemplo = f != Fase::inicio && f <= Fase::noAbrio;
+        EXPECT_EQ(estado->texto() != QStringLiteral("propio"), ejemplo);
+        EXPECT_TRUE(!ejemplo || (barra->valor() > 0 &&
+                                 !detalle->lineasVisibles().last().endsWith(QChar(0x2026))));
     }
 }
 

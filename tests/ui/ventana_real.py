@@ -109,8 +109,20 @@ def teclado(entorno, casa):  # Tab to «Instalar», Return; Return again opens t
     comprobar(esperar(lambda: arranques() == 2 and una("label", "Abriendo VARNO…")), "Return no abre el motor")
 
 
-def con_varno(entorno, instalador, *pasos):  # a fresh VARNO whose installer is `instalador`
+def mantenimiento(entorno, casa):  # the maintenance screen, read and pressed through AT-SPI
+    if not comprobar(esperar(lambda: una("frame", "Mantenimiento de VARNO") and una("push button", "Verificar")
+                             and una("push button", "Eliminar el motor")), "sin la pantalla de mantenimiento"):
+        return
+    dice = lambda comienzo: any(r == "label" and n.startswith(comienzo) for r, n, _ in vistas())
+    comprobar(esperar(lambda: dice("El motor de VARNO") and dice("Python")), "sin lo que hay instalado")
+    una("push button", "Verificar").queryAction().doAction(0)
+    comprobar(esperar(lambda: una("push button", "Reparar") and una("push button", "Ver el informe")),
+              "un motor sin manifiesto no ofrece «Reparar» y «Ver el informe»")
+
+
+def con_varno(entorno, instalador, *pasos, opciones=(), antes=lambda casa: None):
     with tempfile.TemporaryDirectory(prefix="varno-ventana-", ignore_cleanup_errors=True) as casa:
+        antes(casa)
         entorno = dict(entorno, HOME=casa, XDG_RUNTIME_DIR=casa)
         bundle = os.path.join(casa, "VARNO.app")
         shutil.copytree(re.sub(r"/Contents/MacOS/[^/]*$", "", sys.argv[1]), bundle, symlinks=True)
@@ -118,7 +130,7 @@ def con_varno(entorno, instalador, *pasos):  # a fresh VARNO whose installer is 
             f.write(instalador)
         # In a group of its own, so that it goes with the installer it started.
         entorno_varno = dict(entorno, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-        programa = subprocess.Popen([bundle + "/Contents/MacOS/VARNO", "--no-mover"], env=entorno_varno,
+        programa = subprocess.Popen([bundle + "/Contents/MacOS/VARNO", "--no-mover", *opciones], env=entorno_varno,
                                     start_new_session=True, stdout=subprocess.DEVNULL)
         try:
             for paso in pasos:
@@ -130,6 +142,18 @@ def con_varno(entorno, instalador, *pasos):  # a fresh VARNO whose installer is 
             programa.wait()
 
 
+def instalado(casa):  # an installed runtime that cannot be verified: it has no manifest
+    datos = os.path.join(casa, "Library/Application Support/VARNO")
+    os.makedirs(os.path.join(datos, "python/bin"))
+    os.makedirs(os.path.join(datos, "app"))
+    with open(os.path.join(datos, "python/bin/python"), "w") as f:
+        f.write("#!/bin/bash\necho 3.11.2\n")
+    os.chmod(os.path.join(datos, "python/bin/python"), 0o755)
+    version = open(re.sub(r"MacOS/[^/]*$", "Resources/version.txt", sys.argv[1])).read()
+    with open(os.path.join(datos, "instalado.txt"), "w") as f:
+        f.write(version)
+
+
 def main():
     faltan = [p for p in ("xdotool", "import") if not shutil.which(p)]
     if faltan or not importlib.util.find_spec("pyatspi"):
@@ -138,6 +162,7 @@ def main():
     entorno = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "XDG_", "WAYLAND"))}
     con_varno(entorno, INSTALADOR, lambda e, casa: ver(e), lambda e, casa: leer(casa))
     con_varno(entorno, INSTALADOR_BIEN, teclado)
+    con_varno(entorno, INSTALADOR, mantenimiento, opciones=["--mantenimiento"], antes=instalado)
     return int(bool(fallos))
 
 
