@@ -56,8 +56,7 @@ Fila leerFila(QByteArrayView t, qsizetype i) {
             campo.append(c);
         }
     }
-    // A quote still open at the end of the file: the row is lost, and with it
-    // every line it swallowed; reading goes on on the line after its start.
+    // A quote still open at the end of the file.
     if (citado && !cerrado)
         f.bien = false;
     terminarCampo();
@@ -115,8 +114,8 @@ Record leerRecord(QByteArrayView texto, bool manifiesto) {
     int linea = 1;
     for (qsizetype i = 0; i < texto.size();) {
         Fila f = leerFila(texto, i);
-        if (!f.bien && f.fin == texto.size() && f.saltos > 1) {
-            // A quote left open swallowed the rest: only its own line is lost.
+        if (!f.bien && f.saltos > 1) {
+            // A quote left open swallowed the lines after it: only its own is lost.
             const qsizetype salto = texto.indexOf('\n', i);
             f.fin = salto < 0 ? texto.size() : salto + 1;
             f.saltos = 1;

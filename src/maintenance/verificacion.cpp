@@ -385,9 +385,10 @@ void probarProgramas(const Globales& g, const QString& raiz, const std::atomic<b
                      QList<Problema>& problemas) {
     const QString relativa = QDir(raiz).relativeFilePath(g.PYTHON);
     const QFileInfo python(g.PYTHON);
+    // Both are started from there, as the engine is: without it neither could run.
     if (!QFileInfo(QDir(g.DATOS).filePath(QStringLiteral("app"))).isDir())
-        problemas.append({PYTHON, QStringLiteral("app"), FALTA});
-    else if (!python.exists())
+        return problemas.append({PYTHON, QStringLiteral("app"), FALTA});
+    if (!python.exists())
         problemas.append({PYTHON, relativa, FALTA});
     else if (!python.isFile() || !python.isExecutable())
         problemas.append({PYTHON, relativa, NO_EJECUTABLE});
