@@ -701,6 +701,39 @@ comprobar() {
     (cd "$DATOS/app" && export VARNO_APP="${ORIGEN%/Contents/Resources/paquete}" &&
         "$PY" -I -m motor --comprobar) ||
         fallar "El motor no se puede cargar con el Python instalado."
+    # What the interpreter and ffmpeg are made of, so that VARNO can later
+    # tell which of their files changed; the libraries have their own RECORD.
+    "$PY" -I - "$DATOS" <<'EOF' || fallar "No se pudo escribir entorno.RECORD en $DATOS."
+import base64, csv, hashlib, os, sys
+
+datos = sys.argv[1]
+filas = []
+
+def anotar(ruta):
+    if os.path.islink(ruta):
+        filas.append((os.path.relpath(ruta, datos), "enlace=" + os.readlink(ruta), ""))
+        return
+    if not os.path.isfile(ruta):
+        return
+    suma = hashlib.sha256()
+    with open(ruta, "rb") as f:
+        for bloque in iter(lambda: f.read(1 << 20), b""):
+            suma.update(bloque)
+    digest = base64.urlsafe_b64encode(suma.digest()).rstrip(b"=").decode()
+    filas.append((os.path.relpath(ruta, datos), "sha256=" + digest, os.path.getsize(ruta)))
+
+for carpeta, carpetas, archivos in os.walk(os.path.join(datos, "python")):
+    enlaces = [c for c in carpetas if os.path.islink(os.path.join(carpeta, c))]
+    carpetas[:] = sorted(c for c in carpetas if c not in enlaces and c not in ("__pycache__", "site-packages"))
+    for nombre in sorted(enlaces + [a for a in archivos if not a.endswith(".pyc")]):
+        anotar(os.path.join(carpeta, nombre))
+if os.path.lexists(os.path.join(datos, "bin", "ffmpeg")):
+    anotar(os.path.join(datos, "bin", "ffmpeg"))
+with open(os.path.join(datos, "entorno.RECORD.parcial"), "w", encoding="utf-8", newline="") as f:
+    csv.writer(f, lineterminator="\n").writerows(filas)
+EOF
+    mv -f "$DATOS/entorno.RECORD.parcial" "$DATOS/entorno.RECORD" ||
+        fallar "No se pudo escribir entorno.RECORD en $DATOS."
     rmdir "$DESCARGAS" 2>/dev/null
     decir "Todo listo."
     # The very last act: only now does VARNO count the installation as done.

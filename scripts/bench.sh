@@ -9,4 +9,5 @@ cmake --build build-bench
 build-bench/bench/bench_bomba
 build-bench/bench/bench_listo "${LISTO_CORRIDAS:-20}"
 build-bench/bench/bench_png
+build-bench/bench/bench_verificar
 bash bench/procesos.sh build-bench

@@ -1,0 +1,198 @@
+#include "comun/comun.h"
+#include "maintenance/mantenimiento.h"
+#include "maintenance/record.h"
+
+#include <sys/stat.h>
+
+namespace {
+
+using pruebas::escribir;
+
+// A small runtime as the installer leaves it: an interpreter that answers only
+// when started as the engine is, ffmpeg, one library with its RECORD, the
+// manifest and the marker.
+struct Motor {
+    pruebas::Casa casa;
+    Globales g = casa.globales();
+    QString sitio = g.DATOS + "/python/lib/python3.12/site-packages";
+
+    QString fila(const QString& ruta, const QString& relativa) const {
+        const QByteArray b = pruebas::leer(ruta);
+        const QByteArray suma = QCryptographicHash::hash(b, QCryptographicHash::Sha256);
+        return relativa + "," + columnaSha256(suma) + "," + QString::number(b.size()) + "\n";
+    }
+    Motor() {
+        escribir(g.DATOS + "/app/.guardar", "");
+        escribir(g.PYTHON,
+                 "#!/bin/sh\n[ \"$1 $2\" = '-I -c' ] && [ \"$PWD\" = \"" + g.DATOS.toUtf8() +
+                     "/app\" ] && [ -z \"$PYTHONPATH\" ] && echo 3.12.7\n",
+                 true);
+        QFile::link("python", g.DATOS + "/python/bin/python3");
+        escribir(g.DATOS + "/bin/ffmpeg", "#!/bin/sh\necho 'ffmpeg version n7.1-static'\n", true);
+        escribir(g.DATOS + "/entorno.RECORD", (fila(g.PYTHON, "python/bin/python") +
+                                               fila(g.DATOS + "/bin/ffmpeg", "bin/ffmpeg") +
+                                               "python/bin/python3,enlace=python,\n")
+                                                  .toUtf8());
+        escribir(sitio + "/demo/__init__.py", "import os\n");
+        escribir(sitio + "/demo/con, \"coma\".py", "x = 1\n");
+        escribir(sitio + "/demo/datos.bin", QByteArray(3 << 20, 'd'));
+        escribir(g.DATOS + "/python/bin/demo", "#!/bin/sh\n", true);
+        escribir(sitio + "/demo-1.0.dist-info/METADATA",
+                 "Metadata-Version: 2.1\nName: Demo\nVersion: 1.0\n");
+        QString record;
+        for (const QString r : {"demo/__init__.py", "demo/datos.bin", "../../../bin/demo"})
+            record += fila(sitio + "/" + r, r);
+        record +=
+            "\"demo/con, \"\"coma\"\".py\"," + fila(sitio + "/demo/con, \"coma\".py", "").mid(1);
+        record += "demo/__pycache__/x.cpython-312.pyc,,\ndemo-1.0.dist-info/RECORD,,\n";
+        escribir(sitio + "/demo-1.0.dist-info/RECORD", record.toUtf8());
+        escribir(g.DATOS + "/instalado.txt", "1.0.0\n");
+    }
+    void anadirAlRecord(const QByteArray& lineas) const {
+        QFile f(sitio + "/demo-1.0.dist-info/RECORD");
+        f.open(QIODevice::Append);
+        f.write(lineas);
+    }
+};
+
+const QString DEMO = "Demo 1.0: python/lib/python3.12/site-packages/";
+
+TEST(Verificacion, CadaDanoEsUnProblemaYNadaSeLeeFueraDelMotor) {
+    QTemporaryDir fuera;
+    ASSERT_EQ(::mkfifo(qPrintable(fuera.filePath("tubo")), 0600), 0);
+    const QByteArray hashDelTubo = ",sha256=" + QByteArray(43, 'A') + ",5\n";
+    const struct {
+        const char* que;
+        std::function<void(const Motor&)> danar;
+        QStringList problemas;
+    } casos[] = {
+        {"sano", [](const Motor&) {}, {}},
+        {"un byte cambiado",
+         [](const Motor& m) {
+             QFile f(m.sitio + "/demo/datos.bin");
+             f.open(QIODevice::ReadWrite), f.seek(2 << 20), f.write("e");
+         },
+         {DEMO + "demo/datos.bin: su contenido cambió."}},
+        {"su tamaño y uno borrado",
+         [](const Motor& m) {
+             escribir(m.sitio + "/demo/con, \"coma\".py", "x = 12\n");
+             QFile::remove(m.sitio + "/demo/__init__.py");
+         },
+         {DEMO + "demo/__init__.py: falta.", DEMO + "demo/con, \"coma\".py: su tamaño cambió."}},
+        {"RECORD mal citado y mala base64",
+         [](const Motor& m) {
+             m.anadirAlRecord("demo/a.py,sha256=" + QByteArray(43, '!') +
+                              ",1\n"
+                              "\"demo/b.py,,\n\"demo/c\"x.py,,\n" +
+                              "demo/d.py,sha256=" + QByteArray(43, 'A') + "=,1\n");
+         },
+         {DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 7).",
+          DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 8).",
+          DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 9).",
+          DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 10)."}},
+        {"el intérprete no es ejecutable",
+         [](const Motor& m) { QFile::setPermissions(m.g.PYTHON, QFileDevice::ReadOwner); },
+         {"Python: python/bin/python: no es ejecutable."}},
+        {"la marca es de otra versión",
+         [](const Motor& m) { escribir(m.g.DATOS + "/instalado.txt", "0.9\n"); },
+         {"La marca de instalación: instalado.txt: nombra la versión 0.9 y esta es la 1.0.0."}},
+        {"entradas fuera del motor",
+         [&](const Motor& m) {
+             QFile::link(fuera.path(), m.sitio + "/demo/fuera");
+             m.anadirAlRecord("../../../../../../tubo" + hashDelTubo + "demo/fuera/tubo" +
+                              hashDelTubo + fuera.filePath("tubo").toUtf8() + hashDelTubo);
+         },
+         {"Demo 1.0: ../../../../../../tubo: apunta fuera del motor.",
+          "Demo 1.0: " + fuera.filePath("tubo") + ": apunta fuera del motor.",
+          DEMO + "demo/fuera/tubo: apunta fuera del motor.",
+          "Python: python/lib/python3.12/site-packages/demo/fuera: apunta fuera del motor."}},
+        {"enlaces del manifiesto",
+         [](const Motor& m) {
+             QFile::remove(m.g.DATOS + "/python/bin/python3");
+             QFile::link("/usr/bin/python3", m.g.DATOS + "/python/bin/python3");
+         },
+         {"Python: python/bin/python3: su contenido cambió."}},
+        {"ilegibles: una carpeta y un enlace roto",
+         [](const Motor& m) {
+             QFile::remove(m.sitio + "/demo/datos.bin");
+             QDir().mkpath(m.sitio + "/demo/datos.bin");
+             QFile::remove(m.sitio + "/demo/__init__.py");
+             QFile::link("nada.py", m.sitio + "/demo/__init__.py");
+         },
+         {DEMO + "demo/__init__.py: no se puede leer.",
+          DEMO + "demo/datos.bin: no se puede leer."}},
+        {"sin manifiesto ni app",
+         [](const Motor& m) {
+             QFile::remove(m.g.DATOS + "/entorno.RECORD");
+             QDir(m.g.DATOS + "/app").removeRecursively();
+         },
+         {"Python: app: falta.", "Python: entorno.RECORD: falta."}},
+    };
+    qputenv("PYTHONPATH", "/otro");
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.que);
+        Motor m;
+        c.danar(m);
+        std::atomic<bool> parar{false};
+        AvanceVerificacion ultimo;
+        const Informe i = verificar(
+            m.g, parar, [&](const AvanceVerificacion& a) { ultimo = a; }, 2);
+        QStringList lineas;
+        for (const Problema& p : i.problemas)
+            lineas << p.linea();
+        EXPECT_EQ(lineas.join('\n').toStdString(), c.problemas.join('\n').toStdString());
+        EXPECT_EQ(i.sano(), c.problemas.isEmpty());
+        EXPECT_EQ(ultimo.archivos, ultimo.archivosTotal);
+        EXPECT_EQ(ultimo.bytes, ultimo.bytesTotal);
+    }
+    qunsetenv("PYTHONPATH");
+}
+
+TEST(Verificacion, PararLaTerminaCancelada) {
+    Motor m;
+    std::atomic<bool> parar{false};
+    const Informe i = verificar(
+        m.g, parar, [&](const AvanceVerificacion&) { parar = true; }, 1);
+    EXPECT_TRUE(i.cancelado);
+    EXPECT_FALSE(i.sano());
+    EXPECT_LT(i.archivos, 6);
+}
+
+TEST(Verificacion, DescribirLoInstalado) {
+    Motor m;
+    const Instalado i = describir(m.g);
+    EXPECT_EQ(i.version, "1.0.0");
+    EXPECT_EQ(i.python, "3.12.7");
+    EXPECT_EQ(i.ffmpeg, "7.1");
+    EXPECT_EQ(i.bibliotecas, 1);
+    EXPECT_GE(i.bytes, 3 << 20);
+}
+
+} // namespace
+
+// What the installer writes and what verifying reads agree: a real
+// installation from the offline mirror verifies clean, links and all.
+TEST(Verificacion, LoQueElInstaladorDejaSeVerificaLimpio) {
+    pruebas::Casa casa;
+    const Globales g = casa.globales();
+    const QString espejo = casa.home() + "/espejo", fuentes = VARNO_FUENTES;
+    ASSERT_EQ(QProcess::execute("/bin/bash", {fuentes + "/scripts/espejo.sh", espejo}), 0);
+    QProcess p;
+    QProcessEnvironment entorno;
+    entorno.insert("HOME", casa.home());
+    entorno.insert("PATH", "/usr/bin:/bin:/usr/sbin:/sbin");
+    entorno.insert("LANG", "C.UTF-8");
+    entorno.insert("VARNO_ORIGEN", pruebas::bundle() + "/Contents/Resources/paquete");
+    entorno.insert("VARNO_VERSION", g.VERSION);
+    entorno.insert("VARNO_ESPEJO", espejo);
+    p.setProcessEnvironment(entorno);
+    p.start("/bin/bash", {pruebas::bundle() + "/Contents/Resources/paquete/instalar_mac.sh"});
+    ASSERT_TRUE(p.waitForFinished(300'000) && p.exitCode() == 0) << p.readAll().toStdString();
+    std::atomic<bool> parar{false};
+    for (const Problema& p : verificar(g, parar).problemas)
+        ADD_FAILURE() << p.linea().toStdString();
+    escribir(g.DATOS + "/python/pyvenv.cfg", "home = /otro\n");
+    const Informe i = verificar(g, parar);
+    ASSERT_EQ(i.problemas.size(), 1);
+    EXPECT_EQ(i.problemas[0].linea(), "Python: python/pyvenv.cfg: su tamaño cambió.");
+}
