@@ -14,9 +14,11 @@
 
 // One thing wrong with the runtime.
 struct Problema {
-    QString componente; // "Python", "ffmpeg", "La marca de instalación", or a library as "numpy 2.1.0"
-    QString ruta;       // relative to DATOS; empty when it is about the component as a whole
-    QString motivo;     // one plain Spanish sentence without a final stop: "falta", "su contenido cambió"
+    QString
+        componente; // "Python", "ffmpeg", "La marca de instalación", or a library as "numpy 2.1.0"
+    QString ruta;   // relative to DATOS; empty when it is about the component as a whole
+    QString
+        motivo; // one plain Spanish sentence without a final stop: "falta", "su contenido cambió"
     // A line of the report: "componente: ruta: motivo." (the path left out when empty).
     QString linea() const;
     bool operator==(const Problema&) const = default;
@@ -44,14 +46,13 @@ struct Informe {
 // so run it off the main thread. `parar` ends it promptly; `avance` may be
 // called from any worker thread.
 Informe verificar(const Globales& g, const std::atomic<bool>& parar,
-                  const std::function<void(const AvanceVerificacion&)>& avance = {},
-                  int hilos = 0);
+                  const std::function<void(const AvanceVerificacion&)>& avance = {}, int hilos = 0);
 
 // What the first maintenance screen tells about the installation.
 struct Instalado {
-    QString version;  // the marker's, empty without one
-    QString python;   // "3.12.7", empty when it does not run
-    QString ffmpeg;   // "7.1", empty when it does not run or is absent
+    QString version; // the marker's, empty without one
+    QString python;  // "3.12.7", empty when it does not run
+    QString ffmpeg;  // "7.1", empty when it does not run or is absent
     int bibliotecas = 0;
     qint64 bytes = 0; // the runtime's size on disk (what removing it frees)
 };
@@ -71,3 +72,10 @@ struct Eliminacion {
     QString fallo;    // why nothing was removed, one line
 };
 Eliminacion eliminarMotor(const Globales& g);
+
+// A removal cut short (the program ended between setting the parts aside and
+// the Trash taking them) leaves them gathered in one folder of DATOS: each goes
+// back to its place. One whose place a later installation took again goes to
+// the Trash, as was asked. Call it at start, before looking at what is
+// installed (eliminarMotor calls it first too). Whether nothing is left over.
+bool recuperarEliminacion(const Globales& g);
