@@ -14,11 +14,9 @@
 
 // One thing wrong with the runtime.
 struct Problema {
-    QString
-        componente; // "Python", "ffmpeg", "La marca de instalación", or a library as "numpy 2.1.0"
-    QString ruta;   // relative to DATOS; empty when it is about the component as a whole
-    QString
-        motivo; // one plain Spanish sentence without a final stop: "falta", "su contenido cambió"
+    QString componente; // "Python", "ffmpeg", "La marca de instalación", or a library as "numpy 2.1.0"
+    QString ruta;       // relative to DATOS; empty when it is about the component as a whole
+    QString motivo;     // one plain Spanish sentence without a final stop: "falta", "su contenido cambió"
     // A line of the report: "componente: ruta: motivo." (the path left out when empty).
     QString linea() const;
     bool operator==(const Problema&) const = default;
@@ -46,13 +44,14 @@ struct Informe {
 // so run it off the main thread. `parar` ends it promptly; `avance` may be
 // called from any worker thread.
 Informe verificar(const Globales& g, const std::atomic<bool>& parar,
-                  const std::function<void(const AvanceVerificacion&)>& avance = {}, int hilos = 0);
+                  const std::function<void(const AvanceVerificacion&)>& avance = {},
+                  int hilos = 0);
 
 // What the first maintenance screen tells about the installation.
 struct Instalado {
-    QString version; // the marker's, empty without one
-    QString python;  // "3.12.7", empty when it does not run
-    QString ffmpeg;  // "7.1", empty when it does not run or is absent
+    QString version;  // the marker's, empty without one
+    QString python;   // "3.12.7", empty when it does not run
+    QString ffmpeg;   // "7.1", empty when it does not run or is absent
     int bibliotecas = 0;
     qint64 bytes = 0; // the runtime's size on disk (what removing it frees)
 };
