@@ -430,19 +430,49 @@ leer_reparaciones() {
     done
 }
 
+# The files the libraries set aside in $1 installed outside their
+# site-packages $2 (their commands in bin/, say), relative to the
+# interpreter's tree, as their RECORDs list them; none that leads out of it.
+fuera_del_sitio() {
+    local entrada base resto
+    cat "$1/$2"/*.dist-info/RECORD 2>/dev/null | awk '
+        { sub(/\r$/, "") }
+        /^"/ {
+            s = substr($0, 2); campo = ""
+            while ((i = index(s, "\"")) > 0) {
+                campo = campo substr(s, 1, i - 1); s = substr(s, i + 1)
+                if (substr(s, 1, 1) != "\"") break
+                campo = campo "\""; s = substr(s, 2)
+            }
+            print campo; next
+        }
+        { sub(/,.*$/, ""); print }' | while IFS= read -r entrada; do
+        case $entrada in ../*) ;; *) continue ;; esac
+        base=$2
+        resto=$entrada
+        while [ "${resto#../}" != "$resto" ]; do
+            resto=${resto#../}
+            case $base in */*) base=${base%/*} ;; '') continue 2 ;; *) base="" ;; esac
+        done
+        case /$resto/ in */../* | */./*) continue ;; esac
+        printf '%s\n' "${base:+$base/}$resto"
+    done
+}
+
 # Puts back into the Python just placed what the libraries had put into the
-# one set aside in $1: its site-packages whole, and every other file the new
-# one lacks (the libraries' commands in bin/). Fails when it cannot.
+# one set aside in $1: its site-packages whole, and the files they installed
+# elsewhere in it that the new one lacks. Fails when it cannot.
 devolver_bibliotecas() {
     local anterior=$1 sitios sitio f
     sitios=("$anterior"/lib/python*/site-packages)
     sitio=${sitios[0]#"$anterior"/}
     [ -d "$anterior/$sitio" ] && [ -d "$DATOS/python/$sitio" ] || return 1
-    (cd "$anterior" && find . -path "./$sitio" -prune -o -name __pycache__ -prune -o \( -type f -o -type l \) -print) |
-        while IFS= read -r f; do
-            if [ -e "$DATOS/python/$f" ] || [ -L "$DATOS/python/$f" ]; then continue; fi
-            mkdir -p "$(dirname "$DATOS/python/$f")" && mv "$anterior/$f" "$DATOS/python/$f" || exit 1
-        done || return 1
+    fuera_del_sitio "$anterior" "$sitio" | while IFS= read -r f; do
+        if [ ! -f "$anterior/$f" ] || [ -L "$anterior/$f" ] || [ -e "$DATOS/python/$f" ] || [ -L "$DATOS/python/$f" ]; then
+            continue
+        fi
+        mkdir -p "$(dirname "$DATOS/python/$f")" && mv "$anterior/$f" "$DATOS/python/$f" || exit 1
+    done || return 1
     rm -rf "${DATOS:?}/python/$sitio" && mv "$anterior/$sitio" "$DATOS/python/$sitio"
 }
 
