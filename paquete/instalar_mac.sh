@@ -373,6 +373,132 @@ elegir_proxy() {
     fi
 }
 
+# ---------------------------------------------------------------- repair
+
+# VARNO_REPARAR names what a run puts right, space-separated: "python",
+# "ffmpeg" and "nombre==versión" for a library (or the engine). Only those
+# parts are placed again; every other step is skipped as usual.
+REPARAR_PYTHON=0
+REPARAR_FFMPEG=0
+REPARAR_BIBLIOTECAS=()
+MOTOR_PUESTO=0
+
+# A library's name as pip compares names.
+normal() { printf '%s\n' "$1" | awk '{ s = tolower($0); gsub(/[-_.]+/, "-", s); print s }'; }
+es_el_motor() { [ "$(normal "$1")" = varno-motor ]; }
+
+# requisitos.txt's lines for the library $1 at version $2, with the
+# --hash lines that continue them; fails when it is not listed so.
+requisito_de() {
+    awk -v quiere="$(normal "$1")" -v version="$2" '
+        function normal(s) { s = tolower(s); gsub(/[-_.]+/, "-", s); return s }
+        { sub(/\r$/, "") }
+        sigue { print; sigue = ($0 ~ /\\$/); next }
+        {
+            r = $0
+            sub(/^[ \t]+/, "", r)
+            if (r == "" || r ~ /^[#-]/) next
+            n = r
+            sub(/[ \t;=<>!~].*$/, "", n)
+            sub(/\[.*$/, "", n)
+            v = ""
+            if (match(r, /==[^ \t;\\]+/)) v = substr(r, RSTART + 2, RLENGTH - 2)
+            if (normal(n) == quiere && v == version) { print; sigue = ($0 ~ /\\$/); hallado = 1 }
+        }
+        END { exit !hallado }' "$REQUISITOS"
+}
+
+# Read before anything changes, so that a repair it cannot do leaves the
+# installation as it was.
+leer_reparaciones() {
+    local piezas=() t nombre version
+    read -r -a piezas <<<"${VARNO_REPARAR:-}"
+    for t in ${piezas[@]+"${piezas[@]}"}; do
+        case $t in
+            python) REPARAR_PYTHON=1 ;;
+            ffmpeg) REPARAR_FFMPEG=1 ;;
+            ?*==?*)
+                nombre=${t%%==*}
+                version=${t#*==}
+                if ! es_el_motor "$nombre" && ! requisito_de "$nombre" "$version" >/dev/null; then
+                    fallar "No se puede reparar $nombre $version: no está en la lista de bibliotecas."
+                fi
+                REPARAR_BIBLIOTECAS+=("$t")
+                ;;
+            *) fallar "No se sabe reparar «$t»." ;;
+        esac
+    done
+}
+
+# The files the libraries set aside in $1 installed outside their
+# site-packages $2 (their commands in bin/, say), relative to the
+# interpreter's tree, as their RECORDs list them; none that leads out of it.
+fuera_del_sitio() {
+    local entrada base resto
+    cat "$1/$2"/*.dist-info/RECORD 2>/dev/null | awk '
+        { sub(/\r$/, "") }
+        /^"/ {
+            s = substr($0, 2); campo = ""
+            while ((i = index(s, "\"")) > 0) {
+                campo = campo substr(s, 1, i - 1); s = substr(s, i + 1)
+                if (substr(s, 1, 1) != "\"") break
+                campo = campo "\""; s = substr(s, 2)
+            }
+            print campo; next
+        }
+        { sub(/,.*$/, ""); print }' | while IFS= read -r entrada; do
+        case $entrada in ../*) ;; *) continue ;; esac
+        base=$2
+        resto=$entrada
+        while [ "${resto#../}" != "$resto" ]; do
+            resto=${resto#../}
+            case $base in */*) base=${base%/*} ;; '') continue 2 ;; *) base="" ;; esac
+        done
+        case /$resto/ in */../* | */./*) continue ;; esac
+        printf '%s\n' "${base:+$base/}$resto"
+    done
+}
+
+# Puts back into the Python just placed what the libraries had put into the
+# one set aside in $1: its site-packages whole, and the files they installed
+# elsewhere in it that the new one lacks. Fails when it cannot.
+devolver_bibliotecas() {
+    local anterior=$1 sitios sitio f
+    sitios=("$anterior"/lib/python*/site-packages)
+    sitio=${sitios[0]#"$anterior"/}
+    [ -d "$anterior/$sitio" ] && [ -d "$DATOS/python/$sitio" ] || return 1
+    fuera_del_sitio "$anterior" "$sitio" | while IFS= read -r f; do
+        if [ ! -f "$anterior/$f" ] || [ -L "$anterior/$f" ] || [ -e "$DATOS/python/$f" ] || [ -L "$DATOS/python/$f" ]; then
+            continue
+        fi
+        mkdir -p "$(dirname "$DATOS/python/$f")" && mv "$anterior/$f" "$DATOS/python/$f" || exit 1
+    done || return 1
+    rm -rf "${DATOS:?}/python/$sitio" && mv "$anterior/$sitio" "$DATOS/python/$sitio"
+}
+
+# Each library named for repair installed again at its version from the same
+# source, with its hashes, leaving its dependencies be.
+reparar_bibliotecas() {
+    local t nombre version lista origenes=()
+    if [ -n "$RUEDAS" ]; then origenes=(--no-index --find-links "$RUEDAS"); fi
+    for t in ${REPARAR_BIBLIOTECAS[@]+"${REPARAR_BIBLIOTECAS[@]}"}; do
+        nombre=${t%%==*}
+        version=${t#*==}
+        decir "Se repara $nombre $version."
+        if es_el_motor "$nombre"; then
+            [ "$MOTOR_PUESTO" = 0 ] || continue
+            instalar_con_gestor "No se pudo reparar el motor" --no-index --no-deps --de-nuevo "$MOTOR_RUEDA"
+            MOTOR_PUESTO=1
+            continue
+        fi
+        nuevo_temporal
+        lista="$TEMPORAL/requisito.txt"
+        requisito_de "$nombre" "$version" >"$lista" || fallar "No se pudo leer la lista de bibliotecas."
+        instalar_con_gestor "No se pudo reparar $nombre $version" ${origenes[@]+"${origenes[@]}"} \
+            --de-nuevo --no-deps --require-hashes -r "$lista"
+    done
+}
+
 # ---------------------------------------------------------------- steps
 
 preparar() {
@@ -386,6 +512,7 @@ preparar() {
     REQUISITOS="$ORIGEN/requisitos.txt"
     [ -r "$MANIFIESTO" ] || fallar "Falta la lista de descargas (manifiesto.txt) en el paquete."
     [ -r "$REQUISITOS" ] || fallar "Falta la lista de bibliotecas (requisitos.txt) en el paquete."
+    leer_reparaciones
 
     case $(uname -s) in
         Darwin) SISTEMA=macos ;;
@@ -494,13 +621,29 @@ instalar_python() {
     fi
     PYTHON_CLAVE=$clave
 
-    if hecho python "$clave" && [ -x "$PY" ] && "$PY" -I -c '' 2>/dev/null; then
+    if [ "$REPARAR_PYTHON" = 1 ]; then
+        decir "Se repara Python."
+    elif hecho python "$clave" && [ -x "$PY" ] && "$PY" -I -c '' 2>/dev/null; then
         decir "Python ya estaba instalado."
         return 0
     fi
-    # The libraries live inside this Python: a new one needs them again.
+    # The libraries live inside this Python: a new one needs them again, while
+    # the same one placed again keeps them, set aside meanwhile (already, when
+    # a repair was cut short).
+    local anterior="$DATOS/python.anterior" conservar=0
+    if [ "$REPARAR_PYTHON" = 1 ]; then
+        if [ -d "$anterior" ]; then
+            conservar=1
+        elif hecho python "$clave" && [ -d "$DATOS/python" ]; then
+            mv "$DATOS/python" "$anterior" || fallar "No se pudo apartar el Python dañado."
+            conservar=1
+        fi
+    fi
     olvidar python
-    olvidar bibliotecas
+    if [ "$conservar" = 0 ]; then
+        olvidar bibliotecas
+        rm -rf "$anterior"
+    fi
 
     if [ "$SISTEMA" = macos ]; then
         descargar "Python"
@@ -520,12 +663,25 @@ instalar_python() {
             fallar "No se pudo crear el entorno de Python (¿falta el paquete python3-venv?)."
     fi
     "$PY" -I -c '' || fallar "El Python instalado no arranca."
+    if [ "$conservar" = 1 ]; then
+        if devolver_bibliotecas "$anterior"; then
+            decir "Se conservan las bibliotecas instaladas."
+        else
+            decir "Las bibliotecas se instalan de nuevo."
+            olvidar bibliotecas
+        fi
+        rm -rf "$anterior"
+    fi
     marcar python "$clave"
 }
 
 instalar_ffmpeg() {
     paso 3 "ffmpeg"
     local sistema version
+    if [ "$REPARAR_FFMPEG" = 1 ]; then
+        decir "Se repara ffmpeg."
+        olvidar ffmpeg
+    fi
     mkdir -p "$DATOS/bin" || fallar "No se pudo crear la carpeta $DATOS/bin."
     # Linux uses the system's ffmpeg unless the manifest names one for it.
     if [ "$SISTEMA" = linux ] && ! item ffmpeg; then
@@ -653,7 +809,11 @@ instalar_bibliotecas() {
     local clave
     clave="$(suma_de "$REQUISITOS") $(suma_de "$MOTOR_RUEDA") $PYTHON_CLAVE"
     if hecho bibliotecas "$clave"; then
-        decir "Las bibliotecas ya estaban instaladas."
+        if [ -z "${REPARAR_BIBLIOTECAS[*]+x}" ]; then
+            decir "Las bibliotecas ya estaban instaladas."
+            return 0
+        fi
+        reparar_bibliotecas
         return 0
     fi
     olvidar bibliotecas
@@ -674,6 +834,10 @@ instalar_bibliotecas() {
     # claims the same version; its libraries are the ones above.
     decir "Instalando el motor (${MOTOR_RUEDA##*/})…"
     instalar_con_gestor "No se pudo instalar el motor" --no-index --no-deps --de-nuevo "$MOTOR_RUEDA"
+    MOTOR_PUESTO=1
+    # A library already there at its version is left as it is: one to repair
+    # is installed again over it.
+    reparar_bibliotecas
     marcar bibliotecas "$clave"
 }
 

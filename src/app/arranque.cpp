@@ -3,6 +3,7 @@
 #include "app/delegado.h"
 #include "app/opciones.h"
 #include "base/globales.h"
+#include "maintenance/mantenimiento.h"
 #include "placement/instancia.h"
 
 #include <QApplication>
@@ -47,6 +48,7 @@ int enConsola(int argc, char** argv, const Opciones& opciones) {
         std::fputs("VARNO está abierto: ciérralo antes del mantenimiento.\n", stderr);
         return 1;
     }
+    recuperarEliminacion(g);
     return mantenerEnConsola(opciones, g);
 }
 } // namespace
@@ -84,6 +86,10 @@ int arrancar(int argc, char** argv, const std::function<void(Delegado&)>& prepar
                    stderr);
         return 1;
     }
+    // A removal cut short puts back what it had set aside, before anything
+    // looks at what is installed.
+    if (!opciones.empaquetado())
+        recuperarEliminacion(g);
 
     Delegado delegado(g);
     QObject::connect(&instancia, &Instancia::ventanaPedida, &delegado,

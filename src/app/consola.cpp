@@ -4,6 +4,7 @@
 
 #include "app/opciones.h"
 #include "base/texto.h"
+#include "engine/motor.h"
 #include "installer/instalacion.h"
 #include "installer/protocolo.h"
 #include "maintenance/mantenimiento.h"
@@ -103,7 +104,12 @@ int eliminar(const Globales& g) {
         decir(QStringLiteral("No hay ningún motor instalado."));
         return 0;
     }
-    const Eliminacion e = eliminarMotor(g);
+    // The engine's own files must not go while it runs from them.
+    const Eliminacion e =
+        responde(g) ? Eliminacion{false, 0,
+                                  QStringLiteral("VARNO está abierto: ciérralo antes de eliminar "
+                                                 "el motor.")}
+                    : eliminarMotor(g);
     if (!e.bien) {
         decir(e.fallo);
         return 1;

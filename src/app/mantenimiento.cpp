@@ -100,7 +100,12 @@ void Delegado::eliminar() {
     pregunta.exec();
     if (pregunta.clickedButton() != quitar)
         return;
-    const Eliminacion e = eliminarMotor(g_);
+    // The engine's own files must not go while it runs from them.
+    const Eliminacion e = motorResponde()
+                              ? Eliminacion{false, 0,
+                                            QStringLiteral("VARNO está abierto: ciérralo antes "
+                                                           "de eliminar el motor.")}
+                              : eliminarMotor(g_);
     if (!e.bien) {
         estado_->fijarTexto(QStringLiteral("No se pudo eliminar el motor."));
         estado_->fijarColor(Marca::mal);

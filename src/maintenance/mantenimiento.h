@@ -72,3 +72,10 @@ struct Eliminacion {
     QString fallo;    // why nothing was removed, one line
 };
 Eliminacion eliminarMotor(const Globales& g);
+
+// A removal cut short (the program ended between setting the parts aside and
+// the Trash taking them) leaves them gathered in one folder of DATOS: each goes
+// back to its place. One whose place a later installation took again goes to
+// the Trash, as was asked. Call it at start, before looking at what is
+// installed (eliminarMotor calls it first too). Whether nothing is left over.
+bool recuperarEliminacion(const Globales& g);

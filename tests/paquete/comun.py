@@ -31,10 +31,11 @@ datos_de = lambda casa: Path(casa) / "Library" / "Application Support" / "VARNO"
 
 
 def rueda(nombre, extra={}):
-    """A minimal pure-Python wheel with `extra` files, the same bytes each time (so its SHA-256 is known)."""
+    """A minimal pure-Python wheel with a command and `extra` files, the same bytes each time (so its SHA-256 is known)."""
     info, z = nombre + "-1.0.dist-info/", io.BytesIO()
     with zipfile.ZipFile(z, "w") as zz:
         for ruta, texto in ({nombre + "/__init__.py": "", info + "RECORD": "", info + "WHEEL": "Wheel-Version: 1.0\n",
+                             "%s-1.0.data/scripts/%s" % (nombre, nombre): "#!python\n",
                              info + "METADATA": "Metadata-Version: 2.1\nName: %s\nVersion: 1.0\n" % nombre}
                             | extra).items():
             zz.writestr(zipfile.ZipInfo(ruta), texto)  # dated 1980, always

@@ -161,3 +161,43 @@ class Guion(unittest.TestCase):
                     self.assertIn(por_nombre + "/ruedas" if proxiado else "/ruedas", servidor.pedidos)
                     self.assertEqual({(v[2] or v[3]) is None for v in vistas}, {servidor.sin_largo}, lineas)
                     self.assertEqual(int(vistas[0][1]) >= 120, P in archivos, lineas)  # from what was there
+
+    def test_a_repair_puts_right_what_it_names_and_nothing_else(self):
+        """Each case on a copy of the base installation: one file damaged (None: deleted), a run told to repair
+        it; the file is as the first installation left it, the other watched files are untouched, nothing else is
+        downloaded, and the marker is there either way."""
+        sitio = lambda d: next((d / "python/lib").glob("python3*/site-packages"))
+        vigilados = {"libreria": lambda d: sitio(d) / "varno_prueba/__init__.py",
+                     "motor": lambda d: sitio(d) / "motor/__init__.py", "ffmpeg": lambda d: d / "bin/ffmpeg",
+                     "python": lambda d: d / "python/pyvenv.cfg",  # which a Python runs without: only a repair sees it
+                     "libreria comando": lambda d: d / "python/bin/varno_prueba"}  # outside site-packages
+        no_esta = "No se puede reparar %s: no está en la lista de bibliotecas."
+        casos = [  # name, file damaged, VARNO_REPARAR, the line it tells
+            ("a byte changed in a library", "libreria", b"#", "varno-prueba==1.0", "Se repara varno-prueba 1.0."),
+            ("the engine, named as a user would", "motor", b"#", "Varno.Motor==9", "Se repara Varno.Motor 9."),
+            ("a file of the interpreter deleted", "python", None, "python", "Se conservan las bibliotecas instaladas."),
+            ("ffmpeg replaced", "ffmpeg", b"otro", "ffmpeg", "Se repara ffmpeg."),
+            ("a library not listed", "libreria", b"#", "python otra==1.0", no_esta % "otra 1.0"),
+            ("a listed library at another version", "libreria", b"#", "varno_prueba==2.0", no_esta % "varno_prueba 2.0"),
+            ("a token it does not know", "libreria", b"#", "todo", "No se sabe reparar «todo»."),
+        ]
+        for i, (nombre, danado, contenido, reparar, linea) in enumerate(casos):
+            with self.subTest(nombre):
+                casa = self.base / ("r%d" % i)
+                shutil.copytree(self.base / "casa", casa, symlinks=True)
+                datos = datos_de(casa)
+                antes = {c: (r(datos).read_bytes(), r(datos).stat().st_mtime_ns) for c, r in vigilados.items()}
+                escribir(vigilados[danado](datos), contenido)
+                rc, lineas = instalar(casa, self.base / "espejo local", self.origen,
+                                      entorno=dict(VARNO_REPARAR=reparar))
+                texto, bien = "\n".join(lineas), linea.startswith("Se ")
+                self.assertEqual((rc == 0, (datos / "instalado.txt").read_text()), (bien, "1.0.0\n"), texto)
+                self.assertIn(linea, lineas if bien else lineas[-1:])
+                self.assertEqual("Origen:" in texto, reparar == "ffmpeg", texto)
+                for c, r in vigilados.items():
+                    if c.split()[0] != danado:
+                        self.assertEqual((r(datos).read_bytes(), r(datos).stat().st_mtime_ns), antes[c], c)
+                    elif bien and c == danado == "python":  # made again, it names the folder it was made in
+                        self.assertTrue(r(datos).exists())
+                    elif bien and c == danado:
+                        self.assertEqual(r(datos).read_bytes(), antes[c][0], c)

@@ -1,0 +1,109 @@
+#include "fallos/banco.h"
+#include "maintenance/mantenimiento.h"
+
+#include <optional>
+
+namespace {
+
+// Every entry below a folder, links not followed: path, and a file's size or a link's text.
+QStringList arbol(const QString& raiz) {
+    QStringList l;
+    for (QDirIterator i(raiz, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+         i.hasNext();) {
+        const QFileInfo f(i.next());
+        l << QDir(raiz).relativeFilePath(f.filePath()) + ' ' +
+                 (f.isSymLink() ? f.symLinkTarget() : QString::number(f.isDir() ? 0 : f.size()));
+    }
+    l.sort();
+    return l;
+}
+
+// A whole runtime beside the user's things: a 1 MB file with a second name, ffmpeg a link to
+// 4 MB outside, the engine's 4 MB working folder.
+void instalarMotor(const QString& datos, const QString& fuera) {
+    const QByteArray mega(1 << 20, 'x');
+    for (const char* r : {"instalado.txt", "entorno.RECORD", ".pasos/python", "descargas/b.parcial",
+                          ".tmp.a1/f", "app.viejo/f", "instalacion.log", "mesa.log"})
+        pruebas::escribir(datos + '/' + r, "1.0.0\n");
+    pruebas::escribir(datos + "/python/lib/grande", mega);
+    QFile::link(datos + "/python/lib/grande", datos + "/python/lib/otro-nombre");
+    ::link(QFile::encodeName(datos + "/python/lib/grande"),
+           QFile::encodeName(datos + "/python/lib/mismo"));
+    pruebas::escribir(fuera, mega + mega + mega + mega);
+    pruebas::escribir(datos + "/app/trabajo", mega + mega + mega + mega);
+    QDir().mkpath(datos + "/bin");
+    QFile::link(fuera, datos + "/bin/ffmpeg");
+}
+
+// The runtime goes to the Trash whole, or nothing moves at all; a removal cut short is picked up.
+TEST(Eliminar, TodoALaPapeleraONada) {
+    const QString papelera = QDir::homePath() + "/.local/share/Trash";
+    const struct {
+        const char* nombre;
+        bool motor; // a whole runtime, else only the user's things
+        QString
+            apartadas;  // what a removal cut short left set aside; "python*": a newer one in place
+        bool alEmpezar; // the start picks it up, else a removal
+        const char* motivo; // why nothing was removed: the Trash a file, or descargas a mount point
+    } casos[] = {
+        {"a whole runtime", true, "", false, nullptr},
+        {"nothing installed", false, "", false, nullptr},
+        {"a Trash that cannot take it", true, "", false, "la Papelera no lo admite"},
+        {"a part that cannot be moved", true, "", false, "no se pudo apartar descargas"},
+        {"one cut short, at the next start", true, "instalado.txt python", true, nullptr},
+        {"one cut short, then a removal", true, "python bin", false, nullptr},
+        {"one cut short, a newer copy in place", true, "python*", true, nullptr},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.nombre);
+        pruebas::Casa casa;
+        const Globales g = casa.globales();
+        QDir(papelera).removeRecursively();
+        if (c.motor)
+            instalarMotor(g.DATOS, casa.home() + "/fuera");
+        pruebas::escribir(g.DATOS + "/app/trabajo", "mio");
+        const QStringList instalado = arbol(g.DATOS);
+        for (const QString& p : c.apartadas.split(' ', Qt::SkipEmptyParts)) {
+            QDir().mkpath(g.DATOS + "/Motor de VARNO");
+            if (p.endsWith('*'))
+                pruebas::escribir(g.DATOS + "/Motor de VARNO/" + p.chopped(1) + "/viejo", "");
+            else
+                QDir().rename(g.DATOS + '/' + p, g.DATOS + "/Motor de VARNO/" + p);
+        }
+        const QString motivo = c.motivo;
+        if (motivo.contains("Papelera"))
+            pruebas::escribir(papelera, "");
+        std::optional<fallos::Montaje> montaje;
+        if (motivo.contains("descargas")) {
+            ASSERT_TRUE(montaje.emplace(g.DATOS + "/descargas", QString(), 0).montado);
+        }
+
+        const Eliminacion e =
+            c.alEmpezar ? Eliminacion{recuperarEliminacion(g), 0, {}} : eliminarMotor(g);
+        montaje.reset();
+        QFile::remove(papelera);
+
+        EXPECT_EQ(e.bien, motivo.isEmpty());
+        EXPECT_EQ(e.fallo,
+                  c.motivo ? "No se pudo llevar el motor a la Papelera: " + motivo + '.' : "");
+        // What is gone is in the Trash as it was, and only the user's things stay.
+        const bool quitado = c.motor && !c.alEmpezar && !c.motivo;
+        const QStringList tirado = arbol(papelera + "/files");
+        EXPECT_EQ(tirado.filter(QRegularExpression("^[^/]* 0$")).size(),
+                  quitado || c.apartadas.endsWith('*'));
+        QStringList todo = arbol(g.DATOS);
+        for (const QString& r : tirado.mid(1))
+            todo << r.section('/', 1);
+        todo.sort();
+        EXPECT_EQ(quitado ? todo : arbol(g.DATOS), instalado);
+        EXPECT_EQ(arbol(g.DATOS),
+                  quitado ? instalado.filter(QRegularExpression("^(app[ /]|\\w+\\.log )"))
+                          : instalado);
+        // The 1 MB file once, and its folders; neither the link's 4 MB nor the engine's own.
+        EXPECT_GE(e.bytes, quitado << 20);
+        EXPECT_LT(e.bytes, quitado ? (1 << 20) + 200'000 : 1);
+    }
+}
+
+} // namespace
