@@ -64,12 +64,9 @@ int reparar(const Globales& g) {
     const Informe antes = verificarYContar(g);
     if (antes.sano())
         return 0;
+    // With nothing to reinstall (a marker that names another version), the
+    // installer's own run, which skips what is done, puts it right.
     const QString que = aReparar(antes);
-    if (que.isEmpty()) {
-        decir(QStringLiteral("Nada de esto se arregla reinstalando: prueba a eliminar el motor y "
-                             "a instalarlo de nuevo."));
-        return 1;
-    }
     decir(QStringLiteral("Reparando…"));
     const QString paquete = QDir(g.RECURSOS).filePath(QStringLiteral("paquete"));
     QDir().mkpath(g.DATOS);

@@ -8,15 +8,15 @@ add_test(NAME paquete_shellcheck COMMAND ${VARNO_SHELLCHECK} paquete/instalar_ma
     scripts/notarizar.sh ${VARNO_PLATAFORMA} WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}")
 
 # One test per group so that CTest can run them side by side, each in a temporary HOME.
-foreach(grupo IN ITEMS instalador punta_a_punta empaquetado)
+foreach(grupo IN ITEMS instalador punta_a_punta empaquetado mantenimiento)
     string(REPLACE "." "_" nombre "paquete_${grupo}")
     add_test(NAME ${nombre} COMMAND ${Python3_EXECUTABLE} -m unittest -v prueba_${grupo}
         WORKING_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/paquete")
     set_tests_properties(${nombre} PROPERTIES TIMEOUT 900 ENVIRONMENT
         "VARNO_FUENTES=${PROJECT_SOURCE_DIR};VARNO_BUNDLE=${VARNO_BUNDLE};PYTHONDONTWRITEBYTECODE=1")
 endforeach()
-# The engine and the built program bind port 8770.
-set_tests_properties(paquete_punta_a_punta PROPERTIES RESOURCE_LOCK puerto8770)
+# The engine and the built program bind port 8770, or probe it.
+set_tests_properties(paquete_punta_a_punta paquete_mantenimiento PROPERTIES RESOURCE_LOCK puerto8770)
 
 # The installer's scenarios once more under a Mac's /bin/bash, GNU bash 3.2,
 # built once from the tarball in terceros/ by a setup test.

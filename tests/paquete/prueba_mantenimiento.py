@@ -1,0 +1,100 @@
+"""Maintenance from a terminal, on a runtime installed from the offline mirror: each kind of damage is found
+by --verificar, mended offline by --reparar and gone at the next check; --eliminar-motor; the exit codes."""
+
+import os, re, subprocess, unittest
+
+from comun import BUNDLE, construir_espejo, datos_de, instalar, temporal
+
+
+def varno(casa, espejo, *opciones):
+    (casa / "run").mkdir(mode=0o700, exist_ok=True)
+    env = dict(PATH="/usr/bin:/bin", HOME=str(casa), XDG_RUNTIME_DIR=str(casa / "run"),
+               VARNO_ESPEJO=str(espejo), LANG="C.UTF-8")  # no display: a terminal run needs none
+    r = subprocess.run([BUNDLE / "Contents/MacOS/VARNO", *opciones], env=env, stdin=subprocess.DEVNULL,
+                       capture_output=True, timeout=600)
+    return r.returncode, r.stdout.decode() + r.stderr.decode()
+
+
+def sitio(datos):
+    return next((datos / "python/lib").glob("python3*/site-packages"))
+
+
+def record_del_motor(datos):
+    return next(sitio(datos).glob("varno_motor-*.dist-info")) / "RECORD"
+
+
+def no_ejecutable(ruta):  # a plain file where the interpreter was
+    ruta.unlink()
+    ruta.write_text("#!/bin/sh\n")
+    ruta.chmod(0o644)
+
+
+def cambiar_un_byte(ruta):  # the same size, another content
+    datos = bytearray(ruta.read_bytes())
+    datos[-1] ^= 1
+    ruta.write_bytes(datos)
+
+
+def anadir(ruta, linea):
+    ruta.write_text(ruta.read_text() + linea)
+
+
+def mal_digest(ruta):
+    ruta.write_text(re.sub(r"sha256=[^,]+", "sha256=no*es*base64", ruta.read_text(), count=1))
+
+
+class Mantenimiento(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.base = temporal(cls.enterClassContext)
+        cls.espejo = construir_espejo(cls.base / "espejo")
+
+    def instalado(self, nombre):  # installed where it stays: the commands name the folder they were made in
+        casa = self.base / nombre
+        rc, lineas = instalar(casa, self.espejo, BUNDLE / "Contents/Resources/paquete",
+                              version=(BUNDLE / "Contents/Resources/version.txt").read_text().strip())
+        self.assertEqual(rc, 0, "\n".join(lineas))
+        return casa, datos_de(casa)
+
+    def test_each_damage_is_found_mended_offline_and_gone(self):
+        casos = [  # name, the damage, what --verificar names
+            ("a byte changed in a library", lambda d: cambiar_un_byte(sitio(d) / "motor/__init__.py"),
+             "motor/__init__.py: su contenido cambió"),
+            ("a file deleted", lambda d: (d / "python/pyvenv.cfg").unlink(), "Python: python/pyvenv.cfg: falta"),
+            ("a damaged RECORD", lambda d: mal_digest(record_del_motor(d)), "RECORD"),
+            ("the interpreter not executable", lambda d: no_ejecutable(d / "python/bin/python"), "python/bin/python"),
+            ("the marker naming another version", lambda d: (d / "instalado.txt").write_text("0.9\n"),
+             "La marca de instalación"),
+            ("an entry outside the runtime",
+             lambda d: anadir(record_del_motor(d), "../../../../../../../../../etc/hostname,,\n"),
+             "etc/hostname"),
+        ]
+        for i, (nombre, danar, dice) in enumerate(casos):
+            with self.subTest(nombre):
+                casa, datos = self.instalado("c%d" % i)
+                danar(datos)
+                rc, salida = varno(casa, self.espejo, "--verificar")
+                self.assertEqual(rc, 1, salida)
+                self.assertIn(dice, salida)
+                rc, salida = varno(casa, self.espejo, "--reparar")
+                self.assertEqual((rc, "El motor quedó reparado." in salida), (0, True), salida)
+                self.assertEqual(varno(casa, self.espejo, "--verificar")[0], 0)
+
+    def test_removal_keeps_the_work_and_the_logs_and_the_exit_codes(self):
+        casa, datos = self.instalado("quitar")
+        (datos / "app/trabajo.txt").write_text("mío\n")
+        (datos / "mesa.log").write_text("registro\n")
+        self.assertEqual(varno(casa, self.espejo, "--verificar", "--eliminar-motor")[0], 2)
+        rc, salida = varno(casa, self.espejo, "--eliminar-motor")
+        self.assertEqual(rc, 0, salida)
+        self.assertIn("El motor está en la Papelera", salida)
+        papelera = casa / ".local/share/Trash/files/Motor de VARNO"
+        self.assertTrue((papelera / "python").is_dir() and (papelera / "instalado.txt").is_file())
+        self.assertEqual(sorted(os.listdir(datos)), ["app", "mesa.log"])
+        self.assertEqual((datos / "app/trabajo.txt").read_text(), "mío\n")
+        self.assertEqual(varno(casa, self.espejo, "--verificar"), (1, "El motor de VARNO no está instalado.\n"))
+        self.assertEqual(varno(casa, self.espejo, "--eliminar-motor"), (0, "No hay ningún motor instalado.\n"))
+
+
+if __name__ == "__main__":
+    unittest.main()
