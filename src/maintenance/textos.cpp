@@ -4,12 +4,12 @@
 
 QString tamano(qint64 bytes) {
     constexpr qint64 mega = 1000 * 1000, giga = 1000 * mega;
-    if (bytes >= giga) {
-        // One decimal, rounded, with a comma: "2,1 GB".
-        const qint64 decimas = (bytes * 10 + giga / 2) / giga;
-        return QStringLiteral("%1,%2 GB").arg(cifra(decimas / 10)).arg(decimas % 10);
-    }
-    return QStringLiteral("%1 MB").arg((bytes + mega / 2) / mega);
+    // What would round to 1000 MB is already "1,0 GB".
+    if (bytes < giga - mega / 2)
+        return QStringLiteral("%1 MB").arg((bytes + mega / 2) / mega);
+    // One decimal, rounded, with a comma: "2,1 GB".
+    const qint64 decimas = (bytes * 10 + giga / 2) / giga;
+    return QStringLiteral("%1,%2 GB").arg(cifra(decimas / 10)).arg(decimas % 10);
 }
 
 QString cifra(qint64 n) {

@@ -81,6 +81,7 @@ struct DelegadoDePrueba : Delegado {
     void abrirYEsperar() override { ++aperturas; }
     bool instaladorCorre() const override { return corre; }
     void cancelarInstalacion() override { ++cancelaciones; }
+    bool motorResponde() override { return false; }
 };
 
 using Fase = Delegado::Fase;
@@ -160,9 +161,9 @@ TEST_F(Ventana_, CadaFase) {
 }
 
 // In each phase the main button installs, opens or does nothing, the same whether it is clicked,
-// pressed by a screen reader, pressed with Space once Tab has reached it, or by Return wherever the
-// focus is; a right click never acts. The log button opens, after a failed opening, what the
-// engine printed, else the installation log.
+// pressed by a screen reader, pressed with Space once Tab has reached it (and drawn its ring), or
+// by Return wherever the focus is; a right click never acts. The log button opens, after a failed
+// opening, what the engine printed, else the installation log.
 TEST_F(Ventana_, LosDosBotones) {
     enum { nada, instala, abre };
     activar();
@@ -189,8 +190,12 @@ TEST_F(Ventana_, LosDosBotones) {
             registro->setFocus(Qt::TabFocusReason);
         tecla(boton, Qt::Key_Return);
         boton->clearFocus(), registro->clearFocus();
+        const QImage sinFoco = boton->grab().toImage();
         tecla(boton, Qt::Key_Tab);
+        // Reached by the keyboard, it shows a ring in the brand's blue; clicked, it showed none.
+        const QImage conFoco = boton->grab().toImage();
         EXPECT_EQ(boton->hasFocus(), hace != nada);
+        EXPECT_EQ(conFoco.pixelColor(1, 21) == Marca::azul && sinFoco != conFoco, hace != nada);
         tecla(boton, Qt::Key_Space);
         EXPECT_EQ(std::pair(d.empezados, d.aperturas),
                   std::pair(4 * (hace == instala), 4 * (hace == abre)));
@@ -203,21 +208,40 @@ TEST_F(Ventana_, LosDosBotones) {
     }
 }
 
-// Reached by the keyboard, a button shows a ring; clicked, it shows none.
-TEST_F(Ventana_, AnilloDeFoco) {
-    activar();
-    d.mostrar(Fase::fallo);
-    for (Boton* b : {boton, registro}) {
-        SCOPED_TRACE(b->text().toStdString());
-        b->clearFocus();
-        const QImage sin = b->grab().toImage();
-        clic(b);
-        EXPECT_FALSE(b->hasFocus());
-        b->setFocus(Qt::TabFocusReason);
-        const QImage con = b->grab().toImage();
-        const QColor borde = con.pixelColor(1, con.height() / 2);
-        EXPECT_NE(con, sin);
-        EXPECT_LT(std::abs(borde.hue() - Marca::azul.hue()), 8) << borde.name().toStdString();
+// Maintenance: with nothing installed, the first installation; a runtime that fails its check
+// offers its repair and its report; removing asks first, Escape and Return keep it.
+TEST_F(Ventana_, Mantenimiento) {
+    d.ventana()->show();
+    d.mantener();
+    EXPECT_EQ(d.fase(), Fase::inicio);
+    pruebas::escribir(g.PYTHON, "#!/bin/sh\necho 3.11.2\n", true);
+    pruebas::escribir(g.DATOS + "/instalado.txt", g.VERSION.toUtf8());
+    QDir().mkpath(g.DATOS + "/app");
+    d.mantener();
+    ASSERT_TRUE(pruebas::esperarHasta([&] { return detalle->texto().contains("en disco"); }));
+    clic(boton);
+    ASSERT_TRUE(pruebas::esperarHasta([&] { return d.fase() == Fase::averiado; }));
+    clic(registro);
+    const QString informe = g.DATOS + "/informe-mantenimiento.txt";
+    EXPECT_EQ(abiertos, QList{QUrl::fromLocalFile(informe)});
+    EXPECT_TRUE(pruebas::leer(informe).contains(detalle->texto().toUtf8() + '\n'));
+    clic(boton);
+    EXPECT_EQ(d.empezados, 1);
+    for (const QVariant& respuesta : {QVariant(int(Qt::Key_Escape)), QVariant(int(Qt::Key_Return)),
+                                      QVariant(QStringLiteral("Eliminar el motor"))}) {
+        d.mantener();
+        QTimer::singleShot(50, [respuesta] {
+            auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (caja && respuesta.typeId() == QMetaType::Int)
+                tecla(caja, respuesta.toInt());
+            for (QAbstractButton* b : caja ? caja->buttons() : QList<QAbstractButton*>{})
+                if (b->text() == respuesta.toString())
+                    b->click();
+        });
+        clic(registro);
+        const bool quitado = respuesta.typeId() != QMetaType::Int;
+        EXPECT_EQ(std::pair(d.fase() == Fase::eliminado, QFileInfo::exists(g.PYTHON)),
+                  std::pair(quitado, !quitado));
     }
 }
 
