@@ -49,13 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* datos, size_t tamano) {
                              : o.captura && o.captura->ruta == captura[0] &&
                                    o.captura->pantalla == leerPantalla(captura[1]).value_or(0));
     EXIGIR(o.noMover == a.mid(1).contains(QStringLiteral("--no-mover")));
-    // One maintenance option at most; the last one named in the table is the one kept.
-    const QStringList mantenimiento{"--mantenimiento", "--verificar", "--reparar",
-                                    "--eliminar-motor"};
-    qsizetype cuantas = 0, ultima = 0;
-    for (qsizetype i = 0; i < mantenimiento.size(); ++i)
-        if (a.mid(1).contains(mantenimiento[i]))
-            ++cuantas, ultima = i + 1;
+    // One maintenance option at most: two or more are a wrong command line.
+    int cuantas = 0, ultima = 0, i = 0;
+    for (const char* m : {"--mantenimiento", "--verificar", "--reparar", "--eliminar-motor"}) {
+        ++i;
+        if (a.mid(1).contains(QLatin1String(m)))
+            ++cuantas, ultima = i;
+    }
     EXIGIR(int(o.mantenimiento) == ultima && o.malUso == (cuantas > 1));
     for (const QString& t : a)
         revisarNumeros(t);

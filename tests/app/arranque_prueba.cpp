@@ -52,7 +52,6 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
         // Maintenance, asked or with ⌥ held, moves, ejects and starts nothing.
         {"--mantenimiento --expulsar /V/D", "MIR", "ventana Mantenimiento de VARNO;mantener"},
         {"", "OMIR", "ventana Mantenimiento de VARNO;mantener"},
-        {"--mantenimiento", "N", "ventana Mantenimiento de VARNO"},
         // Without a screen nothing starts behind a window that could not be shown.
         {"", "AN", "mover;instalado?;actualizando 1;ventana Actualizar VARNO"},
     };

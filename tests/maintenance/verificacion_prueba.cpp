@@ -169,30 +169,3 @@ TEST(Verificacion, DescribirLoInstalado) {
 }
 
 } // namespace
-
-// What the installer writes and what verifying reads agree: a real
-// installation from the offline mirror verifies clean, links and all.
-TEST(Verificacion, LoQueElInstaladorDejaSeVerificaLimpio) {
-    pruebas::Casa casa;
-    const Globales g = casa.globales();
-    const QString espejo = casa.home() + "/espejo", fuentes = VARNO_FUENTES;
-    ASSERT_EQ(QProcess::execute("/bin/bash", {fuentes + "/scripts/espejo.sh", espejo}), 0);
-    QProcess p;
-    QProcessEnvironment entorno;
-    entorno.insert("HOME", casa.home());
-    entorno.insert("PATH", "/usr/bin:/bin:/usr/sbin:/sbin");
-    entorno.insert("LANG", "C.UTF-8");
-    entorno.insert("VARNO_ORIGEN", pruebas::bundle() + "/Contents/Resources/paquete");
-    entorno.insert("VARNO_VERSION", g.VERSION);
-    entorno.insert("VARNO_ESPEJO", espejo);
-    p.setProcessEnvironment(entorno);
-    p.start("/bin/bash", {pruebas::bundle() + "/Contents/Resources/paquete/instalar_mac.sh"});
-    ASSERT_TRUE(p.waitForFinished(300'000) && p.exitCode() == 0) << p.readAll().toStdString();
-    std::atomic<bool> parar{false};
-    for (const Problema& p : verificar(g, parar).problemas)
-        ADD_FAILURE() << p.linea().toStdString();
-    escribir(g.DATOS + "/python/pyvenv.cfg", "home = /otro\n");
-    const Informe i = verificar(g, parar);
-    ASSERT_EQ(i.problemas.size(), 1);
-    EXPECT_EQ(i.problemas[0].linea(), "Python: python/pyvenv.cfg: su tamaño cambió.");
-}

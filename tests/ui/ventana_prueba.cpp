@@ -25,6 +25,19 @@ void clic(QWidget* w, Qt::MouseButton boton = Qt::LeftButton) {
     }
 }
 
+// Answers the question that shows next, with a key or by its button's title.
+void responder(QTimer& reloj, const QVariant& respuesta) {
+    QObject::connect(&reloj, &QTimer::timeout, [respuesta] {
+        auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (caja && respuesta.typeId() == QMetaType::Int)
+            tecla(caja, respuesta.toInt());
+        for (QAbstractButton* b : caja ? caja->buttons() : QList<QAbstractButton*>{})
+            if (b->text() == respuesta.toString())
+                b->click();
+    });
+    reloj.start(10);
+}
+
 // Values beyond the ends are held there: Qt's model would ignore them and keep the last.
 TEST(Barra, Acotada) {
     for (const auto& [valor, leido] :
@@ -230,14 +243,8 @@ TEST_F(Ventana_, Mantenimiento) {
     for (const QVariant& respuesta : {QVariant(int(Qt::Key_Escape)), QVariant(int(Qt::Key_Return)),
                                       QVariant(QStringLiteral("Eliminar el motor"))}) {
         d.mantener();
-        QTimer::singleShot(50, [respuesta] {
-            auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (caja && respuesta.typeId() == QMetaType::Int)
-                tecla(caja, respuesta.toInt());
-            for (QAbstractButton* b : caja ? caja->buttons() : QList<QAbstractButton*>{})
-                if (b->text() == respuesta.toString())
-                    b->click();
-        });
+        QTimer reloj;
+        responder(reloj, respuesta);
         clic(registro);
         const bool quitado = respuesta.typeId() != QMetaType::Int;
         EXPECT_EQ(std::pair(d.fase() == Fase::eliminado, QFileInfo::exists(g.PYTHON)),
@@ -281,16 +288,8 @@ TEST_F(Ventana_, GuardaDeCierre) {
         d.ventana()->show();
         d.mostrar(f);
         d.corre = corre, d.cancelaciones = 0;
-        QTimer reloj; // answers the question once it shows
-        QObject::connect(&reloj, &QTimer::timeout, [respuesta = respuesta] {
-            auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (caja && respuesta.typeId() == QMetaType::Int)
-                tecla(caja, respuesta.toInt());
-            for (QAbstractButton* b : caja ? caja->buttons() : QList<QAbstractButton*>{})
-                if (b->text() == respuesta.toString())
-                    b->click();
-        });
-        reloj.start(10);
+        QTimer reloj;
+        responder(reloj, respuesta);
         EXPECT_EQ(std::pair(d.ventana()->close(), d.cancelaciones),
                   std::pair(cierra, int(cierra && corre && f == Fase::instalando)));
     }

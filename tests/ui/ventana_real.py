@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""VARNO, fresh home, stand-in installer: its size, place, colours and hover, then read and pressed through
-AT-SPI; then, in another fresh home, installed and opened from the keyboard alone. Usage, on a 1024 × 768
-screen with a session bus of its own: ventana_real.py VARNO."""
+"""VARNO in fresh homes with stand-in installers: drawn, read and pressed through AT-SPI, installed and opened from
+the keyboard alone, its maintenance screen. Usage, on a 1024 × 768 screen with its own session bus: ventana_real.py VARNO."""
 import contextlib, importlib.util, os, re, shutil, signal, subprocess, sys, tempfile, time
 
 PAPEL, BLANCO = (228, 228, 231), (255, 255, 255)
@@ -144,14 +143,12 @@ def con_varno(entorno, instalador, *pasos, opciones=(), antes=lambda casa: None)
 
 def instalado(casa):  # an installed runtime that cannot be verified: it has no manifest
     datos = os.path.join(casa, "Library/Application Support/VARNO")
-    os.makedirs(os.path.join(datos, "python/bin"))
-    os.makedirs(os.path.join(datos, "app"))
-    with open(os.path.join(datos, "python/bin/python"), "w") as f:
-        f.write("#!/bin/bash\necho 3.11.2\n")
-    os.chmod(os.path.join(datos, "python/bin/python"), 0o755)
     version = open(re.sub(r"MacOS/[^/]*$", "Resources/version.txt", sys.argv[1])).read()
-    with open(os.path.join(datos, "instalado.txt"), "w") as f:
-        f.write(version)
+    for ruta, texto in (("python/bin/python", "#!/bin/bash\necho 3.11.2\n"), ("instalado.txt", version),
+                        ("app/.guardar", "")):
+        os.makedirs(os.path.dirname(os.path.join(datos, ruta)), exist_ok=True)
+        open(os.path.join(datos, ruta), "w").write(texto)
+    os.chmod(os.path.join(datos, "python/bin/python"), 0o755)
 
 
 def main():
