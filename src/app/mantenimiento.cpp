@@ -6,8 +6,6 @@
 #include "ui/vistas.h"
 
 #include <QGuiApplication>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QSaveFile>
 
 bool Delegado::opcionPulsada() {
@@ -82,23 +80,12 @@ void Delegado::verInforme() {
 }
 
 void Delegado::eliminar() {
-    QMessageBox pregunta(ventana_.get());
-    pregunta.setIcon(QMessageBox::NoIcon);
-    pregunta.setTextFormat(Qt::PlainText);
-    pregunta.setText(QStringLiteral("¿Eliminar el motor de VARNO?"));
-    pregunta.setInformativeText(
-        QStringLiteral("Python, ffmpeg y las bibliotecas (%1) van a la Papelera. Tu trabajo en "
-                       "la carpeta app y los registros se quedan.")
-            .arg(tamano(instalado_.bytes)));
-    QPushButton* quitar =
-        pregunta.addButton(QStringLiteral("Eliminar el motor"), QMessageBox::DestructiveRole);
-    QPushButton* seguir = pregunta.addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
-    // Removing is never the default: Return and Escape keep it.
-    pregunta.setDefaultButton(seguir);
-    pregunta.setEscapeButton(seguir);
-    pregunta.setObjectName(QStringLiteral("preguntaEliminar"));
-    pregunta.exec();
-    if (pregunta.clickedButton() != quitar)
+    // Removing is never the default: Return, like Escape, keeps it.
+    if (!preguntar(ventana_.get(), QStringLiteral("¿Eliminar el motor de VARNO?"),
+                   QStringLiteral("Python, ffmpeg y las bibliotecas (%1) van a la Papelera. Tu "
+                                  "trabajo en la carpeta app y los registros se quedan.")
+                       .arg(tamano(instalado_.bytes)),
+                   QStringLiteral("Eliminar el motor"), QStringLiteral("Cancelar"), false))
         return;
     // The engine's own files must not go while it runs from them.
     const Eliminacion e = motorResponde()

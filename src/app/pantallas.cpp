@@ -7,8 +7,6 @@
 #include "ui/vistas.h"
 
 #include <QCloseEvent>
-#include <QMessageBox>
-#include <QPushButton>
 
 namespace {
 struct Ejemplo {
@@ -153,21 +151,10 @@ void Delegado::alCerrar(QCloseEvent* e) {
 bool Delegado::windowShouldClose() {
     if (fase_ != Fase::instalando || !instaladorCorre())
         return true;
-    QMessageBox pregunta(ventana_.get());
-    pregunta.setIcon(QMessageBox::NoIcon);
-    pregunta.setTextFormat(Qt::PlainText);
-    pregunta.setText(QStringLiteral("La instalación todavía no terminó."));
-    pregunta.setInformativeText(QStringLiteral("¿Cancelarla? Se puede volver a empezar después: lo "
-                                               "ya descargado no se vuelve a descargar."));
-    QPushButton* cancelar =
-        pregunta.addButton(QStringLiteral("Cancelar la instalación"), QMessageBox::AcceptRole);
-    QPushButton* seguir = pregunta.addButton(QStringLiteral("Seguir"), QMessageBox::RejectRole);
-    // As in every Mac dialog: Return for the default, Escape (and ⌘.) to go on.
-    pregunta.setDefaultButton(cancelar);
-    pregunta.setEscapeButton(seguir);
-    pregunta.setObjectName(QStringLiteral("preguntaCerrar"));
-    pregunta.exec();
-    if (pregunta.clickedButton() != cancelar)
+    if (!preguntar(ventana_.get(), QStringLiteral("La instalación todavía no terminó."),
+                   QStringLiteral("¿Cancelarla? Se puede volver a empezar después: lo ya "
+                                  "descargado no se vuelve a descargar."),
+                   QStringLiteral("Cancelar la instalación"), QStringLiteral("Seguir"), true))
         return false;
     cancelarInstalacion();
     return true;

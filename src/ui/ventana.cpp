@@ -7,6 +7,8 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 #include <dlfcn.h>
 #include <type_traits>
@@ -97,6 +99,21 @@ void Ventana::showEvent(QShowEvent* e) {
 #ifdef Q_OS_MACOS
     ajustarVentanaDeMac(winId());
 #endif
+}
+
+bool preguntar(QWidget* padre, const QString& texto, const QString& detalle, const QString& si,
+               const QString& no, bool siPorDefecto) {
+    QMessageBox pregunta(padre);
+    pregunta.setIcon(QMessageBox::NoIcon);
+    pregunta.setTextFormat(Qt::PlainText);
+    pregunta.setText(texto);
+    pregunta.setInformativeText(detalle);
+    QPushButton* boton = pregunta.addButton(si, QMessageBox::AcceptRole);
+    QPushButton* otro = pregunta.addButton(no, QMessageBox::RejectRole);
+    pregunta.setDefaultButton(siPorDefecto ? boton : otro);
+    pregunta.setEscapeButton(otro);
+    pregunta.exec();
+    return pregunta.clickedButton() == boton;
 }
 
 void abrirArchivo(const QString& ruta) {

@@ -43,6 +43,12 @@ private:
     QPointer<Boton> predeterminado_;
 };
 
+// Asks a question in plain text over `padre`, modally, with two buttons, and
+// answers whether `si` was chosen. As in every Mac dialog, Return chooses the
+// default (`si` only when `siPorDefecto`) and Escape (and ⌘.) chooses `no`.
+bool preguntar(QWidget* padre, const QString& texto, const QString& detalle, const QString& si,
+               const QString& no, bool siPorDefecto);
+
 // Opens a file with the desktop's default application; the outcome is not looked at.
 void abrirArchivo(const QString& ruta);
 

@@ -229,23 +229,20 @@ TEST_F(Ventana_, Mantenimiento) {
     EXPECT_EQ(d.fase(), Fase::inicio);
     pruebas::escribir(g.PYTHON, "#!/bin/sh\necho 3.11.2\n", true);
     pruebas::escribir(g.DATOS + "/instalado.txt", g.VERSION.toUtf8());
-    QDir().mkpath(g.DATOS + "/app");
     d.mantener();
     ASSERT_TRUE(pruebas::esperarHasta([&] { return detalle->texto().contains("en disco"); }));
     clic(boton);
     ASSERT_TRUE(pruebas::esperarHasta([&] { return d.fase() == Fase::averiado; }));
     clic(registro);
     const QString informe = g.DATOS + "/informe-mantenimiento.txt";
-    EXPECT_EQ(abiertos, QList{QUrl::fromLocalFile(informe)});
+    ASSERT_EQ(abiertos, QList{QUrl::fromLocalFile(informe)});
     EXPECT_TRUE(pruebas::leer(informe).contains(detalle->texto().toUtf8() + '\n'));
     clic(boton);
     EXPECT_EQ(d.empezados, 1);
     for (const QVariant& respuesta : {QVariant(int(Qt::Key_Escape)), QVariant(int(Qt::Key_Return)),
                                       QVariant(QStringLiteral("Eliminar el motor"))}) {
-        d.mantener();
         QTimer reloj;
-        responder(reloj, respuesta);
-        clic(registro);
+        d.mantener(), responder(reloj, respuesta), clic(registro);
         const bool quitado = respuesta.typeId() != QMetaType::Int;
         EXPECT_EQ(std::pair(d.fase() == Fase::eliminado, QFileInfo::exists(g.PYTHON)),
                   std::pair(quitado, !quitado));
