@@ -131,7 +131,8 @@ TEST(Espera, CerrarDuranteLaEsperaNoDejaNadaColgado) {
     }
 }
 
-// Only a listener taking 127.0.0.1:8770 counts; one of another user's makes it another user's.
+// Only a listener taking 127.0.0.1:8770 counts; one of another user's makes it another user's. The
+// owner is the eighth field: a line that ends there counts, one that ends before it does not.
 TEST(Puerto, DuenoEnLaTablaDelNucleo) {
     const auto fila = [](const char* local, const char* estado, const char* uid) {
         return QByteArray("  0: ") + local + " 00000000:0000 " + estado +
@@ -146,8 +147,9 @@ TEST(Puerto, DuenoEnLaTablaDelNucleo) {
           {nuestro + fila("00000000000000000000000000000000:2242", "0A", "1001"), Dueno::ajeno},
           {fila("0000000000000000FFFF00000100007F:2242", "0A", "1000"), Dueno::nuestro},
           {fila("0100007F:2242", "01", "1001") + fila("0100007F:2243", "0A", "1001"), Dueno::nadie},
-          {fila("0501A8C0:2242", "0A", "1001") + fila("0100007F:1F90", "0A", "1001"),
-           Dueno::nadie}}) {
+          {fila("0501A8C0:2242", "0A", "1001") + fila("0100007F:1F90", "0A", "1001"), Dueno::nadie},
+          {"0: 0100007F:2242 0:0 0A 0:0 0:0 0 1000\n0: 0100007F:2242 0:0 0A 0:0 0:0 0\n",
+           Dueno::nuestro}}) {
         EXPECT_EQ(duenoEnTabla(tabla, 1000), dueno) << tabla.toStdString();
     }
 }

@@ -173,10 +173,9 @@ TEST_F(Ventana_, CadaFase) {
     }
 }
 
-// In each phase the main button installs, opens or does nothing, the same whether it is clicked,
-// pressed by a screen reader, pressed with Space once Tab has reached it (and drawn its ring), or
-// by Return wherever the focus is; a right click never acts. The log button opens, after a failed
-// opening, what the engine printed, else the installation log.
+// Per phase the main button installs, opens or does nothing, alike clicked, pressed by a reader, by
+// Space once Tab reached it (drawing its ring), or by Return wherever the focus is; never by a
+// right click. The log button opens the engine's output after a failed opening, else the log.
 TEST_F(Ventana_, LosDosBotones) {
     enum { nada, instala, abre };
     activar();
