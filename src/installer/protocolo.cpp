@@ -3,7 +3,7 @@
 #include "base/texto.h"
 
 #include <algorithm>
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(VARNO_SIN_SIMD)
 #include <emmintrin.h>
 #endif
 
@@ -31,7 +31,7 @@ Trozo Encuadre::trocear(QString textoDado) {
     // comparison rules them out, and whole blocks of them are skipped at once.
     const auto puedeSerSalto = [](char16_t c) { return char16_t(c - u'\x0e') > 0x76; };
     const auto bloqueLimpio = [&](qsizetype i) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(VARNO_SIN_SIMD)
         // Sixteen characters in two vector comparisons.
         const __m128i catorce = _mm_set1_epi16(0x0e);
         const __m128i limite = _mm_set1_epi16(0x76);
