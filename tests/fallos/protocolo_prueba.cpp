@@ -71,4 +71,14 @@ TEST(Protocolo, LineaDelFallo) {
     }
 }
 
+// A shell that cannot start ends on the failure screen with its reason, never stuck installing.
+TEST(Protocolo, SinShellNoSeQuedaInstalando) {
+    pruebas::Casa casa;
+    Globales g = casa.globales();
+    g.herramientas.bash = casa.home() + "/no-hay-bash";
+    Delegado d(g);
+    d.construir(), d.alBoton();
+    EXPECT_TRUE(pruebas::esperarHasta([&] { return d.fase() == Delegado::Fase::fallo; }));
+}
+
 } // namespace

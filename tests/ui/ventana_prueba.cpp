@@ -223,8 +223,7 @@ TEST_F(Ventana_, LosDosBotones) {
 // Maintenance: with nothing installed, the first installation; a runtime that fails its check
 // offers its repair and its report; removing asks first, Escape and Return keep it.
 TEST_F(Ventana_, Mantenimiento) {
-    d.ventana()->show();
-    d.mantener();
+    d.ventana()->show(), d.mantener();
     EXPECT_EQ(d.fase(), Fase::inicio);
     pruebas::escribir(g.PYTHON, "#!/bin/sh\necho 3.11.2\n", true);
     pruebas::escribir(g.DATOS + "/instalado.txt", g.VERSION.toUtf8());
@@ -256,8 +255,7 @@ TEST_F(Ventana_, LoQueSeAnuncia) {
         if (e->type() == QAccessible::NameChanged)
             oidos.append(e->accessibleInterface()->text(QAccessible::Name));
     };
-    d.ventana()->show();
-    d.mostrar(Fase::instalando);
+    d.ventana()->show(), d.mostrar(Fase::instalando);
     for (int i = 0; i < 100; ++i) {
         detalle->fijarTexto(QStringLiteral("d%1").arg(i));
         estado->fijarTexto(QStringLiteral("e%1").arg(i));
