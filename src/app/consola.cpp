@@ -68,11 +68,8 @@ int reparar(const Globales& g) {
     // installer's own run, which skips what is done, puts it right.
     const QString que = aReparar(antes);
     decir(QStringLiteral("Reparando…"));
-    const QString paquete = QDir(g.RECURSOS).filePath(QStringLiteral("paquete"));
     QDir().mkpath(g.DATOS);
-    Instalacion::Parametros p{
-        g.herramientas.bash, paquete + QStringLiteral("/instalar_mac.sh"), g.REGISTRO,
-        entornoInstalador(QProcessEnvironment::systemEnvironment(), paquete, g.VERSION, que)};
+    Instalacion::Parametros p = parametrosDelInstalador(g, que);
     Eco eco;
     QThread lectura;
     lectura.setObjectName(QStringLiteral("varno.lectura"));

@@ -34,12 +34,8 @@ void Delegado::empezar() {
             enSuSitio.write(linea);
     }
 
-    const QString paquete = QDir(g_.RECURSOS).filePath(QStringLiteral("paquete"));
-    Instalacion::Parametros p{
-        g_.herramientas.bash, paquete + QStringLiteral("/instalar_mac.sh"), g_.REGISTRO,
-        entornoInstalador(QProcessEnvironment::systemEnvironment(), paquete, g_.VERSION,
-                          reparando_ ? aReparar(informe_) : QString()),
-        tiempos_.graciaInstalador};
+    Instalacion::Parametros p = parametrosDelInstalador(
+        g_, reparando_ ? aReparar(informe_) : QString(), tiempos_.graciaInstalador);
     // A run that is still being torn down must not outlive its replacement.
     soltarInstalacion();
     auto* nueva = new Instalacion(std::move(p), this, this);

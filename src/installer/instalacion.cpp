@@ -3,6 +3,7 @@
 #include "base/proceso.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QThread>
 
 #include <csignal>
@@ -142,4 +143,13 @@ void Instalacion::alFallar(QProcess::ProcessError error) {
     const QString motivo = proceso_->errorString();
     QMetaObject::invokeMethod(
         contexto_, [o = oyente_, motivo] { o->noEmpezo(motivo); }, Qt::QueuedConnection);
+}
+
+Instalacion::Parametros parametrosDelInstalador(const Globales& g, const QString& reparar,
+                                                std::chrono::milliseconds gracia) {
+    const QString paquete = QDir(g.RECURSOS).filePath(QStringLiteral("paquete"));
+    return {
+        g.herramientas.bash, paquete + QStringLiteral("/instalar_mac.sh"), g.REGISTRO,
+        entornoInstalador(QProcessEnvironment::systemEnvironment(), paquete, g.VERSION, reparar),
+        gracia};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/globales.h"
 #include "base/texto.h"
 #include "installer/protocolo.h"
 
@@ -90,3 +91,9 @@ private:
     static constexpr int soltada = std::numeric_limits<int>::min() / 2;
     const std::shared_ptr<std::atomic<int>> enCamino_ = std::make_shared<std::atomic<int>>(0);
 };
+
+// The bundle's installer with its log and environment; `reparar` is what a
+// repair puts right (none for an installation).
+Instalacion::Parametros
+parametrosDelInstalador(const Globales& g, const QString& reparar = {},
+                        std::chrono::milliseconds gracia = std::chrono::seconds(10));
