@@ -12,8 +12,8 @@ namespace {
 // The values of the first occurrence of `opcion`, when it has `cuantos` of them.
 std::optional<QStringList> valores(const QStringList& argumentos, const QString& opcion,
                                    qsizetype cuantos) {
-    const qsizetype i = argumentos.indexOf(opcion, 1);
-    if (i < 0 || i + cuantos >= argumentos.size())
+    const qsizetype i = argumentos.indexOf(opcion);
+    if (i == -1 || i + cuantos >= argumentos.size())
         return std::nullopt;
     return argumentos.mid(i + 1, cuantos);
 }
@@ -39,7 +39,7 @@ std::optional<qint64> leerPantalla(const QString& texto) {
     QByteArray ascii = texto.toLatin1();
     if (ascii.startsWith('+'))
         ascii.remove(0, 1);
-    qint64 valor = 0;
+    qint64 valor{};
     const auto [fin, error] =
         std::from_chars(ascii.constData(), ascii.constData() + ascii.size(), valor, 10);
     if (error != std::errc() || fin != ascii.constData() + ascii.size())
@@ -47,7 +47,9 @@ std::optional<qint64> leerPantalla(const QString& texto) {
     return valor;
 }
 
-Opciones leerOpciones(const QStringList& argumentos) {
+Opciones leerOpciones(const QStringList& argumentosConPrograma) {
+    // The program's own path may be anything, even an option's name.
+    const QStringList argumentos = argumentosConPrograma.mid(1);
     Opciones o;
     if (const auto v = valores(argumentos, QStringLiteral("--icono"), 1))
         o.icono = v->at(0);
@@ -57,13 +59,13 @@ Opciones leerOpciones(const QStringList& argumentos) {
         o.captura = Opciones::Captura{v->at(0), leerPantalla(v->at(1)).value_or(0)};
     if (const auto v = valores(argumentos, QStringLiteral("--expulsar"), 1))
         o.expulsar = v->at(0);
-    o.noMover = argumentos.indexOf(QStringLiteral("--no-mover"), 1) >= 0;
+    o.noMover = argumentos.contains(QStringLiteral("--no-mover"));
     using M = Opciones::Mantenimiento;
     for (const auto& [opcion, modo] : {std::pair(QStringLiteral("--mantenimiento"), M::pantalla),
                                        {QStringLiteral("--verificar"), M::verificar},
                                        {QStringLiteral("--reparar"), M::reparar},
                                        {QStringLiteral("--eliminar-motor"), M::eliminar}}) {
-        if (argumentos.indexOf(opcion, 1) < 0)
+        if (!argumentos.contains(opcion))
             continue;
         o.malUso = o.malUso || o.mantenimiento != M::no;
         o.mantenimiento = modo;

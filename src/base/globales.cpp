@@ -5,12 +5,11 @@
 #include <QDir>
 #include <QFileInfo>
 
-Herramientas herramientasDelSistema(const QString& recursos) {
+Herramientas herramientasDelSistema([[maybe_unused]] const QString& recursos) {
     Herramientas h;
     h.curl = QStringLiteral("/usr/bin/curl");
     h.bash = QStringLiteral("/bin/bash");
 #ifdef Q_OS_MACOS
-    Q_UNUSED(recursos);
     h.xattr = QStringLiteral("/usr/bin/xattr");
     h.open = QStringLiteral("/usr/bin/open");
     h.defaults = QStringLiteral("/usr/bin/defaults");
@@ -31,7 +30,8 @@ std::optional<QString> bundleDe(const QString& ejecutable) {
     // Worked out on the path alone: the bundle need not exist to be named.
     const QStringList partes = QDir::cleanPath(QFileInfo(ejecutable).absoluteFilePath()).split('/');
     const qsizetype n = partes.size();
-    if (n < 4 || partes[n - 2] != QLatin1String("MacOS") ||
+    // The shortest is /X.app/Contents/MacOS/X, whose first part is empty.
+    if (n < 5 || partes[n - 2] != QLatin1String("MacOS") ||
         partes[n - 3] != QLatin1String("Contents") ||
         !partes[n - 4].endsWith(QLatin1String(".app")))
         return std::nullopt;

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <csignal>
@@ -15,21 +16,23 @@ namespace {
 #ifdef Q_OS_LINUX
 // A process's state letter and group as /proc tells them; nothing once it is gone.
 struct Estado {
-    char letra;
+    QChar letra;
     qint64 grupo;
-    bool acabado() const { return letra == 'Z' || letra == 'X'; }
+    bool acabado() const { return letra == u'Z' || letra == u'X'; }
 };
 std::optional<Estado> estadoDe(const QString& pid) {
     QFile f(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"));
     if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
-    // After the name in parentheses, which may hold anything: state, parent, group.
-    const QByteArray linea = f.readAll();
-    const qsizetype fin = linea.lastIndexOf(')');
-    const QList<QByteArray> campos = linea.mid(fin + 2).split(' ');
-    if (fin < 0 || campos.size() < 3 || campos[0].size() != 1)
+    // After the name in parentheses, which may hold anything (the greedy start
+    // reaches its last parenthesis): state, parent, group.
+    static const QRegularExpression campos(
+        QStringLiteral(R"(\A.*\) (?<letra>\S) -?\d+ (?<grupo>\d+) )"),
+        QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = campos.match(QString::fromLatin1(f.readAll()));
+    if (!m.hasMatch())
         return std::nullopt;
-    return Estado{campos[0][0], campos[2].toLongLong()};
+    return Estado{m.capturedView(u"letra").front(), m.capturedView(u"grupo").toLongLong()};
 }
 #endif
 } // namespace
@@ -51,9 +54,9 @@ Corrida correr(const QString& ejecutable, const QStringList& argumentos,
         return c;
     // QProcess drains the pipe while it waits, so a tool that prints more than
     // a pipe holds never blocks.
-    if (!p.waitForFinished(static_cast<int>(qMax<qint64>(plazo.remainingTime(), 0)))) {
+    if (!p.waitForFinished(static_cast<int>(plazo.remainingTime()))) {
         p.kill();
-        p.waitForFinished(-1);
+        p.waitForFinished();
         return c;
     }
     c.salida = decodificar(p.readAllStandardOutput());
@@ -66,22 +69,21 @@ bool sigueVivo(qint64 id, bool grupo) {
     if (id <= 0)
         return false;
     const auto pid = static_cast<pid_t>(id);
-    if (::kill(grupo ? -pid : pid, 0) != 0 && errno != EPERM)
-        return false;
+    // A process of another user still answers, with EPERM.
+    bool vivo = ::kill(grupo ? -pid : pid, 0) == 0 || errno == EPERM;
 #ifdef Q_OS_LINUX
-    if (!grupo) {
+    // An ended process answers until it is reaped: /proc tells it apart.
+    if (vivo && !grupo) {
         const auto e = estadoDe(QString::number(id));
-        return !e || !e->acabado();
+        vivo = !e || !e->acabado();
+    } else if (vivo) {
+        const QDir proc(QStringLiteral("/proc"));
+        const QStringList todos = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        vivo = std::any_of(todos.begin(), todos.end(), [id](const QString& otro) {
+            const auto e = otro.front().isDigit() ? estadoDe(otro) : std::nullopt;
+            return e && e->grupo == id && !e->acabado();
+        });
     }
-    const QDir proc(QStringLiteral("/proc"));
-    for (const QString& otro : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (!otro.front().isDigit())
-            continue;
-        if (const auto e = estadoDe(otro); e && e->grupo == id && !e->acabado())
-            return true;
-    }
-    return false;
-#else
-    return true;
 #endif
+    return vivo;
 }

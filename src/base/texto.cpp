@@ -28,15 +28,10 @@ QString acortar(const QString& texto, int maximo) {
     if (texto.size() <= maximo)
         return texto;
     QTextBoundaryFinder grafemas(QTextBoundaryFinder::Grapheme, texto);
-    int contados = 0;
-    qsizetype corte = 0;
-    while (contados < maximo) {
-        const qsizetype siguiente = grafemas.toNextBoundary();
-        if (siguiente < 0)
+    for (int contados = 0; contados < maximo; ++contados)
+        if (grafemas.toNextBoundary() == -1)
             return texto;
-        corte = siguiente;
-        ++contados;
-    }
+    const qsizetype corte = grafemas.position();
     if (corte >= texto.size())
         return texto;
     return texto.left(corte) + QChar(0x2026);
@@ -48,23 +43,15 @@ namespace {
 // sequence that may still turn out well formed.
 int secuencia(const uchar* s, qsizetype n) {
     const uchar b = s[0];
-    int largo = 0;
-    uchar bajo = 0x80, alto = 0xBF;
     if (b < 0x80)
         return 1;
-    if (b >= 0xC2 && b <= 0xDF) {
-        largo = 2;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        largo = 3;
-        bajo = b == 0xE0 ? 0xA0 : 0x80; // no overlong forms
-        alto = b == 0xED ? 0x9F : 0xBF; // no surrogates
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        largo = 4;
-        bajo = b == 0xF0 ? 0x90 : 0x80;
-        alto = b == 0xF4 ? 0x8F : 0xBF; // nothing past U+10FFFF
-    } else {
+    if (b < 0xC2 || b > 0xF4)
         return -1;
-    }
+    const int largo = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    // The second byte's range keeps out overlong forms, surrogates and
+    // anything past U+10FFFF.
+    uchar bajo = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+    uchar alto = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
     for (int i = 1; i < largo; ++i) {
         if (i >= n)
             return 0;
@@ -93,7 +80,7 @@ QString DecodificadorUtf8::decodificar(QByteArrayView entrada) {
     QChar* fin = texto.data();
     qsizetype desde = 0;
     qsizetype i = 0;
-    while (i < n) {
+    for (;;) {
         // Eight ASCII bytes at a time.
         for (quint64 w; i + 8 <= n; i += 8) {
             std::memcpy(&w, s + i, 8);
@@ -136,11 +123,10 @@ QString decodificar(QByteArrayView bytes) {
 }
 
 QString sinFormatoBidi(QStringView texto) {
-    QString limpio;
-    limpio.reserve(texto.size());
-    for (const QChar c : texto)
-        if (!(c >= u'\u202A' && c <= u'\u202E') && !(c >= u'\u2066' && c <= u'\u2069'))
-            limpio.append(c);
+    QString limpio = texto.toString();
+    limpio.removeIf([](QChar c) {
+        return (c >= u'\u202A' && c <= u'\u202E') || (c >= u'\u2066' && c <= u'\u2069');
+    });
     return limpio;
 }
 

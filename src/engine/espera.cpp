@@ -15,9 +15,9 @@ void esperarMotor(const Globales& g, const Tiempos& tiempos, std::optional<qint6
     const auto rendirse = [&oyente] { oyente.motorNoAbrio(); };
     std::optional<Reloj::time_point> ido;
 
-    if (pasado() >= tiempos.limiteEspera)
-        return rendirse();
     for (;;) {
+        if (pasado() >= tiempos.limiteEspera)
+            return rendirse();
         if (parar.load())
             return;
         // An answer wins even when our engine is gone: another copy may serve.
@@ -42,7 +42,5 @@ void esperarMotor(const Globales& g, const Tiempos& tiempos, std::optional<qint6
         const auto despertar = Reloj::now() + tiempos.pausaSonda;
         for (auto ahora = Reloj::now(); !parar.load() && ahora < despertar; ahora = Reloj::now())
             std::this_thread::sleep_for(std::min<Reloj::duration>(despertar - ahora, 50ms));
-        if (pasado() >= tiempos.limiteEspera)
-            return rendirse();
     }
 }

@@ -103,8 +103,8 @@ std::optional<qint64> abrirVARNO(const Globales& g) {
         prepararSalida(salidaDelMotor(g)) ? salidaDelMotor(g) : QProcess::nullDevice();
     p.setStandardOutputFile(salida, QIODevice::Append);
     p.setStandardErrorFile(salida, QIODevice::Append);
-    qint64 pid = 0;
-    if (!p.startDetached(&pid) || pid <= 0)
+    qint64 pid{};
+    if (!p.startDetached(&pid))
         return std::nullopt;
     return pid;
 }

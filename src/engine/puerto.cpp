@@ -27,9 +27,8 @@ Dueno duenoEnTabla(QByteArrayView tabla, uint uid, quint16 puerto) {
             std::find(std::begin(todas), std::end(todas), QByteArrayView(local[0])) ==
                 std::end(todas))
             continue;
-        bool ok = false;
-        const uint suyo = campos[7].toUInt(&ok);
-        if (!ok || suyo != uid)
+        // The kernel writes the owner in plain decimal.
+        if (campos[7] != QByteArray::number(uid))
             return Dueno::ajeno;
         nuestro = true;
     }
@@ -50,7 +49,7 @@ Dueno duenoSegunLsof(const QString& lsof, uint uid, std::chrono::milliseconds li
     p.start(QIODevice::ReadOnly);
     if (!p.waitForFinished(static_cast<int>(limite.count()))) {
         p.kill();
-        p.waitForFinished(-1);
+        p.waitForFinished();
         return Dueno::nadie;
     }
     if (p.exitStatus() != QProcess::NormalExit)

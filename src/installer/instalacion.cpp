@@ -27,6 +27,15 @@ Instalacion::~Instalacion() {
         esperarAlGrupo();
 }
 
+namespace {
+// Waits for the group to end by itself until the deadline; whether some of it is left.
+bool quedaDelGrupo(pid_t grupo, const QDeadlineTimer& plazo) {
+    while (sigueVivo(grupo, true) && !plazo.hasExpired())
+        QThread::msleep(10);
+    return sigueVivo(grupo, true);
+}
+} // namespace
+
 void Instalacion::esperarAlGrupo() {
     const auto grupo = static_cast<pid_t>(pid_.load());
     const QDeadlineTimer limite(p_.gracia);
@@ -35,39 +44,34 @@ void Instalacion::esperarAlGrupo() {
         if (registro_.isOpen())
             registro_.write(bytes);
     };
-    // The script's last words (its interruption line) still reach the log.
-    while (proceso_->state() != QProcess::NotRunning &&
-           proceso_->waitForReadyRead(int(limite.remainingTime())))
+    // The script's last words (its interruption line) still reach the log,
+    // a chunk at a time, so that a script that floods it holds no memory.
+    while (proceso_->waitForReadyRead(int(limite.remainingTime())))
         registrar();
     proceso_->waitForFinished(int(limite.remainingTime()));
     registrar();
-    while (sigueVivo(grupo, true) && !limite.hasExpired())
-        QThread::msleep(20);
-    if (sigueVivo(grupo, true)) {
+    if (quedaDelGrupo(grupo, limite)) {
         ::kill(-grupo, SIGKILL);
         // A killed process is gone a moment later, not at once: wait for that
         // moment, so that nothing of the run is left when this returns.
-        const QDeadlineTimer muerte(std::chrono::seconds(1));
-        while (sigueVivo(grupo, true) && !muerte.hasExpired())
-            QThread::msleep(5);
+        quedaDelGrupo(grupo, QDeadlineTimer(std::chrono::seconds(1)));
     }
     // Reaped here, so that the toolkit never has to kill it on its own.
-    if (proceso_->state() != QProcess::NotRunning)
-        proceso_->waitForFinished(-1);
+    proceso_->waitForFinished();
 }
 
 void Instalacion::arrancar() {
     // Without a log the run goes on: output is shown but not kept.
     registro_.setFileName(p_.registro);
-    if (!registro_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        registro_.setFileName(QString());
+    registro_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
 
     proceso_ = new QProcess(this);
     proceso_->setProgram(p_.bash);
     proceso_->setArguments({p_.guion});
     proceso_->setProcessEnvironment(p_.entorno);
     proceso_->setProcessChannelMode(QProcess::MergedChannels);
-    proceso_->setInputChannelMode(QProcess::ForwardedInputChannel);
+    // A command that asks a question gets no answer, rather than waiting forever.
+    proceso_->setStandardInputFile(QProcess::nullDevice());
     // The script leads its own process group, so that cancelling stops the
     // downloads it started as well.
     proceso_->setChildProcessModifier([] { ::setpgid(0, 0); });
@@ -96,7 +100,7 @@ void Instalacion::leer() {
 }
 
 void Instalacion::entregar(QByteArrayView bytes, bool ultimo) {
-    if (registro_.isOpen() && !bytes.isEmpty())
+    if (registro_.isOpen())
         registro_.write(bytes.data(), bytes.size());
     // The decoder carries a character split between two chunks over to the next.
     QString texto = decodificador_.decodificar(bytes);
@@ -117,9 +121,6 @@ void Instalacion::entregar(QByteArrayView bytes, bool ultimo) {
 }
 
 void Instalacion::alTerminar(int codigo, QProcess::ExitStatus estado) {
-    if (terminada_)
-        return;
-    terminada_ = true;
     // Whatever is still in the pipe is read, logged and shown before the end
     // of the run, so the failure screen is built on the script's last line.
     entregar(proceso_->readAllStandardOutput(), true);
@@ -135,10 +136,9 @@ void Instalacion::alTerminar(int codigo, QProcess::ExitStatus estado) {
 }
 
 void Instalacion::alFallar(QProcess::ProcessError error) {
-    if (error != QProcess::FailedToStart || terminada_)
+    // A run that started ends through alTerminar, whatever else goes wrong.
+    if (error != QProcess::FailedToStart)
         return;
-    terminada_ = true;
-    registro_.close();
     corre_ = false;
     const QString motivo = proceso_->errorString();
     QMetaObject::invokeMethod(

@@ -85,7 +85,6 @@ private:
     std::atomic<qint64> pid_{0};
     // The group was sent the termination signal: by a cancel, or after a failure.
     std::atomic<bool> senalado_{false};
-    bool terminada_ = false;
     // Shared with the blocks queued on the delegate, which may outlive the run.
     // Once released the count starts so low that reading never waits again.
     static constexpr int soltada = std::numeric_limits<int>::min() / 2;

@@ -28,11 +28,14 @@ Trozo Encuadre::trocear(QString textoDado) {
     const char16_t* const d = texto.utf16();
     const qsizetype n = texto.size();
     // Characters from U+000E to U+0084 never end a line: one unsigned
-    // comparison rules them out, and whole blocks of them are skipped at once.
-    const auto puedeSerSalto = [](char16_t c) { return char16_t(c - u'\x0e') > 0x76; };
+    // comparison rules them out (NEL, U+0085, is the first past them), and
+    // whole blocks of them are skipped at once.
+    const auto puedeSerSalto = [](char16_t c) { return char16_t(c - u'\x0e') >= 0x77; };
+    constexpr qsizetype BLOQUE = 16;
     const auto bloqueLimpio = [&](qsizetype i) {
 #if defined(__SSE2__) && !defined(VARNO_SIN_SIMD)
         // Sixteen characters in two vector comparisons.
+        static_assert(BLOQUE == 16);
         const __m128i catorce = _mm_set1_epi16(0x0e);
         const __m128i limite = _mm_set1_epi16(0x76);
         const auto fuera = [&](qsizetype j) {
@@ -42,16 +45,13 @@ Trozo Encuadre::trocear(QString textoDado) {
         const __m128i alguno = _mm_or_si128(fuera(i), fuera(i + 8));
         return _mm_movemask_epi8(_mm_cmpeq_epi16(alguno, _mm_setzero_si128())) == 0xffff;
 #else
-        bool alguno = false;
-        for (int k = 0; k < 16; ++k)
-            alguno |= puedeSerSalto(d[i + k]);
-        return !alguno;
+        return std::none_of(d + i, d + i + BLOQUE, puedeSerSalto);
 #endif
     };
     for (qsizetype i = 0; i < n;) {
-        while (i + 16 <= n && bloqueLimpio(i))
-            i += 16;
-        for (const qsizetype fin = qMin(i + 16, n); i < fin; ++i) {
+        while (n - i >= BLOQUE && bloqueLimpio(i))
+            i += BLOQUE;
+        for (const qsizetype fin = qMin(i + BLOQUE, n); i < fin; ++i) {
             if (!puedeSerSalto(d[i]) || !esSaltoDeLinea(d[i]))
                 continue;
             // Only a line begun in an earlier chunk needs a string of its own.
@@ -80,9 +80,9 @@ LecturaLinea leerLinea(QStringView linea, Progreso actual) {
         if (digito >= u'1' && digito <= u'7') {
             l.tipo = LecturaLinea::cabecera;
             l.paso = digito - u'0';
-            if (const qsizetype barra = limpia.indexOf(u"/7"); barra >= 0) {
+            if (const qsizetype barra = limpia.indexOf(u"/7"); barra != -1) {
                 l.titulo = recortada(limpia.sliced(barra + 2));
-                if (const qsizetype nota = l.titulo.indexOf(u" ("); nota >= 0)
+                if (const qsizetype nota = l.titulo.indexOf(u" ("); nota != -1)
                     l.titulo.truncate(nota);
             }
             l.progreso.paso = l.paso;
