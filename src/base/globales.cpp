@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 Herramientas herramientasDelSistema([[maybe_unused]] const QString& recursos) {
     Herramientas h;
@@ -28,14 +29,12 @@ Herramientas herramientasDelSistema([[maybe_unused]] const QString& recursos) {
 
 std::optional<QString> bundleDe(const QString& ejecutable) {
     // Worked out on the path alone: the bundle need not exist to be named.
-    const QStringList partes = QDir::cleanPath(QFileInfo(ejecutable).absoluteFilePath()).split('/');
-    const qsizetype n = partes.size();
-    // The shortest is /X.app/Contents/MacOS/X, whose first part is empty.
-    if (n < 5 || partes[n - 2] != QLatin1String("MacOS") ||
-        partes[n - 3] != QLatin1String("Contents") ||
-        !partes[n - 4].endsWith(QLatin1String(".app")))
+    static const QRegularExpression forma(QStringLiteral(R"(\A(/.*\.app)/Contents/MacOS/[^/]+\z)"));
+    const QRegularExpressionMatch m =
+        forma.match(QDir::cleanPath(QFileInfo(ejecutable).absoluteFilePath()));
+    if (!m.hasMatch())
         return std::nullopt;
-    return partes.mid(0, n - 3).join('/');
+    return m.captured(1);
 }
 
 std::optional<QString> recursosDe(const QString& ejecutable) {

@@ -38,13 +38,16 @@ std::optional<Estado> estadoDe(const QString& pid) {
 } // namespace
 
 Corrida correr(const QString& ejecutable, const QStringList& argumentos,
-               std::chrono::milliseconds limite) {
+               std::chrono::milliseconds limite, bool conErrores) {
     QProcess p;
     // The path is taken as given: a relative one names a file in the working
     // directory and nothing is looked up in PATH.
     p.setProgram(QDir::current().absoluteFilePath(ejecutable));
     p.setArguments(argumentos);
-    p.setStandardErrorFile(QProcess::nullDevice());
+    if (conErrores)
+        p.setProcessChannelMode(QProcess::MergedChannels);
+    else
+        p.setStandardErrorFile(QProcess::nullDevice());
     // A tool that asks a question would otherwise wait for an answer forever.
     p.setStandardInputFile(QProcess::nullDevice());
     p.start(QIODevice::ReadOnly);

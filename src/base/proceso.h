@@ -16,10 +16,11 @@ struct Corrida {
 inline constexpr std::chrono::milliseconds limiteHerramienta{20000};
 
 // Runs a tool by its absolute path (no shell, no PATH lookup), with nothing on
-// its standard input and its standard error discarded. A tool that cannot
-// start, dies of a signal or outlives `limite` ends with estado -1.
+// its standard input and its standard error discarded, or with `conErrores`
+// read along with its output. A tool that cannot start, dies of a signal or
+// outlives `limite` ends with estado -1.
 Corrida correr(const QString& ejecutable, const QStringList& argumentos,
-               std::chrono::milliseconds limite = limiteHerramienta);
+               std::chrono::milliseconds limite = limiteHerramienta, bool conErrores = false);
 
 // Whether the process `id` still runs or, with `grupo`, anything of the
 // process group `id`. Zombies do not count: a detached process is not ours to

@@ -3,6 +3,8 @@
 #include "base/proceso.h"
 #include "engine/motor.h"
 
+#include <QDeadlineTimer>
+
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -10,14 +12,12 @@ using namespace std::chrono_literals;
 void esperarMotor(const Globales& g, const Tiempos& tiempos, std::optional<qint64> motor,
                   std::chrono::steady_clock::time_point inicio, const std::atomic<bool>& parar,
                   OyenteEspera& oyente) {
-    using Reloj = std::chrono::steady_clock;
-    const auto pasado = [inicio] { return Reloj::now() - inicio; };
-    const auto rendirse = [&oyente] { oyente.motorNoAbrio(); };
-    std::optional<Reloj::time_point> ido;
-
+    const QDeadlineTimer limite(inicio + tiempos.limiteEspera, Qt::PreciseTimer);
+    // From the first time our engine is found gone: how long it may stay gone.
+    std::optional<QDeadlineTimer> ido;
     for (;;) {
-        if (pasado() >= tiempos.limiteEspera)
-            return rendirse();
+        if (limite.hasExpired())
+            return oyente.motorNoAbrio();
         if (parar.load())
             return;
         // An answer wins even when our engine is gone: another copy may serve.
@@ -30,17 +30,17 @@ void esperarMotor(const Globales& g, const Tiempos& tiempos, std::optional<qint6
             break;
         }
         if (!motor || !sigueVivo(*motor)) {
-            const auto ahora = Reloj::now();
             if (!ido)
-                ido = ahora;
-            else if (ahora - *ido > tiempos.graciaMotor)
-                return rendirse();
+                ido = QDeadlineTimer(tiempos.graciaMotor, Qt::PreciseTimer);
+            else if (ido->hasExpired())
+                return oyente.motorNoAbrio();
         }
-        const double t = std::chrono::duration<double>(pasado()).count();
-        oyente.esperaAvanza(curvaEspera(t));
+        const auto pasado = std::chrono::steady_clock::now() - inicio;
+        oyente.esperaAvanza(curvaEspera(std::chrono::duration<double>(pasado).count()));
         // The pause is slept in short slices, so a delegate going away is not kept waiting.
-        const auto despertar = Reloj::now() + tiempos.pausaSonda;
-        for (auto ahora = Reloj::now(); !parar.load() && ahora < despertar; ahora = Reloj::now())
-            std::this_thread::sleep_for(std::min<Reloj::duration>(despertar - ahora, 50ms));
+        const QDeadlineTimer pausa(tiempos.pausaSonda, Qt::PreciseTimer);
+        while (!parar.load() && !pausa.hasExpired())
+            std::this_thread::sleep_for(
+                std::min<std::chrono::nanoseconds>(pausa.remainingTimeAsDuration(), 50ms));
     }
 }

@@ -1,8 +1,9 @@
 #include "engine/puerto.h"
 
+#include "base/proceso.h"
+
 #include <QFile>
 #include <QList>
-#include <QProcess>
 
 #include <algorithm>
 #include <unistd.h>
@@ -37,29 +38,19 @@ Dueno duenoEnTabla(QByteArrayView tabla, uint uid, quint16 puerto) {
 
 Dueno duenoSegunLsof(const QString& lsof, uint uid, std::chrono::milliseconds limite,
                      quint16 puerto) {
-    QProcess p;
-    p.setProgram(lsof);
     // -a: every condition at once; -t: process ids only; -w, -n, -P: no
-    // warnings, no name lookups.
-    p.setArguments({QStringLiteral("-w"), QStringLiteral("-n"), QStringLiteral("-P"),
-                    QStringLiteral("-t"), QStringLiteral("-a"), QStringLiteral("-u"),
-                    QString::number(uid), QStringLiteral("-iTCP:%1").arg(puerto),
-                    QStringLiteral("-sTCP:LISTEN")});
-    p.setStandardInputFile(QProcess::nullDevice());
-    p.start(QIODevice::ReadOnly);
-    if (!p.waitForFinished(static_cast<int>(limite.count()))) {
-        p.kill();
-        p.waitForFinished();
-        return Dueno::nadie;
-    }
-    if (p.exitStatus() != QProcess::NormalExit)
-        return Dueno::nadie;
-    const bool salida = !p.readAllStandardOutput().trimmed().isEmpty();
-    const bool error = !p.readAllStandardError().trimmed().isEmpty();
+    // warnings, no name lookups. Its complaints are read with its output.
+    const Corrida c = correr(lsof,
+                             {QStringLiteral("-w"), QStringLiteral("-n"), QStringLiteral("-P"),
+                              QStringLiteral("-t"), QStringLiteral("-a"), QStringLiteral("-u"),
+                              QString::number(uid), QStringLiteral("-iTCP:%1").arg(puerto),
+                              QStringLiteral("-sTCP:LISTEN")},
+                             limite, true);
+    const bool dijo = !c.salida.trimmed().isEmpty();
     // Found: status 0 with ids. Nothing of ours: status 1, quietly.
-    if (p.exitCode() == 0 && salida)
+    if (c.estado == 0 && dijo)
         return Dueno::nuestro;
-    if (p.exitCode() == 1 && !salida && !error)
+    if (c.estado == 1 && !dijo)
         return Dueno::ajeno;
     return Dueno::nadie;
 }

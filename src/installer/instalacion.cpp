@@ -46,10 +46,9 @@ void Instalacion::esperarAlGrupo() {
     };
     // The script's last words (its interruption line) still reach the log,
     // a chunk at a time, so that a script that floods it holds no memory.
+    // Qt reads what is left in the pipe before it tells that the script ended.
     while (proceso_->waitForReadyRead(int(limite.remainingTime())))
         registrar();
-    proceso_->waitForFinished(int(limite.remainingTime()));
-    registrar();
     if (quedaDelGrupo(grupo, limite)) {
         ::kill(-grupo, SIGKILL);
         // A killed process is gone a moment later, not at once: wait for that
@@ -124,7 +123,6 @@ void Instalacion::alTerminar(int codigo, QProcess::ExitStatus estado) {
     // Whatever is still in the pipe is read, logged and shown before the end
     // of the run, so the failure screen is built on the script's last line.
     entregar(proceso_->readAllStandardOutput(), true);
-    registro_.close();
     const bool bien = estado == QProcess::NormalExit && codigo == 0;
     // A failed run is retried from the start: nothing it left running (a
     // download in the background) may go on beside the retry.

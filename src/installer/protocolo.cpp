@@ -54,8 +54,9 @@ Trozo Encuadre::trocear(QString textoDado) {
         for (const qsizetype fin = qMin(i + BLOQUE, n); i < fin; ++i) {
             if (!puedeSerSalto(d[i]) || !esSaltoDeLinea(d[i]))
                 continue;
-            // Only a line begun in an earlier chunk needs a string of its own.
-            if (t.primera || resto_.isEmpty()) {
+            // Only a line begun in an earlier chunk needs a string of its own;
+            // once it has one, nothing is left over.
+            if (resto_.isEmpty()) {
                 t.tramos.append({inicio, qMin(i - inicio, topeResto)});
             } else {
                 sumar(texto.sliced(inicio, i - inicio));
