@@ -39,11 +39,50 @@ TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
 TEST(UltimaLinea, LaQueExplicaYSuLargo) {
     const QString x160(160, u'x'), e160 = QString("e\u0301").repeated(160);
     const std::pair<QString, std::optional<QString>> casos[] = {
-        {x160.chopped(1), x160.chopped(1)}, {x160, x160}, {x160 + "y", x160 + "…"}, {e160, e160},
+        {x160.chopped(1), x160.chopped(1)},
+        {x160, x160},
+        {x160 + "y", x160 + "…"},
+        {e160, e160},
         {e160 + "e", e160 + "…"},
+        {"\nError: x\nfin", "Error: x"},
+        {"a\nfatal error: y\nb", "fatal error: y"},
     };
     for (const auto& [log, linea] : casos)
         EXPECT_EQ(lineaQueCuenta(log), linea) << log.left(40).toStdString();
+}
+
+// Each start's output is kept past a mark of its own, in a file that starts afresh past 1 MiB
+// with its newest 256 KiB from a line's start; the reason shown is only the latest start's.
+TEST(SalidaDelMotor, RecortadaYSoloLaUltimaArrancada) {
+    const QByteArray linea = QByteArray(99, 'v') + '\n';
+    // (what the file held, how many of its lines stay, or -1 for all of it)
+    const std::tuple<const char*, QByteArray, int> casos[] = {
+        {"nada", {}, 0},
+        {"1 MiB justo", linea.repeated(10485) + QByteArray(75, 'w') + '\n', -1},
+        {"1 MiB y 24 bytes", linea.repeated(10486), 2621},
+        {"300 KB", linea.repeated(3000), -1},
+    };
+    for (const auto& [nombre, antes, quedan] : casos) {
+        SCOPED_TRACE(nombre);
+        pruebas::Casa casa;
+        const Globales g = casa.globales();
+        QDir().mkpath(g.DATOS + "/app");
+        pruebas::escribir(g.PYTHON, "#!/bin/sh\necho \"con $*\"\necho 'Error: nuevo' >&2\n", true);
+        if (!antes.isNull())
+            pruebas::escribir(salidaDelMotor(g), antes);
+        ASSERT_TRUE(abrirVARNO(g));
+        QByteArray s;
+        ASSERT_TRUE(pruebas::esperarHasta(
+            [&] { return (s = pruebas::leer(salidaDelMotor(g))).endsWith("Error: nuevo\n"); }));
+        const qsizetype marca = s.indexOf("--- VARNO abre el motor: ");
+        EXPECT_EQ(s.left(marca), quedan < 0 ? antes : linea.repeated(quedan));
+        EXPECT_TRUE(s.mid(marca).contains("\ncon -I -m motor\n"));
+        EXPECT_EQ(registroDelMotor(g).linea, "Error: nuevo");
+        // A start that says nothing has no reason to show, whatever an earlier one said.
+        pruebas::escribir(g.PYTHON, "#!/bin/sh\n", true);
+        ASSERT_TRUE(abrirVARNO(g));
+        EXPECT_EQ(registroDelMotor(g).linea, std::nullopt);
+    }
 }
 
 } // namespace

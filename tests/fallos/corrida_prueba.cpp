@@ -44,9 +44,84 @@ TEST(Decodificador, UnaSustitucionPorTrozoInvalido) {
              "c0af eda080 f4908080 e0a485 78 e282ac 79 f09080 7a ff f09f9880 f1808080 e282"),
          u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDअx€y\uFFFDz\uFFFD😀\U00040000"
          u"\uFFFD"},
+        {QByteArray::fromHex("e282ac c280 dfbf f48fbfbf 3132333435363738"),
+         u"€\u0080\u07FF\U0010FFFF12345678"},
     };
     for (const auto& [bytes, texto] : casos)
         EXPECT_EQ(decodificar(bytes), texto) << bytes.toHex(' ').toStdString();
+    // A character split between chunks is whole in the next; one cut short ends as one
+    // replacement, after which the decoder starts clean.
+    DecodificadorUtf8 d;
+    const std::pair<QByteArray, QStringView> trozos[] = {
+        {"\xe2", u""}, {"\x82\xac", u"€"}, {"\xf0\x9f", u""}, {{}, u"\uFFFD"}, {"x", u"x"}};
+    for (const auto& [bytes, texto] : trozos)
+        EXPECT_EQ(bytes.isNull() ? d.terminar() : d.decodificar(bytes), texto);
+}
+
+// A run on a reading thread of its own, heard by a listener that takes its calls only when the
+// test hands them over.
+struct Escucha : OyenteInstalacion {
+    QTemporaryDir t;
+    QObject contexto;
+    QThread hilo;
+    Instalacion* corrida;
+    QStringList oidas;
+    int trozos = 0;
+    std::optional<bool> fin;
+    explicit Escucha(const QByteArray& guion) {
+        pruebas::escribir(t.path() + "/guion.sh", guion);
+        corrida =
+            new Instalacion({"/bin/bash", t.path() + "/guion.sh", t.path() + "/registro",
+                             QProcessEnvironment::systemEnvironment(), std::chrono::seconds(5)},
+                            &contexto, this);
+        corrida->moveToThread(&hilo);
+        hilo.start();
+        QMetaObject::invokeMethod(corrida, &Instalacion::arrancar, Qt::QueuedConnection);
+    }
+    void desmontar() {
+        if (Instalacion* c = std::exchange(corrida, nullptr)) {
+            c->soltar();
+            QMetaObject::invokeMethod(
+                c, [c] { delete c; }, Qt::BlockingQueuedConnection);
+        }
+    }
+    ~Escucha() override {
+        desmontar();
+        hilo.quit();
+        hilo.wait();
+    }
+    void lineas(const Trozo& t) override {
+        ++trozos;
+        for (qsizetype i = 0; i < t.cuantas(); ++i)
+            oidas.append(t.linea(i).toString());
+    }
+    void termino(bool bien) override { fin = bien; }
+    void noEmpezo(const QString&) override { fin = false; }
+    qint64 registrado() const { return QFileInfo(t.path() + "/registro").size(); }
+};
+
+// While the window is behind, reading waits once eight chunks are on their way to it.
+TEST(Inundacion, LaVentanaVaComoMuchoOchoTrozosDetras) {
+    Escucha e("yes 'una línea más' | head -c 100000000\n");
+    // Reading has stopped when the log has not grown for a second.
+    for (qint64 antes = -1; antes != e.registrado() || antes <= 0; QThread::msleep(1000))
+        antes = e.registrado();
+    // Only the calls queued before this one are delivered by it.
+    QCoreApplication::sendPostedEvents(&e.contexto, QEvent::MetaCall);
+    EXPECT_EQ(e.trozos, Instalacion::maximoEnCamino);
+}
+
+// Once the run is being torn down, its last words go to the log and nothing to the listener.
+TEST(FinDelInstalador, NadaLlegaAlOyenteTrasDesmontar) {
+    Escucha e(
+        "trap 'echo interrumpido; exit 3' TERM\necho empieza\nwhile :; do sleep 0.05; done\n");
+    ASSERT_TRUE(pruebas::esperarHasta([&] { return !e.oidas.isEmpty(); }));
+    e.desmontar();
+    QCoreApplication::sendPostedEvents(&e.contexto, QEvent::MetaCall);
+    EXPECT_EQ(e.oidas, QStringList{"empieza"});
+    EXPECT_FALSE(e.fin);
+    const QByteArray registro = pruebas::leer(e.t.path() + "/registro");
+    EXPECT_TRUE(registro.startsWith("empieza\n") && registro.endsWith("\ninterrumpido\n"));
 }
 
 // What bash acts on before the script's first line never reaches the installer; the rest does.

@@ -18,6 +18,8 @@ TEST(Protocolo, CabecerasDetallesYAvance) {
         {{"==5/7 junto\n==  5/7 dos espacios\n"}, 0, "", "==  5/7 dos espacios"},
         {{" \t== 2/7 Dos \t\n"}, 0.08, "Paso 2 de 7 · Dos", ""},
         {{"== 3/7\n"}, 0.16, "Paso 3 de 7 · ", ""},
+        {{"\n== 3/7 \t \n"}, 0.16, "Paso 3 de 7 · ", ""},
+        {{"uno\u0085dos\n"}, 0, "", "dos"},
         {{"== 5\n"}, 0.24, "Paso 5 de 7 · ", ""},
         {{"== 4/7Cuatro(a) (b)\n"}, 0.19, "Paso 4 de 7 · Cuatro(a)", ""},
         {{"== 12/7 x\n"}, 0.02, "Paso 1 de 7 · x", ""},

@@ -174,6 +174,30 @@ while True:
 }
 
 // The user's environment without what points Python elsewhere; VARNO_APP names this bundle.
+// lsof's ids with status 0 are ours, a quiet status 1 is someone else's; anything else tells
+// nothing.
+TEST(Puerto, LoQueDiceLsof) {
+    QTemporaryDir t;
+    const std::pair<QByteArray, Dueno> casos[] = {
+        {"echo 4242", Dueno::nuestro},
+        {"exit 1", Dueno::ajeno},
+        {"exit 0", Dueno::nadie},
+        {"echo 'lsof: sin permiso' >&2; exit 1", Dueno::nadie},
+        {"echo 4242; exit 1", Dueno::nadie},
+        {"exit 2", Dueno::nadie},
+        {"exec sleep 30", Dueno::nadie},
+    };
+    for (const auto& [guion, dueno] : casos) {
+        SCOPED_TRACE(guion.toStdString());
+        pruebas::escribir(t.path() + "/lsof",
+                          "#!/bin/sh\n[ \"$*\" = '-w -n -P -t -a -u 501 -iTCP:8770 -sTCP:LISTEN' ] "
+                          "|| exit 9\n" +
+                              guion + "\n",
+                          true);
+        EXPECT_EQ(duenoSegunLsof(t.path() + "/lsof", 501, 1s), dueno);
+    }
+}
+
 TEST(Motor, EntornoSinOtroPython) {
     QProcessEnvironment usuario;
     for (const char* v :
