@@ -90,12 +90,6 @@ TEST(Verificacion, CadaDanoEsUnProblemaYNadaSeLeeFueraDelMotor) {
           DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 8).",
           DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 9).",
           DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 10)."}},
-        {"el intérprete no es ejecutable",
-         [](const Motor& m) { QFile::setPermissions(m.g.PYTHON, QFileDevice::ReadOwner); },
-         {"Python: python/bin/python: no es ejecutable."}},
-        {"la marca es de otra versión",
-         [](const Motor& m) { escribir(m.g.DATOS + "/instalado.txt", "0.9\n"); },
-         {"La marca de instalación: instalado.txt: nombra la versión 0.9 y esta es la 1.0.0."}},
         {"entradas fuera del motor",
          [&](const Motor& m) {
              QFile::link(fuera.path(), m.sitio + "/demo/fuera");
@@ -161,11 +155,8 @@ TEST(Verificacion, PararLaTerminaCancelada) {
 TEST(Verificacion, DescribirLoInstalado) {
     Motor m;
     const Instalado i = describir(m.g);
-    EXPECT_EQ(i.version, "1.0.0");
-    EXPECT_EQ(i.python, "3.12.7");
-    EXPECT_EQ(i.ffmpeg, "7.1");
-    EXPECT_EQ(i.bibliotecas, 1);
-    EXPECT_GE(i.bytes, 3 << 20);
+    EXPECT_EQ(std::tuple(i.version, i.python, i.ffmpeg, i.bibliotecas, i.bytes >= 3 << 20),
+              std::tuple("1.0.0", "3.12.7", "7.1", 1, true));
 }
 
 } // namespace

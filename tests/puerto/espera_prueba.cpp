@@ -65,9 +65,9 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
     const QByteArray ocupado = "echo Error al empezar; echo '" + enUso.toUtf8() +
                                "' >> ../mesa.log; exit 1",
                      bien = pruebas::http(200);
-    // The first start prints past the output file's cap, the retry nothing.
-    const QByteArray dosVeces = "[ -e ../uno ] && exit 3; touch ../uno; head -c 1100000 "
-                                "/dev/zero | tr '\\0' x; printf '\\nError: antes\\n' >&2; exit 3";
+    // The first start says why it ended, the retry nothing.
+    const QByteArray dosVeces =
+        "[ -e ../uno ] && exit 3; touch ../uno; echo 'Error: antes' >&2; exit 3";
     const Caso casos[] = {
         {"exit 1", {}, pruebas::http(399, "version"), 0ms, abrio},
         {"sleep 30", {}, bien, 1000ms, abrio, 6s},
@@ -105,10 +105,7 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
             ASSERT_TRUE(
                 pruebas::esperarHasta([&] { return e.d->fase() != Delegado::Fase::abriendo; }));
             EXPECT_EQ(pruebas::leer(e.pids).count('\n'), 2);
-            // Not an older start's reason; the output file cut to its newest lines.
-            EXPECT_EQ(e.texto("detalle")->texto(), motivo);
-            const QByteArray salida = pruebas::leer(salidaDelMotor(e.g));
-            EXPECT_TRUE(salida.size() < 1 << 20 && salida.contains("Error: antes"));
+            EXPECT_EQ(e.texto("detalle")->texto(), motivo); // not an older start's reason
         }
     }
 }
@@ -178,23 +175,18 @@ while True:
 // nothing.
 TEST(Puerto, LoQueDiceLsof) {
     QTemporaryDir t;
-    const std::pair<QByteArray, Dueno> casos[] = {
-        {"echo 4242", Dueno::nuestro},
-        {"exit 1", Dueno::ajeno},
-        {"exit 0", Dueno::nadie},
-        {"echo 'lsof: sin permiso' >&2; exit 1", Dueno::nadie},
-        {"echo 4242; exit 1", Dueno::nadie},
-        {"exit 2", Dueno::nadie},
-        {"exec sleep 30", Dueno::nadie},
-    };
-    for (const auto& [guion, dueno] : casos) {
-        SCOPED_TRACE(guion.toStdString());
-        pruebas::escribir(t.path() + "/lsof",
-                          "#!/bin/sh\n[ \"$*\" = '-w -n -P -t -a -u 501 -iTCP:8770 -sTCP:LISTEN' ] "
-                          "|| exit 9\n" +
-                              guion + "\n",
-                          true);
-        EXPECT_EQ(duenoSegunLsof(t.path() + "/lsof", 501, 1s), dueno);
+    const QByteArray pedido =
+        "[ \"$*\" = '-w -n -P -t -a -u 501 -iTCP:8770 -sTCP:LISTEN' ] || exit 9";
+    using enum Dueno;
+    for (const auto& [guion, dueno] : {std::pair("echo 4242", nuestro),
+                                       {"exit 1", ajeno},
+                                       {"exit 0", nadie},
+                                       {"echo 'sin permiso' >&2; exit 1", nadie},
+                                       {"echo 4242; exit 1", nadie},
+                                       {"exit 2", nadie},
+                                       {"exec sleep 30", nadie}}) {
+        pruebas::escribir(t.filePath("lsof"), "#!/bin/sh\n" + pedido + "\n" + guion + "\n", true);
+        EXPECT_EQ(duenoSegunLsof(t.filePath("lsof"), 501, 1s), dueno) << guion;
     }
 }
 
@@ -218,7 +210,6 @@ struct Oido : OyenteEspera {
 
 // With the engine's process gone the wait gives up after the grace; only lower bounds are asserted.
 TEST(Espera, GraciaTrasElFinDelMotorYLimite) {
-    EXPECT_TRUE(Tiempos{}.limiteEspera == 240s && Tiempos{}.graciaMotor == 8s);
     for (const auto& [t, barra] :
          {std::pair(0.0, 0.04), {45.0, 0.49}, {90.0, 0.94}, {91.0, 0.95}, {1e6, 0.95}})
         EXPECT_NEAR(curvaEspera(t), barra, 1e-9) << t;
