@@ -51,8 +51,8 @@ TEST(UltimaLinea, LaQueExplicaYSuLargo) {
         EXPECT_EQ(lineaQueCuenta(log), linea) << log.left(40).toStdString();
 }
 
-// Each start's output is kept past a mark of its own, in a file that starts afresh past 1 MiB
-// with its newest 256 KiB from a line's start; the reason shown is only the latest start's.
+// Each start's output after a mark of its own; past 1 MiB the newest 256 KiB stay, from a line's
+// start.
 TEST(SalidaDelMotor, RecortadaYSoloLaUltimaArrancada) {
     const QByteArray linea = QByteArray(99, 'v') + '\n';
     // (what the file held, how many of its lines stay, or -1 for all of it)
@@ -60,7 +60,6 @@ TEST(SalidaDelMotor, RecortadaYSoloLaUltimaArrancada) {
                                         {linea.repeated(10485) + QByteArray(75, 'w') + '\n', -1},
                                         {linea.repeated(10486), 2621},
                                         {linea.repeated(3000), -1}}) {
-        SCOPED_TRACE(antes.size());
         pruebas::Casa casa;
         const Globales g = casa.globales();
         QDir().mkpath(g.DATOS + "/app");
@@ -72,7 +71,7 @@ TEST(SalidaDelMotor, RecortadaYSoloLaUltimaArrancada) {
         ASSERT_TRUE(pruebas::esperarHasta(
             [&] { return (s = pruebas::leer(salidaDelMotor(g))).endsWith("Error: nuevo\n"); }));
         const qsizetype marca = s.indexOf("--- VARNO abre el motor: ");
-        EXPECT_EQ(s.left(marca), quedan < 0 ? antes : linea.repeated(quedan));
+        EXPECT_EQ(s.left(marca), quedan < 0 ? antes : linea.repeated(quedan)) << antes.size();
         EXPECT_TRUE(s.mid(marca).contains("\ncon -I -m motor\n"));
         EXPECT_EQ(registroDelMotor(g).linea, "Error: nuevo");
         // A start that says nothing has no reason to show, whatever an earlier one said.

@@ -147,16 +147,8 @@ TEST(Verificacion, PararLaTerminaCancelada) {
     std::atomic<bool> parar{false};
     const Informe i = verificar(
         m.g, parar, [&](const AvanceVerificacion&) { parar = true; }, 1);
-    EXPECT_TRUE(i.cancelado);
-    EXPECT_FALSE(i.sano());
+    EXPECT_TRUE(i.cancelado && !i.sano());
     EXPECT_LT(i.archivos, 6);
-}
-
-TEST(Verificacion, DescribirLoInstalado) {
-    Motor m;
-    const Instalado i = describir(m.g);
-    EXPECT_EQ(std::tuple(i.version, i.python, i.ffmpeg, i.bibliotecas, i.bytes >= 3 << 20),
-              std::tuple("1.0.0", "3.12.7", "7.1", 1, true));
 }
 
 } // namespace

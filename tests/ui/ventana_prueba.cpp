@@ -149,8 +149,11 @@ TEST_F(Ventana_, LosDosBotones) {
             registro->setFocus(Qt::TabFocusReason);
         tecla(boton, Qt::Key_Return);
         boton->clearFocus(), registro->clearFocus();
+        const QImage sinFoco = boton->grab().toImage();
         tecla(boton, Qt::Key_Tab);
-        EXPECT_EQ(boton->hasFocus(), hace != nada);
+        // Reached by the keyboard it draws a ring; clicked, it drew none.
+        EXPECT_EQ(std::pair(boton->hasFocus(), boton->grab().toImage() != sinFoco),
+                  std::pair(hace != nada, hace != nada));
         tecla(boton, Qt::Key_Space);
         EXPECT_EQ(std::pair(d.empezados, d.aperturas),
                   std::pair(4 * (hace == instala), 4 * (hace == abre)));
