@@ -74,7 +74,6 @@ TEST(SalidaDelMotor, RecortadaYSoloLaUltimaArrancada) {
         EXPECT_EQ(s.left(marca), quedan < 0 ? antes : linea.repeated(quedan)) << antes.size();
         EXPECT_TRUE(s.mid(marca).contains("\ncon -I -m motor\n"));
         EXPECT_EQ(registroDelMotor(g).linea, "Error: nuevo");
-        // A start that says nothing has no reason to show, whatever an earlier one said.
         pruebas::escribir(g.PYTHON, "#!/bin/sh\n", true);
         ASSERT_TRUE(abrirVARNO(g));
         EXPECT_EQ(registroDelMotor(g).linea, std::nullopt);

@@ -20,6 +20,7 @@ TEST(Protocolo, CabecerasDetallesYAvance) {
         {{"== 3/7\n"}, 0.16, "Paso 3 de 7 · ", ""},
         {{"\n== 3/7 \t \n"}, 0.16, "Paso 3 de 7 · ", ""},
         {{"uno\u0085dos\n"}, 0, "", "dos"},
+        {{"abcdefgh\nijklmnopqrstuvwxyz\n"}, 0, "", "ijklmnopqrstuvwxyz"}, // mid-block break
         {{"== 5\n"}, 0.24, "Paso 5 de 7 · ", ""},
         {{"== 4/7Cuatro(a) (b)\n"}, 0.19, "Paso 4 de 7 · Cuatro(a)", ""},
         {{"== 12/7 x\n"}, 0.02, "Paso 1 de 7 · x", ""},
@@ -61,6 +62,7 @@ TEST(Protocolo, LineaDelFallo) {
         {"echo descargando; echo; printf ' \\t\\r\\n'", "descargando  —  " + reintentar},
         {"echo descargando; printf 'sin salto'", "descargando  —  " + reintentar},
         {"echo '== 2/7 X'; echo", reintentar},
+        {"read -r r || echo 'sin entrada'", "sin entrada  —  " + reintentar}, // nothing waits on it
     };
     for (const auto& [guion, detalle] : casos) {
         SCOPED_TRACE(guion);

@@ -181,7 +181,6 @@ TEST(Puerto, LoQueDiceLsof) {
                                        {"exit 1", ajeno},
                                        {"exit 0", nadie},
                                        {"echo 'sin permiso' >&2; exit 1", nadie},
-                                       {"echo 4242; exit 1", nadie},
                                        {"exec sleep 30", nadie}}) {
         pruebas::escribir(t.filePath("lsof"), "#!/bin/sh\n" + pedido + "\n" + guion + "\n", true);
         EXPECT_EQ(duenoSegunLsof(t.filePath("lsof"), 501, 1s), dueno) << guion;
