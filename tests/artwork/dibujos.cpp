@@ -1,17 +1,42 @@
+#include "app/delegado.h"
 #include "artwork/arte.h"
 #include "comun/comun.h"
 
-// Size truncated from the scale; no file for a scale not finite and positive or too big or small.
+// Truncated from the scale; none for a scale not finite and positive, too small, or whose 4-byte
+// pixels pass what one image may hold (2^31 - 1 bytes: 47.2913 is under it, 47.2999 over).
 TEST(FondoDmg, TamanoSegunLaEscala) {
-    // (scale, size written; invalid: nothing written)
     const std::tuple<double, QSize> casos[] = {
-        {1, {600, 400}}, {2, {1200, 800}}, {0.333, {199, 133}}, {std::nan(""), {}},
-        {HUGE_VAL, {}},  {0, {}},          {0.001, {}},         {1e7, {}}};
-    for (const auto& [s, tamano] : casos) {
-        QTemporaryDir dir;
-        guardarFondoDmg(dir.filePath("a.png"), s);
-        const QImage i(dir.filePath("a.png"), "png");
-        EXPECT_EQ(i.isNull() ? QSize() : i.size(), tamano) << s;
+        {1, {600, 400}}, {2, {1200, 800}},   {0.333, {199, 133}}, {47.2913, {28374, 18916}},
+        {47.2999, {}},   {std::nan(""), {}}, {HUGE_VAL, {}},      {0, {}},
+        {0.001, {}},     {1e7, {}}};
+    for (const auto& [s, tamano] : casos)
+        EXPECT_EQ(tamanoFondo(s).value_or(QSize()), tamano) << s;
+}
+
+// The icon, the disk image's background and each screen of the window, pixel for pixel as they
+// were last looked at. A change leaves the new picture in dibujos/ beside this program: look at
+// it and, if it is right, take its sum here.
+TEST(Dibujos, ComoSeVieronLaUltimaVez) {
+    pruebas::Casa casa;
+    Delegado d(casa.globales());
+    const QString carpeta = QCoreApplication::applicationDirPath() + "/dibujos/";
+    QDir().mkpath(carpeta);
+    // (picture, the start of the SHA-256 of its 32-bit pixels)
+    const std::pair<QString, std::string> casos[] = {
+        {"icono", "146179a7b45583b9"},      {"fondo", "d86f3a6ed6a329c5"},
+        {"pantalla-0", "c0edc636bf078ebd"}, {"pantalla-1", "8f034d38af16cb1a"},
+        {"pantalla-2", "c1d908d07eed44f6"}, {"pantalla-3", "225e6fba047ac614"},
+        {"pantalla-4", "049f95b12ab4d15f"}, {"pantalla-5", "6417e4731b300471"}};
+    for (const auto& [nombre, suma] : casos) {
+        const QString ruta = carpeta + nombre + ".png";
+        ASSERT_EQ(nombre == "icono"   ? guardarIcono(ruta)
+                  : nombre == "fondo" ? guardarFondoDmg(ruta, 1)
+                                      : d.escribirCaptura(ruta, nombre.back().digitValue()),
+                  "");
+        const QImage i = QImage(ruta, "png").convertToFormat(QImage::Format_ARGB32);
+        const auto pixeles = QByteArrayView(i.constBits(), i.sizeInBytes());
+        const QByteArray h = QCryptographicHash::hash(pixeles, QCryptographicHash::Sha256);
+        EXPECT_EQ(h.toHex().left(16).toStdString(), suma) << ruta.toStdString();
     }
 }
 

@@ -39,6 +39,7 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
         {"Applications del sistema de solo lectura", casa, bajado, true, false, {"sistema/Applications"}},
         {"los dos destinos de solo lectura", {}, bajado, true, true, {"sistema/Applications", "home/Applications"}},
         {"una copia anterior que no se puede quitar entera", sis, bajado, true, false, {sis + "/Contents/Resources"}},
+        {"una copia anterior que no se puede apartar", {}, bajado, true, true, {sis}},
         {"en el destino, un enlace al bundle que corre", {}, bajado, false, false, {}, nullptr, sis, bajado},
         {"el bundle corre a través de un enlace", {}, bajado, true, false, {}, nullptr, "home/Enlace",
          "sistema/Applications", "home/Enlace/VARNO.app"},

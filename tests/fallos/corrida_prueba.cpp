@@ -9,33 +9,19 @@
 
 namespace {
 
-// A field of /proc/self/status in KiB: VmRSS now, VmHWM the peak since "5" went to clear_refs.
-qint64 memoria(const char* campo) {
-    const QByteArray s = pruebas::leer("/proc/self/status");
-    return s.mid(s.indexOf(campo) + qstrlen(campo)).trimmed().split(' ').value(0).toLongLong();
-}
-
-TEST(Inundacion, CadaByteAlRegistroConMemoriaAcotada) {
-    // Half in short lines during the step that moves the bar, half without a line break.
+// Half in short lines during the step that moves the bar, half without a line break. (The memory
+// a flood may take is the benchmarks'; that reading waits for the window is the next test's.)
+TEST(Inundacion, CadaByteAlRegistro) {
     fallos::Banco b("{ printf '== 5/7 Las bibliotecas\\n'; "
                     "yes 'Downloading paquete-0123456789 (60.5MiB) ok' | head -c 100000000; "
                     "printf 'cola sin salto'; head -c 100000000 /dev/zero | tr '\\0' x; "
                     "printf '\\n== 6/7 Después\\nla última línea\\n'; } | tee @/salida\nexit 1\n");
-    QFile pico("/proc/self/clear_refs");
-    [[maybe_unused]] const bool medir =
-        pico.open(QIODevice::WriteOnly) && pico.write("5") == 1 && pico.flush();
-    const qint64 antes = memoria("VmRSS:");
     ASSERT_TRUE(b.correr());
-    [[maybe_unused]] const qint64 crecio = memoria("VmHWM:") - antes;
-
     const qint64 cabecera = b.registro().indexOf('\n') + 1;
     EXPECT_EQ(QProcess::execute(
                   "cmp", {QString("-i%1:0").arg(cabecera), b.g.REGISTRO, b.home() + "/salida"}),
               0);
     EXPECT_TRUE(b.detalle()->texto().startsWith("la última línea  —  "));
-#ifndef __SANITIZE_ADDRESS__ // whose bookkeeping is not what a user sees
-    EXPECT_TRUE(!medir || crecio < 32 * 1024) << crecio << " KiB";
-#endif
 }
 
 TEST(Decodificador, UnaSustitucionPorTrozoInvalido) {

@@ -142,6 +142,22 @@ TEST(Verificacion, CadaDanoEsUnProblemaYNadaSeLeeFueraDelMotor) {
     qunsetenv("PYTHONPATH");
 }
 
+// What maintenance tells of the runtime; ffmpeg's version is the word after "version" on its first
+// line, without a build's suffix or a release's "n".
+TEST(Verificacion, LoInstalado) {
+    for (const auto& [linea, version] : {std::pair("ffmpeg version n7.1-static Copyright", "7.1"),
+                                         {"ffmpeg version n", "n"},
+                                         {"ffmpeg version", ""}}) {
+        Motor m;
+        escribir(m.g.DATOS + "/bin/ffmpeg",
+                 "#!/bin/sh\necho '" + QByteArray(linea) + "'\necho version 9\n", true);
+        const Instalado i = describir(m.g);
+        EXPECT_EQ(std::tuple(i.version, i.python, i.ffmpeg, i.bibliotecas, i.bytes >= 3 << 20),
+                  std::tuple("1.0.0", "3.12.7", version, 1, true))
+            << linea;
+    }
+}
+
 TEST(Verificacion, PararLaTerminaCancelada) {
     Motor m;
     std::atomic<bool> parar{false};
