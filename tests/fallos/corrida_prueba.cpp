@@ -9,8 +9,7 @@
 
 namespace {
 
-// Half in short lines during the step that moves the bar, half without a line break. (The memory
-// a flood may take is the benchmarks'; that reading waits for the window is the next test's.)
+// Half in short lines during the step that moves the bar, half without a line break.
 TEST(Inundacion, CadaByteAlRegistro) {
     fallos::Banco b("{ printf '== 5/7 Las bibliotecas\\n'; "
                     "yes 'Downloading paquete-0123456789 (60.5MiB) ok' | head -c 100000000; "
@@ -126,9 +125,7 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
         QString mostrada = "descargando";
     } casos[] = {
         {"SIGKILL", SIGKILL},
-        {"SIGTERM", SIGTERM},
         {"SIGKILL al grupo", -SIGKILL},
-        {"SIGHUP al grupo", -SIGHUP},
         {"sale con 0", 0, "exit 0"},
         // Bidirectional formatting open or closed too often goes; direction marks stay.
         {"formato bidireccional", 0, "exit 1", ninguna,

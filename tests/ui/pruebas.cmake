@@ -1,6 +1,6 @@
 # The real window on a virtual X screen, looked at and read through the
 # accessibility bus as a screen reader reads it; left out without xvfb-run or
-# dbus-run-session, skipped (77) without xdotool, ImageMagick or pyatspi, which
+# dbus-run-session, skipped (77) without xdotool or pyatspi, which
 # is Debian's and so needs Debian's own Python.
 find_program(VARNO_PYTHON3_SISTEMA python3 PATHS /usr/bin NO_DEFAULT_PATH)
 find_program(VARNO_XVFB_RUN xvfb-run)

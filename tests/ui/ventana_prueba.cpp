@@ -43,10 +43,9 @@ TEST(Barra, Acotada) {
     for (const auto& [valor, leido] :
          {std::pair(0.0, 0.0), {0.002, 0.002}, {0.5, 0.5}, {1.7, 1.0}, {-3.0, 0.0}, {NAN, 0.0}}) {
         Barra b;
-        b.fijarValor(0.3);
-        b.fijarValor(valor);
-        EXPECT_DOUBLE_EQ(b.valor(), leido) << valor;
-        EXPECT_EQ(b.value(), qRound(leido * Barra::escala)) << valor;
+        b.fijarValor(0.3), b.fijarValor(valor);
+        EXPECT_EQ(std::pair(b.valor(), b.value()), std::pair(leido, qRound(leido * Barra::escala)))
+            << valor;
     }
 }
 
@@ -101,7 +100,6 @@ public:
     DelegadoDePrueba d{g};
     QList<QUrl> abiertos;
     Etiqueta *info, *estado, *detalle;
-    Barra* barra;
     Boton *boton, *registro;
     Ventana_() {
         d.construir(), QDesktopServices::setUrlHandler("file", this, "abrir");
@@ -110,7 +108,7 @@ public:
             ASSERT_TRUE(v) << nombre;
         };
         vista(info, "info"), vista(estado, "estado"), vista(detalle, "detalle");
-        vista(barra, "barra"), vista(boton, "boton"), vista(registro, "registroBoton");
+        vista(boton, "boton"), vista(registro, "registroBoton");
     }
     ~Ventana_() override { QDesktopServices::unsetUrlHandler("file"); }
     void activar() {
@@ -191,6 +189,22 @@ TEST_F(Ventana_, Mantenimiento) {
         EXPECT_EQ(std::pair(d.fase() == Fase::eliminado, QFileInfo::exists(g.PYTHON)),
                   std::pair(quitado, !quitado));
     }
+}
+
+// A copy to Applications that fails is told in one line, and under the first screen's text in the
+// window, which opens in the middle of the screen.
+TEST_F(Ventana_, MudanzaFallida) {
+    if (QFileInfo::exists("/Applications"))
+        GTEST_SKIP() << "/Applications no se toca";
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(d.moverAAplicaciones()); // its bundle is not there to copy
+    const QString dicho = QString::fromStdString(::testing::internal::GetCapturedStderr());
+    d.mostrarVentana("Instalar VARNO");
+    detalle = pruebas::vista<Etiqueta>(d.ventana(), "detalle");
+    EXPECT_TRUE(dicho.startsWith("No se pudo copiar VARNO a Aplicaciones ("));
+    EXPECT_EQ(std::pair(detalle->isVisible(), detalle->texto() + "\n"), std::pair(true, dicho));
+    EXPECT_EQ(d.ventana()->geometry().center(),
+              QGuiApplication::primaryScreen()->availableGeometry().center());
 }
 
 // A flood of texts is told at once, then once a pause, status before detail, latest texts; hidden

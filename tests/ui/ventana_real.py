@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""VARNO in fresh homes with stand-in installers: placed, read and pressed through AT-SPI, installed and opened from
-the keyboard alone, its maintenance screen. Usage, on a 1024 × 768 screen with its own session bus: ventana_real.py VARNO."""
+"""VARNO in fresh homes with stand-in installers: read and pressed through AT-SPI, installed and opened from the
+keyboard alone. Usage, on a virtual X screen with its own session bus: ventana_real.py VARNO."""
 import contextlib, importlib.util, os, re, shutil, signal, subprocess, sys, tempfile, time
 
 # Fails once the test makes the file "sigue", or after 60 s.
@@ -33,16 +33,6 @@ def esperar(condicion, segundos=20):
     while not (valor := condicion()) and time.monotonic() < limite:
         time.sleep(0.1)
     return valor
-
-
-def ver(entorno):  # the first window, centred at its size
-    xdotool = lambda *a: subprocess.run(["xdotool", *a], env=entorno, capture_output=True, text=True).stdout
-    ident = esperar(lambda: xdotool("search", "--onlyvisible", "--name", "^Instalar VARNO$").split())
-    if not comprobar(ident, "ninguna ventana \"Instalar VARNO\" a la vista"):
-        return
-    g = dict(l.split("=", 1) for l in xdotool("getwindowgeometry", "--shell", ident[0]).split())
-    wx, wy = int(g["X"]), int(g["Y"])
-    comprobar((wx, wy, g["WIDTH"], g["HEIGHT"]) == (232, 198, "560", "372"), "tamaño o sitio: %s" % g)
 
 
 def vistas():  # (role, name, object) of every view of VARNO the reader finds
@@ -96,20 +86,8 @@ def teclado(entorno, casa):  # Tab to «Instalar», Return; Return again opens t
     comprobar(esperar(lambda: arranques() == 2 and una("label", "Abriendo VARNO…")), "Return no abre el motor")
 
 
-def mantenimiento(entorno, casa):  # the maintenance screen, read and pressed through AT-SPI
-    if not comprobar(esperar(lambda: una("frame", "Mantenimiento de VARNO") and una("push button", "Verificar")
-                             and una("push button", "Eliminar el motor")), "sin la pantalla de mantenimiento"):
-        return
-    dice = lambda comienzo: any(r == "label" and n.startswith(comienzo) for r, n, _ in vistas())
-    comprobar(esperar(lambda: dice("El motor de VARNO") and dice("Python")), "sin lo que hay instalado")
-    una("push button", "Verificar").queryAction().doAction(0)
-    comprobar(esperar(lambda: una("push button", "Reparar") and una("push button", "Ver el informe")),
-              "un motor sin manifiesto no ofrece «Reparar» y «Ver el informe»")
-
-
-def con_varno(entorno, instalador, *pasos, opciones=(), antes=lambda casa: None):
+def con_varno(entorno, instalador, *pasos):
     with tempfile.TemporaryDirectory(prefix="varno-ventana-", ignore_cleanup_errors=True) as casa:
-        antes(casa)
         entorno = dict(entorno, HOME=casa, XDG_RUNTIME_DIR=casa)
         bundle = os.path.join(casa, "VARNO.app")
         shutil.copytree(re.sub(r"/Contents/MacOS/[^/]*$", "", sys.argv[1]), bundle, symlinks=True)
@@ -117,7 +95,7 @@ def con_varno(entorno, instalador, *pasos, opciones=(), antes=lambda casa: None)
             f.write(instalador)
         # In a group of its own, so that it goes with the installer it started.
         entorno_varno = dict(entorno, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-        programa = subprocess.Popen([bundle + "/Contents/MacOS/VARNO", "--no-mover", *opciones], env=entorno_varno,
+        programa = subprocess.Popen([bundle + "/Contents/MacOS/VARNO", "--no-mover"], env=entorno_varno,
                                     start_new_session=True, stdout=subprocess.DEVNULL)
         try:
             for paso in pasos:
@@ -129,25 +107,14 @@ def con_varno(entorno, instalador, *pasos, opciones=(), antes=lambda casa: None)
             programa.wait()
 
 
-def instalado(casa):  # an installed runtime that cannot be verified: it has no manifest
-    datos = os.path.join(casa, "Library/Application Support/VARNO")
-    version = open(re.sub(r"MacOS/[^/]*$", "Resources/version.txt", sys.argv[1])).read()
-    for ruta, texto in (("python/bin/python", "#!/bin/bash\necho 3.11.2\n"), ("instalado.txt", version),
-                        ("app/.guardar", "")):
-        os.makedirs(os.path.dirname(os.path.join(datos, ruta)), exist_ok=True)
-        open(os.path.join(datos, ruta), "w").write(texto)
-    os.chmod(os.path.join(datos, "python/bin/python"), 0o755)
-
-
 def main():
     faltan = [p for p in ("xdotool",) if not shutil.which(p)]
     if faltan or not importlib.util.find_spec("pyatspi"):
         print("SALTADA: falta", *(faltan or ["pyatspi"]))
         return 77
     entorno = {k: v for k, v in os.environ.items() if not k.startswith(("QT_", "XDG_", "WAYLAND"))}
-    con_varno(entorno, INSTALADOR, lambda e, casa: ver(e), lambda e, casa: leer(casa))
+    con_varno(entorno, INSTALADOR, lambda e, casa: leer(casa))
     con_varno(entorno, INSTALADOR_BIEN, teclado)
-    con_varno(entorno, INSTALADOR, mantenimiento, opciones=["--mantenimiento"], antes=instalado)
     return int(bool(fallos))
 
 
