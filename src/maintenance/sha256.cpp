@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#ifdef Q_OS_APPLE
+#ifdef Q_OS_DARWIN
 #include <CommonCrypto/CommonDigest.h>
 #else
 #include <openssl/evp.h>
@@ -20,7 +20,7 @@ namespace {
 // small enough for several threads and a prompt stop.
 constexpr qsizetype BLOQUE = 1 << 20;
 
-#ifdef Q_OS_APPLE
+#ifdef Q_OS_DARWIN
 struct Contexto {
     CC_SHA256_CTX c;
     Contexto() { CC_SHA256_Init(&c); }

@@ -1,0 +1,10 @@
+// Stand-in for the macOS SDK's header, for compiling the Apple branches here:
+// the target is a Mac, not any of Apple's other systems.
+#pragma once
+#define TARGET_OS_MAC 1
+#define TARGET_OS_OSX 1
+#define TARGET_OS_IPHONE 0
+#define TARGET_OS_IOS 0
+#define TARGET_OS_TV 0
+#define TARGET_OS_WATCH 0
+#define TARGET_OS_SIMULATOR 0
