@@ -19,7 +19,7 @@ raiz="$PWD"
 comun=(-G Ninja -DCMAKE_CXX_COMPILER=clang++ "-DCMAKE_CXX_FLAGS=-stdlib=libc++ -Wall -Wextra -Werror"
     -DCMAKE_EXE_LINKER_FLAGS=-stdlib=libc++ -DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DCMAKE_CXX_COMPILER_LAUNCHER= -DCMAKE_AUTOGEN_ORIGIN_DEPENDS=OFF)
-cmake -S . -B build-libcxx "${comun[@]}" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake -S . -B build-libcxx "${comun[@]}" -DCMAKE_BUILD_TYPE=Debug -DVARNO_TESTS=ON >/dev/null
 cmake -S fuzz -B build-libcxx-fuzz "${comun[@]}" >/dev/null
 # moc's output, which some units include. The build's own moc steps wait for
 # programs to link, which cannot happen here, so moc runs as they would run it.

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 paquetes=(
     g++ cmake ninja-build pkg-config ccache
-    qt6-base-dev qt6-qpa-plugins libgl-dev libpng-dev
+    qt6-base-dev qt6-qpa-plugins libgl-dev zlib1g-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     fonts-inter
     xvfb xauth xdotool x11-apps
@@ -27,5 +27,5 @@ if ((${#faltan[@]})); then
     DEBIAN_FRONTEND=noninteractive "${como[@]}" apt-get install -y -q --no-install-recommends "${faltan[@]}"
 fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNO_WERROR=ON >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNO_WERROR=ON -DVARNO_TESTS=ON >/dev/null
 cmake --build build

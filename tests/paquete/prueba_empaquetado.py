@@ -28,6 +28,37 @@ class Empaquetado(unittest.TestCase):
         self.assertIn("VARNO_MACOS_MINIMO:INTERNAL=%s\n" % plist["LSMinimumSystemVersion"],
                       (BUNDLE.parent / "CMakeCache.txt").read_text())
 
+    def test_what_a_mac_build_is_for_is_chosen_from_the_qt_it_will_find(self):
+        """Before the compiler is looked at: the lowest macOS and the slices, from Qt's version and lipo's."""
+        tmp = temporal(self.enterContext)
+        escribir(tmp / "bin/lipo", 'echo "$ARQUITECTURAS"')
+        casos = [  # Qt's version (none: no Qt), lipo's answer, what the builder gave, the choice
+            ("6.4.2", "x86_64 arm64", [], "11.0 arm64;x86_64"),
+            ("6.8.1", "arm64", [], "12.0 arm64"),
+            ("6.10.0", "x86_64h arm64", ["-DCMAKE_OSX_DEPLOYMENT_TARGET=14.0"], "14.0 arm64;x86_64"),
+            ("6.5.3", "arm64 x86_64", ["-DCMAKE_OSX_DEPLOYMENT_TARGET=10.15", "-DCMAKE_OSX_ARCHITECTURES=arm64"],
+             "11.0 arm64"),
+            ("", "arm64", [], "No Qt 6 found yet"),
+        ]
+        for version, lipo, dados, eleccion in casos:
+            with self.subTest(version or "no Qt"):
+                prefijo = tmp / version
+                if version:
+                    escribir(prefijo / "lib/cmake/Qt6/Qt6ConfigVersion.cmake", ('set(PACKAGE_VERSION "%s")\n' % version).encode())
+                r = subprocess.run(["cmake", *dados, "-P", RAIZ / "cmake/macos.cmake"], capture_output=True,
+                                   text=True, env=dict(os.environ, PATH="%s/bin:%s" % (tmp, os.environ["PATH"]),
+                                                       CMAKE_PREFIX_PATH="/nada:%s" % prefijo, ARQUITECTURAS=lipo))
+                self.assertEqual(r.returncode, 0, r.stderr)
+                self.assertIn(eleccion, r.stdout + r.stderr)
+
+    def test_a_builder_without_googletest_still_configures(self):
+        carpeta = temporal(self.enterContext) / "build"
+        r = subprocess.run(["cmake", "-S", RAIZ, "-B", carpeta, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                            "-DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON"], capture_output=True, text=True)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertIn("-- Tests skipped: GoogleTest was not found", r.stdout)
+        self.assertFalse((carpeta / "tests").exists())
+
     def test_a_wrong_wheel_fails_the_build(self):
         """setuptools stands in, making the wheel a case names: only the engine's, at this version, passes."""
         tmp, bien = temporal(self.enterContext), "varno_motor-1.0.0-py3-none-any.whl"
