@@ -52,6 +52,7 @@ QString leerVersion(const QString& recursos) {
 Globales calcularGlobales(const QString& home, const std::optional<QString>& recursos,
                           const QString& bundle, const QString& ejecutable) {
     Globales g;
+    g.HOME = home;
     g.DATOS = QDir(home).filePath(QStringLiteral("Library/Application Support/VARNO"));
     g.RECURSOS = recursos.value_or(QDir::currentPath());
     g.VERSION = leerVersion(g.RECURSOS);

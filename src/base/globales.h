@@ -20,6 +20,7 @@ Herramientas herramientasDelSistema(const QString& recursos);
 
 // The values fixed once at start-up and read everywhere afterwards.
 struct Globales {
+    QString HOME;     // the user's home folder
     QString DATOS;    // ~/Library/Application Support/VARNO
     QString RECURSOS; // the bundle's resource folder, or the working directory
     QString VERSION;

@@ -252,7 +252,7 @@ Mudanza moverAAplicaciones(const Colocacion& c) {
 Mudanza moverAAplicaciones(const Globales& g, bool noMover) {
     Colocacion c;
     c.bundle = g.BUNDLE;
-    c.home = QDir::homePath();
+    c.home = g.HOME;
     c.noMover = noMover;
     c.herramientas = g.herramientas;
     return moverAAplicaciones(c);
@@ -277,7 +277,12 @@ QString entradaDelDock(const QString& bundle) {
                           "</dict></dict></dict>");
 }
 
-bool ponerEnElDock(const QString& bundle, const Herramientas& h) {
+bool ponerEnElDock(const QString& bundle, const QString& home, const Herramientas& h,
+                   const QString& aplicaciones) {
+    // Anywhere else (the disk image, a translocated copy, a folder run with
+    // --no-mover) the entry would point at a place that goes away.
+    if (!yaColocado(QDir::cleanPath(bundle), home, aplicaciones))
+        return false;
     const QString dock = QStringLiteral("com.apple.dock");
     const QString apps = QStringLiteral("persistent-apps");
     // A user who never changed the Dock has no list yet: reading fails, and
@@ -296,5 +301,5 @@ bool ponerEnElDock(const QString& bundle, const Herramientas& h) {
 }
 
 bool ponerEnElDock(const Globales& g) {
-    return ponerEnElDock(g.BUNDLE, g.herramientas);
+    return ponerEnElDock(g.BUNDLE, g.HOME, g.herramientas);
 }

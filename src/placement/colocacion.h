@@ -55,7 +55,9 @@ QString urlDeCarpeta(const QString& ruta);
 // The property-list dictionary that pins `bundle` to the Dock.
 QString entradaDelDock(const QString& bundle);
 
-// Pins `bundle` to the Dock unless an entry already names VARNO.app. False
-// when the Dock's list could not be written; the Dock is then left alone.
-bool ponerEnElDock(const QString& bundle, const Herramientas& h);
+// Pins `bundle` to the Dock unless an entry already names VARNO.app. False,
+// and the Dock left alone, when the bundle is not in an Applications folder
+// or the Dock's list could not be written.
+bool ponerEnElDock(const QString& bundle, const QString& home, const Herramientas& h,
+                   const QString& aplicaciones = QStringLiteral("/Applications"));
 bool ponerEnElDock(const Globales& g);

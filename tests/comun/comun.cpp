@@ -45,10 +45,12 @@ QByteArray http(int estado, const QByteArray& cuerpo) {
            " X\r\nContent-Length: " + QByteArray::number(cuerpo.size()) + "\r\n\r\n" + cuerpo;
 }
 
-Globales Casa::globales(const QString& version) const {
+Globales Casa::globales(const QString& version, const QString& bundle) const {
     const QString recursos = dir.path() + QStringLiteral("/recursos");
     escribir(recursos + QStringLiteral("/version.txt"), version.toUtf8() + '\n');
-    return calcularGlobales(home(), recursos, dir.path() + QStringLiteral("/VARNO.app"),
+    return calcularGlobales(home(), recursos,
+                            bundle.isEmpty() ? home() + QStringLiteral("/Applications/VARNO.app")
+                                             : bundle,
                             ejecutable());
 }
 

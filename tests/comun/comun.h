@@ -51,7 +51,9 @@ template <typename T> T* vista(QWidget* ventana, const char* nombre) {
 struct Casa {
     QTemporaryDir dir;
     QString home() const { return dir.path(); }
-    Globales globales(const QString& version = QStringLiteral("1.0.0")) const;
+    // The bundle, by default, where a moved VARNO runs: in the home folder's Applications.
+    Globales globales(const QString& version = QStringLiteral("1.0.0"),
+                      const QString& bundle = {}) const;
 };
 
 } // namespace pruebas

@@ -12,12 +12,13 @@ namespace fallos {
 // A delegate whose installer is a bash script in which `@` stands for its home folder.
 struct Banco {
     pruebas::Casa casa;
-    const Globales g = casa.globales("2.0");
+    const Globales g;
     std::unique_ptr<Delegado> d =
         std::make_unique<Delegado>(g, Tiempos{.retrasoApertura = std::chrono::hours(24),
                                               .graciaInstalador = std::chrono::seconds(6)});
 
-    explicit Banco(const QByteArray& guion) {
+    explicit Banco(const QByteArray& guion, const QString& bundle = {})
+        : g(casa.globales("2.0", bundle)) {
         d->construir();
         cambiarGuion(guion);
     }

@@ -123,10 +123,14 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
         Montura montura = ninguna;
         QByteArray linea = "descargando"; // the last line, and as the failure screen shows it
         QString mostrada = "descargando";
+        const char* bundle = ""; // where VARNO runs, when not in the home folder's Applications
     } casos[] = {
         {"SIGKILL", SIGKILL},
         {"SIGKILL al grupo", -SIGKILL},
         {"sale con 0", 0, "exit 0"},
+        // Run from the disk image, the Dock would keep a path that the eject takes away.
+        {"sale con 0 desde la imagen", 0, "exit 0", ninguna, "descargando", "descargando",
+         "/Volumes/VARNO/VARNO.app"},
         // Bidirectional formatting open or closed too often goes; direction marks stay.
         {"formato bidireccional", 0, "exit 1", ninguna,
          "x\u2069\u202Eabc \u202B\u05E9\u05DC\u05D5\u05DD "
@@ -143,7 +147,8 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
             "== 3/7 Descargas\n" + QByteArray(300'000, 'x') + "\n" + c.linea + "\n";
         fallos::Banco b(QByteArray("echo '== 3/7 Descargas'\nhead -c 300000 /dev/zero | tr '\\0' x"
                                    "\necho\ncat @/linea\nsleep 60 &\necho $$ $! > @/pids\n") +
-                        c.fin);
+                            c.fin,
+                        c.bundle);
         pruebas::escribir(b.home() + "/linea", c.linea + "\n");
         pruebas::escribir(b.g.herramientas.defaults,
                           "#!/bin/sh\necho \"$@\" >> '" + b.home().toUtf8() + "/dock'\n", true);
@@ -174,10 +179,12 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
         const bool bien = b.instalado();
         EXPECT_EQ(bien, c.fin == QByteArray("exit 0"));
         EXPECT_TRUE(!bien || (b.boton()->isEnabled() && b.boton()->text() == "Abrir VARNO"));
-        // In the Dock once a first installation ends well, and only then.
+        // In the Dock once a first installation from Applications ends well, and said only then.
+        const bool enElDock = bien && !*c.bundle;
         EXPECT_EQ(
             pruebas::leer(b.home() + "/dock").contains("write com.apple.dock persistent-apps"),
-            bien);
+            enElDock);
+        EXPECT_EQ(b.detalle()->texto().contains("Quedó en el Dock"), enElDock);
         if (!bien) {
             const Etiqueta& e = *b.detalle();
             EXPECT_TRUE(e.texto().startsWith(c.mostrada + "  —  Puedes reintentar"))

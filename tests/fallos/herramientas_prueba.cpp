@@ -46,14 +46,20 @@ TEST(Herramientas, VivoMientrasCorre) {
 }
 
 TEST(Herramientas, ElDockSoloCuandoSeEscribio) {
-    const std::tuple<const char*, const char*, bool, const char*> casos[] = {
-        // (what `defaults read` does, `defaults write`'s status, told, calls)
-        {"echo '(file:///Applications/VARNO.app/)'", "0", true, "read"},
-        {"exit 1", "0", true, "read write Dock"},
-        {"echo '()'", "1", false, "read write"},
+    const std::tuple<const char*, const char*, const char*, bool, const char*> casos[] = {
+        // (where VARNO runs, what `defaults read` does, `defaults write`'s status, told, calls)
+        {"/Applications/R&D/VARNO.app", "echo '(file:///Applications/VARNO.app/)'", "0", true,
+         "read"},
+        {"/Applications/R&D/VARNO.app", "exit 1", "0", true, "read write Dock"},
+        {"/casa/Applications/VARNO.app", "echo '()'", "0", true, "read write Dock"},
+        {"/Applications/R&D/VARNO.app", "echo '()'", "1", false, "read write"},
+        // Gone after the eject, the move, or the translocation ends.
+        {"/Volumes/VARNO/VARNO.app", "echo '()'", "0", false, ""},
+        {"/casa/Descargas/VARNO.app", "echo '()'", "0", false, ""},
+        {"/private/var/folders/x/AppTranslocation/1/d/VARNO.app", "echo '()'", "0", false, ""},
     };
-    for (const auto& [lectura, escritura, bien, llamadas] : casos) {
-        SCOPED_TRACE(lectura);
+    for (const auto& [bundle, lectura, escritura, bien, llamadas] : casos) {
+        SCOPED_TRACE(std::string(bundle) + " · " + lectura);
         QTemporaryDir t;
         Herramientas h;
         h.defaults = t.path() + "/defaults", h.killall = t.path() + "/killall";
@@ -64,16 +70,16 @@ TEST(Herramientas, ElDockSoloCuandoSeEscribio) {
                 "write ] && printf %s \"$5\" > entrada && exit " +
                     QByteArray(escritura) + "\n" + lectura + "\n",
                 true);
-        EXPECT_EQ(ponerEnElDock("/Applications/R&D/VARNO.app", h), bien);
+        EXPECT_EQ(ponerEnElDock(bundle, "/casa", h), bien);
         EXPECT_EQ(pruebas::leer(t.path() + "/llamadas").trimmed(), llamadas);
         // The entry written is XML that names the folder as it is.
         QXmlStreamReader xml(pruebas::leer(t.path() + "/entrada"));
         while (!xml.atEnd() && xml.name() != u"string")
             xml.readNext();
-        EXPECT_TRUE(
-            QByteArray(llamadas) == "read" ||
-            (xml.readElementText() == "file:///Applications/R&D/VARNO.app/" && !xml.hasError()));
+        EXPECT_TRUE(!QByteArray(llamadas).contains("write") ||
+                    (xml.readElementText() == urlDeCarpeta(bundle) && !xml.hasError()));
     }
+    EXPECT_EQ(urlDeCarpeta("/Applications/R&D/VARNO.app"), "file:///Applications/R&D/VARNO.app/");
 }
 
 } // namespace
