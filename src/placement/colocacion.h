@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <system_error>
 
 // The bundle's real location when the system runs it from a translocated copy;
 // any other path, or one the system cannot resolve, comes back unchanged.
@@ -27,8 +28,8 @@ bool yaColocado(const QString& bundle, const QString& home, const QString& aplic
 std::optional<QString> volumenDe(const QString& fuente, const QString& volumenes);
 
 // Copies a folder with everything in it: links stay links, modes are kept.
-// `hacia` must not exist yet.
-bool copiarArbol(const QString& desde, const QString& hacia);
+// `hacia` must not exist yet. The system's error for the step that failed.
+std::error_code copiarArbol(const QString& desde, const QString& hacia);
 
 // Whether `volumen` is where a disk image is mounted, as `hdiutil info` lists
 // them (its device lines end with a tab and the mount point).

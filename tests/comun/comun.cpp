@@ -49,8 +49,7 @@ Globales Casa::globales(const QString& version, const QString& bundle) const {
     const QString recursos = dir.path() + QStringLiteral("/recursos");
     escribir(recursos + QStringLiteral("/version.txt"), version.toUtf8() + '\n');
     return calcularGlobales(home(), recursos,
-                            bundle.isEmpty() ? home() + QStringLiteral("/Applications/VARNO.app")
-                                             : bundle,
+                            bundle.isEmpty() ? dir.path() + QStringLiteral("/VARNO.app") : bundle,
                             ejecutable());
 }
 

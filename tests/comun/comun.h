@@ -51,7 +51,7 @@ template <typename T> T* vista(QWidget* ventana, const char* nombre) {
 struct Casa {
     QTemporaryDir dir;
     QString home() const { return dir.path(); }
-    // The bundle, by default, where a moved VARNO runs: in the home folder's Applications.
+    // The bundle, by default, is beside the home folder: in no Applications folder.
     Globales globales(const QString& version = QStringLiteral("1.0.0"),
                       const QString& bundle = {}) const;
 };

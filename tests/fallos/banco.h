@@ -17,8 +17,10 @@ struct Banco {
         std::make_unique<Delegado>(g, Tiempos{.retrasoApertura = std::chrono::hours(24),
                                               .graciaInstalador = std::chrono::seconds(6)});
 
+    // By default VARNO runs where a moved one does: in the home folder's Applications.
     explicit Banco(const QByteArray& guion, const QString& bundle = {})
-        : g(casa.globales("2.0", bundle)) {
+        : g(casa.globales("2.0",
+                          bundle.isEmpty() ? casa.home() + "/Applications/VARNO.app" : bundle)) {
         d->construir();
         cambiarGuion(guion);
     }
