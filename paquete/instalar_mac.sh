@@ -710,13 +710,32 @@ instalar_ffmpeg() {
     # it starts; signed ad hoc on this Mac, it runs.
     if ! version=$("$FFMPEG" -version 2>&1); then
         command -v codesign >/dev/null 2>&1 || fallar "El ffmpeg descargado no arranca en este Mac."
+        herramientas_de_firma ||
+            fallar "ffmpeg necesita firmarse en este Mac y faltan las herramientas de línea de comandos de Apple: instálalas con «xcode-select --install» y vuelve a intentarlo."
         decir "ffmpeg no arranca sin firma; se firma en este Mac."
-        codesign -f -s - "$FFMPEG" >/dev/null 2>&1 || fallar "No se pudo firmar ffmpeg en este Mac."
+        CODESIGN_ALLOCATE=$FIRMA_ALLOCATE codesign -f -s - "$FFMPEG" >/dev/null 2>&1 ||
+            fallar "No se pudo firmar ffmpeg en este Mac."
         version=$("$FFMPEG" -version 2>&1) || fallar "El ffmpeg descargado no arranca en este Mac."
     fi
     decir "${version%%"$SALTO"*}"
     rm -f "$ARCHIVO"
     marcar ffmpeg "$ITEM_SUMA"
+}
+
+# codesign needs codesign_allocate, which comes only with Apple's developer
+# tools; where they are missing, running it makes macOS offer to install them
+# in a dialog. xcode-select -p names their folder, or fails, without asking.
+herramientas_de_firma() {
+    local carpeta h
+    carpeta=$(xcode-select -p 2>/dev/null) || return 1
+    for h in "$carpeta/usr/bin/codesign_allocate" \
+        "$carpeta/Toolchains/XcodeDefault.xctoolchain/usr/bin/codesign_allocate"; do
+        if [ -x "$h" ]; then
+            FIRMA_ALLOCATE=$h
+            return 0
+        fi
+    done
+    return 1
 }
 
 elegir_gestor() {

@@ -90,6 +90,8 @@ class Guion(unittest.TestCase):
         certificado = ("Certificado no reconocido, quizá de un proxy de empresa; SSL_CERT_FILE puede indicar "
                        "el suyo. Registro: ~/Library/Application Support/VARNO/instalacion.log")
         sin_firma = {"d:bin/ffmpeg.sin-firma": b""}
+        # Apple's developer tools, which codesign needs: xcode-select names their folder.
+        firmar = sin_firma | {"e:bin/xcode-select": 'echo "${0%/bin/*}/dev"', "e:dev/usr/bin/codesign_allocate": ""}
         casos = [  # the line: the last on a failure; the older marker stays if the script stops before removing it
             Caso("every step done before", hecho, "ffmpeg ya estaba instalado.", bien),
             Caso("good finished download", {D: F, E: None}, "Se usa lo ya descargado", bien),
@@ -111,10 +113,13 @@ class Guion(unittest.TestCase):
                  "No se pudo descargar ffmpeg: el servidor respondió con un error.", None, None, proxy),
             Caso("the user's own variable wins", {"e:bin/scutil": scutil % (9, 9), "http_proxy": proxy},
                  "Se usa el proxy de http_proxy: %s." % proxy, bien, red, por_nombre),
-            Caso("unsigned ffmpeg, signed ad hoc", sin_firma | {"e:bin/codesign": 'rm "$4.sin-firma"'},
-                 "ffmpeg no arranca sin firma; se firma en este Mac.", bien),
-            Caso("unsigned ffmpeg, signing fails", sin_firma | {"e:bin/codesign": "exit 1"},
+            Caso("unsigned ffmpeg, signed ad hoc", firmar | {"e:bin/codesign": 'test -x "$CODESIGN_ALLOCATE" && '
+                 'rm "$4.sin-firma"'}, "ffmpeg no arranca sin firma; se firma en este Mac.", bien),
+            Caso("unsigned ffmpeg, signing fails", firmar | {"e:bin/codesign": "exit 1"},
                  "No se pudo firmar ffmpeg en este Mac.", None),
+            # codesign would work, but run without the tools it makes macOS open a dialog.
+            Caso("unsigned ffmpeg, no developer tools", sin_firma | {"e:bin/codesign": 'rm "$4.sin-firma"',
+                 "e:bin/xcode-select": "exit 2"}, "instálalas con «xcode-select --install»", None),
             Caso("ffmpeg that never runs", sin_firma, "El ffmpeg descargado no arranca en este Mac.", None),
             Caso("an old uv", {"e:bin/uv": "echo \"error: unexpected argument '--no-config' found\" >&2; exit 2"},
                  "Este uv es antiguo y no entiende las opciones que hacen falta; se usa pip", bien, red),
