@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QXmlStreamReader>
 
 #include <cerrno>
 #include <cstdio>
@@ -187,19 +188,30 @@ std::error_code copiarArbol(const QString& desde, const QString& hacia) {
 }
 
 bool esImagenMontada(const QString& volumen, const QString& hdiutilInfo) {
+    // Each image's partitions are dictionaries; a mounted one has the key
+    // "mount-point", its value the string that follows.
     const QString buscado = QDir::cleanPath(volumen);
-    for (const QString& linea : hdiutilInfo.split(QLatin1Char('\n'))) {
-        if (!linea.startsWith(QLatin1String("/dev/")))
+    QXmlStreamReader plist(hdiutilInfo);
+    QString clave;
+    while (!plist.atEnd()) {
+        if (plist.readNext() != QXmlStreamReader::StartElement)
             continue;
-        const QString montado = linea.section(QLatin1Char('\t'), -1).trimmed();
-        if (!montado.isEmpty() && QDir::cleanPath(montado) == buscado)
+        if (plist.name() == u"key") {
+            clave = plist.readElementText();
+            continue;
+        }
+        if (clave == u"mount-point" && plist.name() == u"string" &&
+            QDir::cleanPath(plist.readElementText()) == buscado)
             return true;
+        clave.clear();
     }
     return false;
 }
 
 bool esImagenMontada(const QString& volumen, const Herramientas& h) {
-    const Corrida info = correr(h.hdiutil, {QStringLiteral("info")});
+    // The property list, which the tool's manual gives to programs; its
+    // readable listing may change between releases.
+    const Corrida info = correr(h.hdiutil, {QStringLiteral("info"), QStringLiteral("-plist")});
     return info.bien() && esImagenMontada(volumen, info.salida);
 }
 

@@ -31,8 +31,8 @@ std::optional<QString> volumenDe(const QString& fuente, const QString& volumenes
 // `hacia` must not exist yet. The system's error for the step that failed.
 std::error_code copiarArbol(const QString& desde, const QString& hacia);
 
-// Whether `volumen` is where a disk image is mounted, as `hdiutil info` lists
-// them (its device lines end with a tab and the mount point).
+// Whether `volumen` is where a disk image is mounted, as `hdiutil info -plist`
+// lists them (a "mount-point" in one of the images' partitions).
 bool esImagenMontada(const QString& volumen, const QString& hdiutilInfo);
 bool esImagenMontada(const QString& volumen, const Herramientas& h);
 

@@ -65,16 +65,21 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
             omitidos << c.nombre;
             continue;
         }
-        // Tools that note each call as a line "name|arguments"; only Volumes/Disco is an image.
+        // Tools that note each call as a line "name|arguments"; only Volumes/Disco is a mounted
+        // image (the other is a path that an image came from).
         Herramientas h;
         h.xattr = r("xattr"), h.open = r("open"), h.hdiutil = r("hdiutil");
         for (const QString& herramienta : {h.xattr, h.open, h.hdiutil})
-            pruebas::escribir(herramienta,
-                              "#!/bin/sh\nIFS='|'; echo \"${0##*/}|$*\" >> \"${0%/*}/llamadas\"\n"
-                              "[ \"${0##*/}\" != hdiutil ] || printf '/dev/disk9s1\\tApple_HFS\\t"
-                              "%s/Volumes/Disco\\n' \"${0%/*}\"\n" +
-                                  QByteArray(c.abreMal && herramienta == h.open ? "exit 1\n" : ""),
-                              true);
+            pruebas::escribir(
+                herramienta,
+                "#!/bin/sh\nIFS='|'; echo \"${0##*/}|$*\" >> \"${0%/*}/llamadas\"\n"
+                "[ \"${0##*/}\" != hdiutil ] || printf '<plist><dict><key>images</key>"
+                "<array><dict><key>image-path</key><string>%s/Volumes/Disco 2</string>"
+                "<key>system-entities</key><array><dict><key>mount-point</key>"
+                "<string>%s/Volumes/Disco</string></dict></array></dict></array>"
+                "</dict></plist>' \"${0%/*}\" \"${0%/*}\"\n" +
+                    QByteArray(c.abreMal && herramienta == h.open ? "exit 1\n" : ""),
+                true);
         // Too big for a full disk; with a hidden file, an empty folder and a relative link.
         const auto bundle = [&](const QString& b, const QByteArray& marca) {
             pruebas::escribir(r(b) + "/Contents/MacOS/VARNO", marca, true);
@@ -132,7 +137,7 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
         EXPECT_EQ(arbol(r("home/Documentos")), documentos);
         EXPECT_EQ(QFileInfo::exists(corre), volumen);
         EXPECT_EQ(llamadas, "xattr|-dr|com.apple.quarantine|" + d + "\n" +
-                                (volumen ? "hdiutil|info\n" : "") + "open|-n|" + d +
+                                (volumen ? "hdiutil|info|-plist\n" : "") + "open|-n|" + d +
                                 (imagen ? "|--args|--expulsar|" + r("Volumes/Disco") : "") + "\n");
     }
     if (!omitidos.isEmpty())
