@@ -97,6 +97,8 @@ if(APPLE)
     set(CPACK_DMG_FORMAT "UDZO")
     set(CPACK_DMG_BACKGROUND_IMAGE "${VARNO_FONDO_TIFF}")
     set(CPACK_DMG_DS_STORE_SETUP_SCRIPT "${VARNO_CMAKE}/dmg.applescript")
+    # Where the Finder cannot be driven, the image gets its plain layout.
+    set(CPACK_PROJECT_CONFIG_FILE "${VARNO_CMAKE}/cpack-proyecto.cmake")
 else()
     set(CPACK_GENERATOR "TGZ")
     # The archive opens into VARNO.app itself.

@@ -51,6 +51,32 @@ class Empaquetado(unittest.TestCase):
                 self.assertEqual(r.returncode, 0, r.stderr)
                 self.assertIn(eleccion, r.stdout + r.stderr)
 
+    def test_a_disk_image_without_the_finder_gets_the_plain_layout(self):
+        """cpack reads this file before it packages: without the Finder, no layout script and one line."""
+        tmp = temporal(self.enterContext)
+        casos = [  # generator, what osascript does, the layout script kept, the line told
+            ("DragNDrop", "exit 0", True, ""),
+            ("DragNDrop", "echo 'execution error: Not authorized to send Apple events to Finder. (-1743)' >&2; "
+             "exit 1", False, "(execution error: Not authorized to send Apple events to Finder. (-1743)); "
+             "the disk image gets its plain layout."),
+            ("DragNDrop", "exec sleep 30", False, "(osascript: Process terminated due to timeout); the disk"),
+            ("TGZ", "exit 1", True, ""),
+        ]
+        for generador, osascript, guardado, linea in casos:
+            with self.subTest(generador + " " + osascript):
+                escribir(tmp / "bin/osascript", osascript)
+                (tmp / "guion.cmake").write_text(
+                    'set(CPACK_GENERATOR %s)\nset(CPACK_DMG_DS_STORE_SETUP_SCRIPT /disposicion)\n'
+                    'set(CPACK_VARNO_FINDER_SEGUNDOS 2)\ninclude("%s")\n'
+                    'message("script: ${CPACK_DMG_DS_STORE_SETUP_SCRIPT}")\n'
+                    % (generador, RAIZ / "cmake/cpack-proyecto.cmake"))
+                r = subprocess.run(["cmake", "-P", tmp / "guion.cmake"], capture_output=True, text=True,
+                                   env=dict(os.environ, PATH="%s/bin:%s" % (tmp, os.environ["PATH"])))
+                dicho = r.stderr.splitlines()
+                self.assertEqual((r.returncode, dicho[-1], len(dicho)),
+                                 (0, "script: " + ("/disposicion" if guardado else ""), 1 if guardado else 2))
+                self.assertIn(linea, dicho[0])
+
     def test_a_builder_without_googletest_still_configures(self):
         carpeta = temporal(self.enterContext) / "build"
         r = subprocess.run(["cmake", "-S", RAIZ, "-B", carpeta, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
