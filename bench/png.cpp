@@ -1,5 +1,5 @@
-// PNG encoders on the program's own artwork: the artwork code's (libpng with
-// rows unfiltered at zlib's fastest level) against Qt's writer at its default
+// PNG encoders on the program's own artwork: the artwork code's (zlib with
+// rows unfiltered at its fastest level) against Qt's writer at its default
 // and at the qualities that should make it fastest. Each run also reports the
 // file's size.
 #include "artwork/png.h"
