@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <system_error>
 
 // The bundle's real location when the system runs it from a translocated copy;
 // any other path, or one the system cannot resolve, comes back unchanged.
@@ -26,10 +25,6 @@ bool yaColocado(const QString& bundle, const QString& home, const QString& aplic
 
 // The mounted volume a bundle lies on: `volumenes` and the first folder below it.
 std::optional<QString> volumenDe(const QString& fuente, const QString& volumenes);
-
-// Copies a folder with everything in it: links stay links, modes are kept.
-// `hacia` must not exist yet. The system's error for the step that failed.
-std::error_code copiarArbol(const QString& desde, const QString& hacia);
 
 // Whether `volumen` is where a disk image is mounted, as `hdiutil info -plist`
 // lists them (a "mount-point" in one of the images' partitions).
