@@ -12,48 +12,35 @@ namespace {
 // The decoder's rule on Qt's judgment of what is well formed: each character as Qt decodes it,
 // else one U+FFFD for the maximal subpart there, the longest stretch (three bytes at most) that
 // begins some well-formed character, or else one byte. Qt's own replacement differs by design
-// (one U+FFFD per byte of the subpart, nothing for a sequence still unfinished at the end when
-// decoding in chunks, a mark at the start dropped); `Decodificador.UnaSustitucionPorTrozoInvalido`
-// holds those cases.
-// Qt's verdict: how many UTF-16 units the bytes are when they are whole and well formed, or 0.
-qsizetype caracter(QByteArrayView b, QChar* c) {
+// (one U+FFFD per byte of the subpart, nothing for a sequence left unfinished in chunked decoding,
+// a mark at the start dropped): `Decodificador.UnaSustitucionPorTrozoInvalido` holds those cases.
+qsizetype caracter(QByteArrayView b, QChar* c) { // how many UTF-16 units, or 0 when malformed
     QStringDecoder d(QStringDecoder::Utf8,
                      QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     const QChar* fin = d.appendToBuffer(c, b);
     return d.hasError() ? 0 : fin - c;
 }
-// 0x80 or 0xBF next (one fits each lead's second-byte range), then 0x80s, stand for any rest.
 bool comienza(QByteArrayView p) {
-    char b[5]; // one spare, written after the last try
+    // 0x80 or 0xBF next (one fits each lead's second-byte range), then 0x80s, stand for any rest.
+    char b[4] = {'\x80', '\x80', '\x80', '\x80'};
     QChar c[8];
     std::copy(p.begin(), p.end(), b);
-    for (const char siguiente : {'\x80', '\xBF'}) {
-        b[p.size()] = siguiente;
-        for (qsizetype n = p.size() + 1; n <= 4; b[n++] = '\x80')
-            if (caracter(QByteArrayView(b, n), c))
+    for (const char siguiente : {'\x80', '\xBF'})
+        for (qsizetype n = p.size() + 1; n <= 4; ++n)
+            if (b[p.size()] = siguiente; caracter(QByteArrayView(b, n), c))
                 return true;
-    }
     return false;
 }
 // The text, and how many bytes at its end may still become a character (its last U+FFFD so far).
 std::pair<QString, qsizetype> referencia(QByteArrayView b) {
     QString texto(b.size(), Qt::Uninitialized);
     QChar* fin = texto.data();
-    qsizetype abierta = 0;
-    for (qsizetype i = 0, l = 1, malo = 0; i < b.size(); i += l, l = 1) {
-        // Stretches that end in ASCII, which no sequence goes past, are judged whole first.
-        if (i >= malo) {
-            for (malo = i; malo < b.size() && uchar(b[malo]) >= 0x80;)
-                ++malo;
-            while (malo < b.size() && uchar(b[malo]) < 0x80)
-                ++malo;
-            if (const qsizetype u = caracter(b.sliced(i, l = malo - i), fin)) {
-                fin += u;
-                continue;
-            }
-            l = 1;
+    qsizetype abierta = 0, unidades = 0;
+    for (qsizetype i = 0, l = 1; i < b.size(); i += l, l = 1) {
+        if (uchar(b[i]) < 0x80) { // a character by itself, quicker than asking Qt
+            *fin++ = QLatin1Char(b[i]);
+            continue;
         }
-        qsizetype unidades;
         while (!(unidades = caracter(b.sliced(i, l), fin)) && l < 4 && i + l < b.size())
             ++l;
         fin += unidades;
