@@ -34,16 +34,14 @@ inline std::optional<QString> utf8(QByteArrayView b) {
     return d.hasError() ? std::nullopt : std::optional(texto);
 }
 
-// `corto` is `largo` whole when it has at most 160 user-perceived characters as Qt counts them,
-// else its first 160 and "…".
+// `corto` is `largo` whole up to 160 user-perceived characters as Qt counts them, else its first
+// 160 and "…".
 inline bool acortada(const QString& corto, const QString& largo) {
-    QTextBoundaryFinder grafemas(QTextBoundaryFinder::Grapheme, largo);
-    qsizetype corte = 0;
-    int n = 0;
-    while (n <= 160 && grafemas.toNextBoundary() != -1)
-        if (++n <= 160)
-            corte = grafemas.position();
-    return corto == (n <= 160 ? largo : largo.left(corte) + QChar(0x2026));
+    QTextBoundaryFinder g(QTextBoundaryFinder::Grapheme, largo);
+    for (int n = 0; n < 160 && g.position() < largo.size(); ++n)
+        g.toNextBoundary();
+    return corto ==
+           (g.position() < largo.size() ? largo.left(g.position()) + QChar(0x2026) : largo);
 }
 
 // Embeddings, overrides and isolates, which turn the text after them around.
