@@ -1,5 +1,7 @@
 // The input split at NUL bytes is the argument list; each argument is also read as a scale and
 // a screen number and checked against the C library, in the "C" locale every program starts in.
+// Not reached: leerPantalla's reader stopping short of the end without an error, which the form
+// checked before it rules out.
 #include "app/opciones.h"
 #include "base/texto.h"
 #include "comun.h"

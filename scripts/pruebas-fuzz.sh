@@ -7,6 +7,8 @@
 #                      about ten seconds of it on a small machine; a longer
 #                      search is this variable set higher)
 #   VARNO_FUZZ_SEMILLA the random seed (default 1, so that CI is repeatable)
+# Then it prints the share of branches, in the code each target guards, that the target's final
+# corpus reaches (source-based coverage, in build-fuzz-cobertura/).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 raiz="$PWD"
@@ -36,4 +38,22 @@ for par in opciones:60000 version:30000 encuadre:8000 ultima_linea:30000; do
         exit 1
     }
     grep -E '^stat::(number_of_executed_units|peak_rss_mb)' "build-fuzz/$objetivo.log" || true
+done
+
+# A copy built for coverage, without the sanitizers, replays each final corpus in a moment. What a
+# target cannot reach is named, with the reason, in the target.
+cmake -S fuzz -B build-fuzz-cobertura -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+    -DVARNO_FUZZ_COBERTURA=ON >/dev/null
+cmake --build build-fuzz-cobertura -j2 >/dev/null
+echo "== branches reached, of the code each target guards"
+for par in 'opciones:valores|leerEscala|leerPantalla|leerOpciones' 'version:leerVersion|leerUtf8' \
+    'encuadre:Decodificador|decodificar|secuencia|recortada|esEspacio|acortar|sinFormatoBidi|Trozo|Encuadre|leerLinea|textoDe|detalleDeFallo' \
+    'ultima_linea:leerUtf8|ultimaLinea|lineaQueCuenta|recortada|esEspacio|acortar'; do
+    objetivo="${par%%:*}"
+    perfil="build-fuzz-cobertura/$objetivo"
+    LLVM_PROFILE_FILE="$perfil.profraw" "build-fuzz-cobertura/fuzz_$objetivo" -runs=0 \
+        "build-fuzz/corpus/$objetivo" "fuzz/corpus/$objetivo" 2>/dev/null
+    llvm-profdata-14 merge -sparse -o "$perfil.profdata" "$perfil.profraw"
+    llvm-cov-14 export -instr-profile="$perfil.profdata" "build-fuzz-cobertura/fuzz_$objetivo" |
+        python3 scripts/cobertura-fuzz.py "$objetivo" "${par#*:}"
 done

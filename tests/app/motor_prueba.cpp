@@ -1,4 +1,3 @@
-#include "base/texto.h"
 #include "comun/comun.h"
 #include "engine/motor.h"
 
@@ -32,22 +31,6 @@ TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
             pruebas::escribir(g.PYTHON, "#!/bin/sh\n", python == corre);
         EXPECT_EQ(instalado(g), instalada);
     }
-}
-
-// The line chosen is cut after 160 characters as a reader counts them (which line is chosen, and
-// reading the file, are the ultima_linea fuzz target's).
-TEST(UltimaLinea, LaQueExplicaYSuLargo) {
-    const QString x160(160, u'x'), e160 = QString("e\u0301").repeated(160);
-    const std::pair<QString, std::optional<QString>> casos[] = {
-        {x160, x160},
-        {x160 + "y", x160 + "…"},
-        {e160, e160},
-        {e160 + "e", e160 + "…"},
-        {"\nError: x\nfin", "Error: x"},
-        {"a\nfatal error: y\nb", "fatal error: y"},
-    };
-    for (const auto& [log, linea] : casos)
-        EXPECT_EQ(lineaQueCuenta(log), linea) << log.left(40).toStdString();
 }
 
 // Each start's output after a mark of its own; past 1 MiB the newest 256 KiB stay, from a line's

@@ -23,21 +23,29 @@ TEST(Inundacion, CadaByteAlRegistro) {
     EXPECT_TRUE(b.detalle()->texto().startsWith("la última línea  —  "));
 }
 
+// Where Qt's own replacement differs (one U+FFFD per byte, nothing for a sequence cut short, a
+// mark at the start dropped): each maximal invalid subpart is one U+FFFD, and a second byte out
+// of its lead's range ends the subpart at the lead.
 TEST(Decodificador, UnaSustitucionPorTrozoInvalido) {
     const std::pair<QByteArray, QStringView> casos[] = {
-        {QByteArray::fromHex(
-             "c0af eda080 f4908080 e0a485 78 e282ac 79 f09080 7a ff f09f9880 f1808080 e282"),
-         u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDअx€y\uFFFDz\uFFFD😀\U00040000"
-         u"\uFFFD"},
-        {QByteArray::fromHex("e282ac c280 dfbf f48fbfbf 3132333435363738"),
-         u"€\u0080\u07FF\U0010FFFF12345678"},
+        {QByteArray::fromHex("c0af eda080 f4908080 e09f41 eda041 f08f41 f49041 f58041 e0a485 78 "
+                             "e282ac 79 f09080 7a ff f09f9880 f1808080 e282"),
+         u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"
+         u"\uFFFD\uFFFDA\uFFFD\uFFFDA\uFFFD\uFFFDA\uFFFD\uFFFDA\uFFFD\uFFFDA"
+         u"अx€y\uFFFDz\uFFFD😀\U00040000\uFFFD"},
+        {QByteArray::fromHex("efbbbf e282ac c280 dfbf f48fbfbf 3132333435363738"),
+         u"\uFEFF€\u0080\u07FF\U0010FFFF12345678"},
     };
     for (const auto& [bytes, texto] : casos)
         EXPECT_EQ(decodificar(bytes), texto) << bytes.toHex(' ').toStdString();
-    // A sequence cut short at the end is one replacement, after which the decoder starts clean.
+    // Chunk by chunk, only bytes that may still become a character wait: a character split
+    // between chunks comes whole with its last byte, one cut short is one U+FFFD at the end.
     DecodificadorUtf8 d;
-    const QString cortada = d.decodificar("\xe2\x82"), fin = d.terminar();
-    EXPECT_EQ(cortada + fin + d.decodificar("x"), u"\uFFFDx");
+    const std::pair<QByteArray, QStringView> trozos[] = {{"\xe2", u""},       {"\x82\xac", u"€"},
+                                                         {"\xc0", u"\uFFFD"}, {"\xf0\x9f", u""},
+                                                         {{}, u"\uFFFD"},     {"x", u"x"}};
+    for (const auto& [bytes, texto] : trozos)
+        EXPECT_EQ(bytes.isNull() ? d.terminar() : d.decodificar(bytes), texto) << bytes.data();
 }
 
 // A run on its own reading thread, heard only when the test hands its calls over.

@@ -4,7 +4,8 @@
 
 namespace {
 
-// Output reaches the window chunk by chunk, as a run hands it over.
+// Output reaches the window chunk by chunk, as a run hands it over. (Which lines are headers, and
+// their titles, the encuadre fuzz target states for any output.)
 TEST(Protocolo, CabecerasDetallesYAvance) {
     const QString d157 = QString("d\n").repeated(157), x160(160, u'x');
     const struct {
@@ -14,15 +15,11 @@ TEST(Protocolo, CabecerasDetallesYAvance) {
     } casos[] = {
         {{"== 1/7 Uno\n"}, 0.02, "Paso 1 de 7 · Uno", ""},
         {{"== 7/7 Fin (casi)\n"}, 0.96, "Paso 7 de 7 · Fin", ""},
-        {{"== 0/7 cero\n== 8/7 ocho\n"}, 0, "", "== 8/7 ocho"},
-        {{"==5/7 junto\n==  5/7 dos espacios\n"}, 0, "", "==  5/7 dos espacios"},
         {{" \t== 2/7 Dos \t\n"}, 0.08, "Paso 2 de 7 · Dos", ""},
         {{"\n== 3/7 \t \n"}, 0.16, "Paso 3 de 7 · ", ""},
-        {{"uno\u0085dos\n"}, 0, "", "dos"},
         {{"abcdefgh\nijklmnopqrstuvwxyz\n"}, 0, "", "ijklmnopqrstuvwxyz"}, // mid-block break
         {{"== 5\n"}, 0.24, "Paso 5 de 7 · ", ""},
         {{"== 4/7Cuatro(a) (b)\n"}, 0.19, "Paso 4 de 7 · Cuatro(a)", ""},
-        {{"== 12/7 x\n"}, 0.02, "Paso 1 de 7 · x", ""},
         {{"d\n", "== 4/7 A\nd\n"}, 0.19, "Paso 4 de 7 · A", "d"},
         {{"== 6/7 A\n", "d\n"}, 0.88, "Paso 6 de 7 · A", "d"},
         {{"== 5/7 B\n", "d\n"}, 0.244, "Paso 5 de 7 · B", "d"},
