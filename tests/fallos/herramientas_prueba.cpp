@@ -50,12 +50,10 @@ TEST(Herramientas, ElDockSoloCuandoSeEscribio) {
         // (where VARNO runs, what `defaults read` does, `defaults write`'s status, told, calls)
         {"/Applications/R&D/VARNO.app", "echo '(file:///Applications/VARNO.app/)'", "0", true,
          "read"},
-        {"/Applications/R&D/VARNO.app", "exit 1", "0", true, "read write Dock"},
-        {"/casa/Applications/VARNO.app", "echo '()'", "0", true, "read write Dock"},
+        {"/casa/Applications/R&D/VARNO.app", "exit 1", "0", true, "read write Dock"},
         {"/Applications/R&D/VARNO.app", "echo '()'", "1", false, "read write"},
-        // Gone after the eject, the move, or the translocation ends.
+        // Gone after the eject, or once the translocation ends.
         {"/Volumes/VARNO/VARNO.app", "echo '()'", "0", false, ""},
-        {"/casa/Descargas/VARNO.app", "echo '()'", "0", false, ""},
         {"/private/var/folders/x/AppTranslocation/1/d/VARNO.app", "echo '()'", "0", false, ""},
     };
     for (const auto& [bundle, lectura, escritura, bien, llamadas] : casos) {

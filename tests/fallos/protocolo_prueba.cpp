@@ -4,29 +4,25 @@
 
 namespace {
 
-// Output reaches the window chunk by chunk, as a run hands it over. (Which lines are headers, and
-// their titles, the encuadre fuzz target states for any output.)
+// Output reaches the window chunk by chunk, as a run hands it over. (Which lines are headers, their
+// titles and how a detail is cut, the encuadre fuzz target states for any output.)
 TEST(Protocolo, CabecerasDetallesYAvance) {
-    const QString d157 = QString("d\n").repeated(157), x160(160, u'x');
+    const QString d157 = QString("d\n").repeated(157);
     const struct {
         QStringList trozos; // chunks of output, in order
         double avance;
         QString estado, detalle; // empty: unchanged
     } casos[] = {
         {{"== 1/7 Uno\n"}, 0.02, "Paso 1 de 7 · Uno", ""},
-        {{"== 7/7 Fin (casi)\n"}, 0.96, "Paso 7 de 7 · Fin", ""},
-        {{" \t== 2/7 Dos \t\n"}, 0.08, "Paso 2 de 7 · Dos", ""},
         {{"\n== 3/7 \t \n"}, 0.16, "Paso 3 de 7 · ", ""},
         {{"abcdefgh\nijklmnopqrstuvwxyz\n"}, 0, "", "ijklmnopqrstuvwxyz"}, // mid-block break
         {{"== 5\n"}, 0.24, "Paso 5 de 7 · ", ""},
-        {{"== 4/7Cuatro(a) (b)\n"}, 0.19, "Paso 4 de 7 · Cuatro(a)", ""},
         {{"d\n", "== 4/7 A\nd\n"}, 0.19, "Paso 4 de 7 · A", "d"},
         {{"== 6/7 A\n", "d\n"}, 0.88, "Paso 6 de 7 · A", "d"},
         {{"== 5/7 B\n", "d\n"}, 0.244, "Paso 5 de 7 · B", "d"},
         {{"== 5/7 B\n", d157}, 0.868, "Paso 5 de 7 · B", "d"},
         {{"== 5/7 B\n", d157, "d\n"}, 0.87, "Paso 5 de 7 · B", "d"},
         {{"== 7/7 A\n", "== 5/7 B\n", "d\n"}, 0.96, "Paso 5 de 7 · B", "d"},
-        {{x160 + "y\n"}, 0, "", x160 + "…"},
         {{"uno\n== 2/7 A\nsin salto"}, 0.08, "Paso 2 de 7 · A", "uno"},
     };
     for (const auto& c : casos) {
