@@ -25,8 +25,12 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${VARNO_DEMO_VIRTUAL:-}" ]
     "$varno" --no-mover
 else
     xvfb-run -a -s '-screen 0 1280x800x24' bash scripts/demo-virtual.sh "$varno" "$fotos"
-    echo "Capturas de cada pantalla: $fotos/"
-    ls "$fotos"
+    if [ -n "$(ls -A "$fotos")" ]; then
+        echo "Capturas de cada pantalla: $fotos/"
+        ls "$fotos"
+    else
+        echo "No se guardó ninguna captura (¿falta «import», de imagemagick?)." >&2
+    fi
 fi
 
 datos="$casa/Library/Application Support/VARNO"

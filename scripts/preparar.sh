@@ -9,7 +9,7 @@ paquetes=(
     qt6-base-dev qt6-qpa-plugins libgl-dev zlib1g-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     fonts-inter
-    xvfb xauth xdotool x11-apps
+    xvfb xauth xdotool x11-apps imagemagick
     libssl-dev curl python3 python3-venv python3-setuptools python3-wheel shellcheck clang libclang-rt-14-dev llvm-14 hyperfine time
     libc++-dev libc++abi-dev bison clang-format
     attr desktop-file-utils
