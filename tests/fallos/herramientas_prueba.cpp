@@ -64,8 +64,9 @@ TEST(Herramientas, ElDockSoloCuandoSeEscribio) {
         for (const QString& herramienta : {h.defaults, h.killall}) // killall is told "Dock"
             pruebas::escribir(
                 herramienta,
-                "#!/bin/sh\ncd \"${0%/*}\"; printf '%s ' \"$1\" >> llamadas\n[ \"$1\" = "
-                "write ] && printf %s \"$5\" > entrada && exit " +
+                "#!/bin/sh\ncd \"${0%/*}\"; printf '%s ' \"$1\" >> llamadas\n"
+                "[ \"$1 $2 $3 $4\" = 'write com.apple.dock persistent-apps -array-add' ] && "
+                "printf %s \"$5\" > entrada && exit " +
                     QByteArray(escritura) + "\n" + lectura + "\n",
                 true);
         EXPECT_EQ(ponerEnElDock(bundle, "/casa", h), bien);
