@@ -5,7 +5,7 @@
 namespace {
 
 // Output reaches the window chunk by chunk, as a run hands it over. (Which lines are headers, their
-// titles and how a detail is cut, the encuadre fuzz target states for any output.)
+// titles, how a detail is cut and that the bar never goes back, the encuadre target states.)
 TEST(Protocolo, CabecerasDetallesYAvance) {
     const QString d157 = QString("d\n").repeated(157);
     const struct {
@@ -28,12 +28,8 @@ TEST(Protocolo, CabecerasDetallesYAvance) {
         auto* barra = pruebas::vista<Barra>(b.d->ventana(), "barra");
         b.estado()->fijarTexto({});
         Encuadre encuadre;
-        double antes = 0;
-        for (const QString& t : c.trozos) {
+        for (const QString& t : c.trozos)
             b.d->lineas(encuadre.trocear(t));
-            EXPECT_GE(barra->valor(), antes) << "the bar went back";
-            antes = barra->valor();
-        }
         EXPECT_NEAR(barra->valor(), c.avance, 0.5 / Barra::escala);
         EXPECT_EQ(b.estado()->texto(), c.estado);
         EXPECT_EQ(b.detalle()->texto(), c.detalle);
