@@ -39,7 +39,6 @@ TEST(Protocolo, CabecerasDetallesYAvance) {
 TEST(Protocolo, LineaDelFallo) {
     const QString reintentar = "Puedes reintentar: lo ya descargado no se vuelve a descargar.";
     const std::pair<const char*, QString> casos[] = {
-        {"echo descargando; echo -", "-  —  " + reintentar},
         {"echo descargando; echo; printf ' \\t\\r\\n'", "descargando  —  " + reintentar},
         {"echo descargando; printf 'sin salto'", "descargando  —  " + reintentar},
         {"echo '== 2/7 X'; echo", reintentar},
