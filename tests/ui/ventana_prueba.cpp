@@ -103,12 +103,10 @@ public:
     Boton *boton, *registro;
     Ventana_() {
         d.construir(), QDesktopServices::setUrlHandler("file", this, "abrir");
-        const auto vista = [this](auto*& v, const char* nombre) {
-            v = d.ventana()->findChild<std::remove_reference_t<decltype(*v)>*>(nombre);
-            ASSERT_TRUE(v) << nombre;
-        };
-        vista(info, "info"), vista(estado, "estado"), vista(detalle, "detalle");
-        vista(boton, "boton"), vista(registro, "registroBoton");
+        const auto e = [this](const char* n) { return pruebas::vista<Etiqueta>(d.ventana(), n); };
+        info = e("info"), estado = e("estado"), detalle = e("detalle");
+        boton = pruebas::vista<Boton>(d.ventana(), "boton");
+        registro = pruebas::vista<Boton>(d.ventana(), "registroBoton");
     }
     ~Ventana_() override { QDesktopServices::unsetUrlHandler("file"); }
     void activar() {
