@@ -18,7 +18,8 @@ std::error_code errorDelSistema() {
 
 // A file's bytes and mode. Read and written here, not by the standard library,
 // whose copy on Linux tells a disk that filled up midway as a generic I/O error.
-std::error_code copiarArchivo(const fs::path& desde, const fs::path& hacia, fs::perms modo) {
+std::error_code copiarArchivo(const fs::path& desde, const fs::path& hacia, fs::perms modo,
+                              std::vector<char>& bloque) {
     const int de = ::open(desde.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (de < 0)
         return errorDelSistema();
@@ -26,7 +27,6 @@ std::error_code copiarArchivo(const fs::path& desde, const fs::path& hacia, fs::
     const int a = ::open(hacia.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (a < 0)
         e = errorDelSistema();
-    std::vector<char> bloque(1 << 20);
     for (ssize_t n; !e && (n = ::read(de, bloque.data(), bloque.size())) != 0;) {
         if (n < 0 && errno != EINTR)
             e = errorDelSistema();
@@ -46,7 +46,8 @@ std::error_code copiarArchivo(const fs::path& desde, const fs::path& hacia, fs::
     return e;
 }
 
-std::error_code copiar(const fs::path& desde, const fs::path& hacia) {
+// One buffer serves every file of the tree.
+std::error_code copiar(const fs::path& desde, const fs::path& hacia, std::vector<char>& bloque) {
     std::error_code e;
     const fs::file_status origen = fs::status(desde, e);
     if (e)
@@ -67,9 +68,9 @@ std::error_code copiar(const fs::path& desde, const fs::path& hacia) {
         if (tipo == fs::file_type::symlink)
             fs::copy_symlink(i->path(), a, e);
         else if (tipo == fs::file_type::directory)
-            e = copiar(i->path(), a);
+            e = copiar(i->path(), a, bloque);
         else if (tipo == fs::file_type::regular)
-            e = copiarArchivo(i->path(), a, estado.permissions());
+            e = copiarArchivo(i->path(), a, estado.permissions(), bloque);
         // Sockets and pipes have no place in a bundle, and reading a pipe would block.
         if (e)
             break;
@@ -83,7 +84,9 @@ std::error_code copiar(const fs::path& desde, const fs::path& hacia) {
 } // namespace
 
 std::error_code copiarArbol(const QString& desde, const QString& hacia) {
-    return copiar(QFile::encodeName(desde).toStdString(), QFile::encodeName(hacia).toStdString());
+    std::vector<char> bloque(1 << 20);
+    return copiar(QFile::encodeName(desde).toStdString(), QFile::encodeName(hacia).toStdString(),
+                  bloque);
 }
 
 // What the system said, in the words it uses in Spanish.
