@@ -46,6 +46,7 @@ TEST(Eliminar, TodoALaPapeleraONada) {
             apartadas;  // what a removal cut short left set aside; "python*": a newer one in place
         bool alEmpezar; // the start picks it up, else a removal
         const char* motivo; // why nothing was removed: the Trash a file, or descargas a mount point
+        const char* enlace = nullptr; // "link>target", both relative to DATOS
     } casos[] = {
         {"a whole runtime", true, "", false, nullptr},
         {"nothing installed", false, "", false, nullptr},
@@ -54,6 +55,17 @@ TEST(Eliminar, TodoALaPapeleraONada) {
         {"one cut short, at the next start", true, "instalado.txt python", true, nullptr},
         {"one cut short, then a removal", true, "python bin", false, nullptr},
         {"one cut short, a newer copy in place", true, "python*", true, nullptr},
+        // The user's files a link leads to are never taken, nor a folder no removal made.
+        {"a link of the user's into the runtime", true, "", false,
+         "proyecto lleva a python/trabajo, que es parte del motor", "proyecto>python/trabajo"},
+        {"a link deep in app into the runtime", true, "", false,
+         "app/a/b lleva a descargas, que es parte del motor", "app/a/b>descargas"},
+        {"the set-aside folder a link, at start", false, "", true, nullptr,
+         "Motor de VARNO>../../../Documentos"},
+        {"the set-aside folder the user's, at start", false, "", true, nullptr,
+         "Motor de VARNO/tesis>../../../Documentos"},
+        {"the set-aside folder a link, then a removal", true, "", false,
+         "Motor de VARNO ya existe y no es de VARNO", "Motor de VARNO>../../../Documentos"},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
@@ -63,7 +75,13 @@ TEST(Eliminar, TodoALaPapeleraONada) {
         if (c.motor)
             instalarMotor(g.DATOS, casa.home() + "/fuera");
         pruebas::escribir(g.DATOS + "/app/trabajo", "mio");
-        const QStringList instalado = arbol(g.DATOS);
+        if (const QStringList e = QString(c.enlace).split('>'); e.size() == 2) {
+            pruebas::escribir(g.DATOS + '/' + e[1] + "/python/mio", "mio");
+            QDir().mkpath(QFileInfo(g.DATOS + '/' + e[0]).path());
+            QFile::link(g.DATOS + '/' + e[1], g.DATOS + '/' + e[0]);
+        }
+        const QStringList instalado = arbol(g.DATOS), suyo = arbol(casa.home() + "/Documentos");
+        const qint64 anunciado = tamanoDelMotor(g);
         for (const QString& p : c.apartadas.split(' ', Qt::SkipEmptyParts)) {
             QDir().mkpath(g.DATOS + "/Motor de VARNO");
             if (p.endsWith('*'))
@@ -100,9 +118,11 @@ TEST(Eliminar, TodoALaPapeleraONada) {
         EXPECT_EQ(arbol(g.DATOS),
                   quitado ? instalado.filter(QRegularExpression("^(app[ /]|\\w+\\.log )"))
                           : instalado);
+        EXPECT_EQ(arbol(casa.home() + "/Documentos"), suyo);
         // The 1 MB file once, and its folders; neither the link's 4 MB nor the engine's own.
         EXPECT_GE(e.bytes, quitado << 20);
         EXPECT_LT(e.bytes, quitado ? (1 << 20) + 200'000 : 1);
+        EXPECT_EQ(e.bytes, quitado ? anunciado : 0); // what the window announces
     }
 }
 
