@@ -1,7 +1,31 @@
 #include "fallos/banco.h"
 #include "maintenance/mantenimiento.h"
 
+#include <dlfcn.h>
 #include <optional>
+#include <sys/wait.h>
+
+namespace {
+// In a child, the process dies right after this many more renames, as a kill would leave it.
+int matarTras = 0;
+int renombrado(int r) {
+    if (r == 0 && matarTras > 0 && --matarTras == 0)
+        ::raise(SIGKILL);
+    return r;
+}
+} // namespace
+
+// Every rename the program makes, Qt's included, passes here.
+extern "C" int renameat2(int d, const char* a, int e, const char* b, unsigned f) noexcept {
+    using R = int (*)(int, const char*, int, const char*, unsigned);
+    static const auto real = reinterpret_cast<R>(::dlsym(RTLD_NEXT, "renameat2"));
+    return renombrado(real(d, a, e, b, f));
+}
+extern "C" int rename(const char* a, const char* b) noexcept {
+    static const auto real =
+        reinterpret_cast<int (*)(const char*, const char*)>(::dlsym(RTLD_NEXT, "rename"));
+    return renombrado(real(a, b));
+}
 
 namespace {
 
@@ -123,6 +147,41 @@ TEST(Eliminar, TodoALaPapeleraONada) {
         EXPECT_GE(e.bytes, quitado << 20);
         EXPECT_LT(e.bytes, quitado ? (1 << 20) + 200'000 : 1);
         EXPECT_EQ(e.bytes, quitado ? anunciado : 0); // what the window announces
+    }
+}
+
+// Killed after any rename, with a Trash that takes it or not, the next start leaves the runtime
+// where it was or in the Trash, once, and the user's things untouched.
+TEST(Eliminar, MatadaEnCualquierRenombre) {
+    const QString papelera = QDir::homePath() + "/.local/share/Trash";
+    for (const bool admite : {true, false}) {
+        for (int muerta = 1, k = 1; muerta; ++k) {
+            SCOPED_TRACE(k + 100 * admite);
+            pruebas::Casa casa;
+            const Globales g = casa.globales();
+            QDir(papelera).removeRecursively();
+            if (!admite)
+                pruebas::escribir(papelera, "");
+            instalarMotor(g.DATOS, casa.home() + "/fuera");
+            const QStringList instalado = arbol(g.DATOS);
+            const pid_t hijo = ::fork();
+            if (hijo == 0) {
+                matarTras = k;
+                eliminarMotor(g);
+                ::_exit(0);
+            }
+            ::waitpid(hijo, &muerta, 0);
+            muerta = WIFSIGNALED(muerta);
+            recuperarEliminacion(g);
+            const QStringList tirado = arbol(papelera + "/files");
+            QFile::remove(papelera);
+            QStringList todo = arbol(g.DATOS);
+            for (const QString& r : tirado.mid(1))
+                todo << r.section('/', 1);
+            todo.sort();
+            EXPECT_EQ(todo, instalado);
+            EXPECT_LE(tirado.filter(QRegularExpression("^[^/]* 0$")).size(), 1);
+        }
     }
 }
 
