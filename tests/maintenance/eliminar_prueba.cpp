@@ -1,5 +1,6 @@
 #include "fallos/banco.h"
 #include "maintenance/mantenimiento.h"
+#include "maintenance/textos.h"
 
 #include <dlfcn.h>
 #include <optional>
@@ -183,6 +184,18 @@ TEST(Eliminar, MatadaEnCualquierRenombre) {
             EXPECT_LE(tirado.filter(QRegularExpression("^[^/]* 0$")).size(), 1);
         }
     }
+}
+
+// The size the maintenance screen gives is what the removal frees, a repair's leftovers included.
+TEST(Eliminar, LoQueSeAnunciaSeLibera) {
+    fallos::Banco b("");
+    instalarMotor(b.g.DATOS, b.home() + "/fuera");
+    pruebas::escribir(b.g.DATOS + "/python.anterior/f", QByteArray(3 << 20, 'v'));
+    pruebas::escribir(b.g.PYTHON, "", true);
+    b.d->mantener();
+    ASSERT_TRUE(pruebas::esperarHasta([&] { return b.detalle()->texto().contains("en disco"); }));
+    EXPECT_TRUE(b.detalle()->texto().endsWith(tamano(eliminarMotor(b.g).bytes) + " en disco"))
+        << b.detalle()->texto().toStdString();
 }
 
 } // namespace
