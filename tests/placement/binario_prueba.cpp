@@ -107,30 +107,25 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
     }
 }
 
-// What a run killed at any instant leaves never keeps the next start from opening the engine: an
-// empty lock, or the runtime set aside by a removal, which goes back before anything is decided.
+// What a run killed at any instant leaves (an empty lock, the runtime set aside by a removal) never
+// keeps the next start from opening the engine: the runtime goes back before anything is decided.
 TEST(ColocacionBinario, LoQueDejaUnaMuerte) {
-    for (const bool cerrojo : {true, false}) {
-        SCOPED_TRACE(cerrojo);
-        QTemporaryDir t;
-        const QString datos = t.path() + "/Library/Application Support/VARNO",
-                      motor = cerrojo ? datos : datos + "/Motor de VARNO";
-        pruebas::escribir(motor + "/instalado.txt",
-                          leer(pruebas::bundle() + "/Contents/Resources/version.txt"));
-        pruebas::escribir(motor + "/python/bin/python", "#!/bin/sh\necho $$ > \"$HOME/motor\"\n",
-                          true);
-        QDir().mkpath(datos + "/app");
-        if (cerrojo)
-            pruebas::escribir(Instancia::nombreDe(datos) + ".lock", "");
-        QProcess varno;
-        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-        e.insert("HOME", t.path());
-        varno.setProcessEnvironment(e);
-        varno.start(pruebas::ejecutable(), {"--no-mover"});
-        EXPECT_TRUE(esperarHasta([&] { return QFileInfo::exists(t.path() + "/motor"); }));
-        varno.kill();
-        varno.waitForFinished();
-    }
+    QTemporaryDir t;
+    const QString datos = t.path() + "/Library/Application Support/VARNO",
+                  aparte = datos + "/Motor de VARNO";
+    pruebas::escribir(aparte + "/instalado.txt",
+                      leer(pruebas::bundle() + "/Contents/Resources/version.txt"));
+    pruebas::escribir(aparte + "/python/bin/python", "#!/bin/sh\ntouch \"$HOME/motor\"\n", true);
+    QDir().mkpath(datos + "/app");
+    pruebas::escribir(Instancia::nombreDe(datos) + ".lock", "");
+    QProcess varno;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert("HOME", t.path());
+    varno.setProcessEnvironment(e);
+    varno.start(pruebas::ejecutable(), {"--no-mover"});
+    EXPECT_TRUE(esperarHasta([&] { return QFileInfo::exists(t.path() + "/motor"); }));
+    varno.kill();
+    varno.waitForFinished();
 }
 
 } // namespace
