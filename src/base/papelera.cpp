@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QUrl>
 
 #ifndef Q_OS_MACOS
 #include <cerrno>
@@ -24,11 +23,12 @@ bool aLaPapelera(const QString& ruta) {
 #else
 
 namespace {
-// A folder of the Trash, made private when it is new.
+// A folder of the Trash, made private when it is new; never a link, nor
+// another user's (on a shared disk, someone else could make ours first).
 bool carpeta(const QByteArray& ruta) {
     struct stat s {};
     return (::mkdir(ruta.constData(), 0700) == 0 || errno == EEXIST) &&
-           ::stat(ruta.constData(), &s) == 0 && S_ISDIR(s.st_mode);
+           ::lstat(ruta.constData(), &s) == 0 && S_ISDIR(s.st_mode) && s.st_uid == ::geteuid();
 }
 
 // One rename that never takes the place of something already there.
@@ -68,8 +68,9 @@ QByteArray raizDelDisco(QByteArray ruta, dev_t disco) {
 // nothing, which file managers ignore.
 bool aLaPapelera(const QString& ruta) {
     const QByteArray origen = QFile::encodeName(QFileInfo(ruta).absoluteFilePath());
-    struct stat s {
-    }, casa{}, destino{};
+    struct stat s {};
+    struct stat casa {};
+    struct stat destino {};
     if (::lstat(origen.constData(), &s) != 0)
         return false;
     QByteArray papelera;
@@ -88,7 +89,7 @@ bool aLaPapelera(const QString& ruta) {
         return false;
 
     const QByteArray nota =
-        "[Trash Info]\nPath=" + QUrl::toPercentEncoding(QFile::decodeName(origen), "/") +
+        "[Trash Info]\nPath=" + origen.toPercentEncoding("/") +
         "\nDeletionDate=" + QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + '\n';
     const QString nombre = QFileInfo(ruta).fileName();
     for (int n = 1; n < 10000; ++n) {

@@ -90,8 +90,8 @@ bool Instancia::cerrar() {
         }
         // The owner before us may have removed the name just before we locked
         // what it named: only the lock on the file the name leads to counts.
-        struct stat abierto {
-        }, nombrado{};
+        struct stat abierto {};
+        struct stat nombrado {};
         if (::fstat(fd, &abierto) == 0 && ::lstat(ruta.constData(), &nombrado) == 0 &&
             abierto.st_dev == nombrado.st_dev && abierto.st_ino == nombrado.st_ino) {
             cerrojo_ = fd;
