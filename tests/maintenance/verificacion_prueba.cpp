@@ -236,3 +236,85 @@ TEST(Verificacion, AvanzaDentroDeUnArchivoYSePara) {
 }
 
 } // namespace
+
+// RECORDs built to make verification slow or large: it stays linear, hashes each file once and
+// keeps its report short, saying what it left out.
+TEST(Verificacion, RecordsHostilesAcabanPronto) {
+    const QByteArray datos =
+        "demo/datos.bin,sha256=" +
+        QCryptographicHash::hash(QByteArray(3 << 20, 'd'), QCryptographicHash::Sha256)
+            .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals) +
+        ",3145728\n";
+    const struct {
+        const char* que;
+        QByteArray lineas;
+        QString ultima;
+    } casos[] = {
+        {"una comilla que nunca cierra", QByteArray("x\",\"\n").repeated(40'000),
+         "Demo 1.0: y 39.900 problemas más."},
+        {"un archivo listado muchas veces, y por otro nombre",
+         datos.repeated(1000) + QByteArray(datos).replace("datos", "otro"), ""},
+        {"más filas de las que se verifican", QByteArray("demo/__init__.py,,\n").repeated(400'001),
+         DEMO + "demo-1.0.dist-info/RECORD: lista más archivos de los 400.000 que se verifican."},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.que);
+        Motor m;
+        ::link(qPrintable(m.sitio + "/demo/datos.bin"), qPrintable(m.sitio + "/demo/otro.bin"));
+        m.anadirAlRecord(c.lineas);
+        std::atomic<bool> parar{false};
+        const Informe i = verificar(m.g, parar, {}, 2);
+        EXPECT_LT(i.duracion, std::chrono::seconds(10));
+        EXPECT_LT(i.problemas.size(), 103);
+        EXPECT_EQ(i.problemas.isEmpty() ? "" : i.problemas.last().linea(), c.ultima);
+        EXPECT_LT(i.bytes, (4 << 20) + c.lineas.size()); // datos.bin once, and the RECORD
+    }
+}
+
+// A folder swapped for a link once the work is planned: nothing is read through it.
+TEST(Verificacion, UnaCarpetaCambiadaDuranteLaVerificacionNoLlevaFuera) {
+    Motor m;
+    QTemporaryDir fuera;
+    bool cambiada = false;
+    const auto avance = [&](const AvanceVerificacion&) {
+        if (!std::exchange(cambiada, true)) {
+            QDir().rename(m.sitio + "/demo", fuera.filePath("demo"));
+            QFile::link(fuera.filePath("demo"), m.sitio + "/demo");
+        }
+    };
+    std::atomic<bool> parar{false};
+    const Informe i = verificar(m.g, parar, avance, 1);
+    QStringList lineas;
+    for (const Problema& p : i.problemas)
+        lineas << p.linea();
+    EXPECT_EQ(lineas, QStringList({DEMO + "demo/__init__.py: apunta fuera del motor.",
+                                   DEMO + "demo/con, \"coma\".py: apunta fuera del motor.",
+                                   DEMO + "demo/datos.bin: apunta fuera del motor."}));
+}
+
+// A stop is heard at once whatever stage is running: reading a RECORD of many rows, or waiting
+// for an engine that takes long to load.
+TEST(Verificacion, SeParaEnCadaEtapa) {
+    const std::function<void(const Motor&)> casos[] = {
+        [](const Motor& m) { m.anadirAlRecord(QByteArray("x\",\"\n").repeated(12'000'000)); },
+        [](const Motor& m) {
+            escribir(
+                m.g.PYTHON,
+                "#!/bin/sh\ncase \"$*\" in '-I -c '*) echo 3.12.7 ;; *) exec sleep 60 ;; esac\n",
+                true);
+        },
+    };
+    for (const auto& danar : casos) {
+        Motor m;
+        danar(m);
+        std::atomic<bool> parar{false};
+        std::thread t(
+            [&] { std::this_thread::sleep_for(std::chrono::milliseconds(300)), parar = true; });
+        QElapsedTimer reloj;
+        reloj.start();
+        const Informe i = verificar(m.g, parar, {}, 2);
+        t.join();
+        EXPECT_TRUE(i.cancelado) << &danar - casos;
+        EXPECT_LT(reloj.elapsed(), 1500) << &danar - casos;
+    }
+}
