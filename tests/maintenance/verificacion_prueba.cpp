@@ -266,7 +266,8 @@ TEST(Verificacion, RecordsHostilesAcabanPronto) {
         const Informe i = verificar(m.g, parar, {}, 2);
         EXPECT_LT(i.duracion, std::chrono::seconds(10));
         EXPECT_LT(i.problemas.size(), 103);
-        EXPECT_EQ(i.problemas.isEmpty() ? "" : i.problemas.last().linea(), c.ultima);
+        EXPECT_EQ((i.problemas.isEmpty() ? "" : i.problemas.last().linea()).toStdString(),
+                  c.ultima.toStdString());
         EXPECT_LT(i.bytes, (4 << 20) + c.lineas.size()); // datos.bin once, and the RECORD
     }
 }
@@ -287,9 +288,11 @@ TEST(Verificacion, UnaCarpetaCambiadaDuranteLaVerificacionNoLlevaFuera) {
     QStringList lineas;
     for (const Problema& p : i.problemas)
         lineas << p.linea();
-    EXPECT_EQ(lineas, QStringList({DEMO + "demo/__init__.py: apunta fuera del motor.",
-                                   DEMO + "demo/con, \"coma\".py: apunta fuera del motor.",
-                                   DEMO + "demo/datos.bin: apunta fuera del motor."}));
+    EXPECT_EQ(lineas.join('\n').toStdString(),
+              (DEMO + "demo/__init__.py: apunta fuera del motor.\n" + DEMO +
+               "demo/con, \"coma\".py: apunta fuera del motor.\n" + DEMO +
+               "demo/datos.bin: apunta fuera del motor.")
+                  .toStdString());
 }
 
 // A stop is heard at once whatever stage is running: reading a RECORD of many rows, or waiting
