@@ -36,7 +36,7 @@ const QString FUERA = QStringLiteral("apunta fuera del motor");
 
 // Whatever the runtime holds, the work and the report stay this size: a
 // real runtime has about 100 000 files.
-constexpr qint64 FILAS_MAXIMAS = 400'000;
+constexpr qint64 FILAS_MAXIMAS = 300'000;
 constexpr int PROBLEMAS_POR_PARTE = 100;
 constexpr qint64 RECORD_MAXIMO = 64 << 20;
 
