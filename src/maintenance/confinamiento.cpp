@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -112,6 +113,7 @@ Confinamiento::Abierto Confinamiento::abrir(QByteArrayView relativa, Tipo tipo,
     for (const QByteArray& p : partesDe(relativa))
         pendientes.push_back(p);
     int saltos = 0;
+    bool arriba = false; // climbed since the folder open now: reached again only when needed
     while (!pendientes.empty()) {
         const QByteArray p = pendientes.front();
         pendientes.pop_front();
@@ -119,10 +121,11 @@ Confinamiento::Abierto Confinamiento::abrir(QByteArrayView relativa, Tipo tipo,
             if (hechas.isEmpty())
                 return fin(Estado::fuera);
             hechas.removeLast();
-            if (!reabrir())
-                return fin(Estado::ilegible);
+            arriba = true;
             continue;
         }
+        if (std::exchange(arriba, false) && !reabrir())
+            return fin(Estado::ilegible);
         const bool ultima = pendientes.empty();
         std::optional<QByteArray> destino;
         if (ultima && tipo == Tipo::lugar) {
@@ -170,9 +173,12 @@ Confinamiento::Abierto Confinamiento::abrir(QByteArrayView relativa, Tipo tipo,
         for (auto i = partes.rbegin(); i != partes.rend(); ++i)
             pendientes.push_front(*i);
     }
-    // An empty path: DATOS itself.
-    return fin(tipo == Tipo::archivo ? Estado::ilegible : Estado::bien,
-               tipo == Tipo::carpeta ? ::dup(raiz_) : -1);
+    // The path ended at a folder: DATOS itself, or one above where a link led.
+    if (tipo != Tipo::carpeta)
+        return fin(tipo == Tipo::archivo ? Estado::ilegible : Estado::bien);
+    if (!reabrir())
+        return fin(Estado::ilegible);
+    return fin(Estado::bien, ::dup(actual));
 }
 
 Confinamiento::Estado Confinamiento::leer(QByteArrayView relativa, QByteArrayView cota,
