@@ -49,6 +49,7 @@ QStringList construir(const Globales& g, qint64 total) {
         anadir(QString("pkg%1/modulo%2.py").arg(i / 200).arg(i), t);
         grandes += t;
     }
+    anadir("banco-1.0.dist-info/INSTALLER", 4); // what pip writes last but RECORD
     escribirArchivo(sitio + "/banco-1.0.dist-info/RECORD", record);
     return archivos;
 }

@@ -20,7 +20,7 @@ cmake --build build-fuzz -j2
 export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 mkdir -p build-fuzz/fallos
-for par in opciones:60000 version:30000 encuadre:8000 ultima_linea:30000; do
+for par in opciones:60000 version:30000 encuadre:8000 ultima_linea:30000 record:30000; do
     objetivo="${par%%:*}"
     veces="${VARNO_FUZZ_VECES:-${par#*:}}"
     nuevos="build-fuzz/corpus/$objetivo"
@@ -48,7 +48,8 @@ cmake --build build-fuzz-cobertura -j2 >/dev/null
 echo "== branches reached, of the code each target guards"
 for par in 'opciones:valores|leerEscala|leerPantalla|leerOpciones' 'version:leerVersion|leerUtf8' \
     'encuadre:Decodificador|decodificar|secuencia|recortada|esEspacio|acortar|sinFormatoBidi|Trozo|Encuadre|leerLinea|textoDe|detalleDeFallo' \
-    'ultima_linea:leerUtf8|ultimaLinea|lineaQueCuenta|recortada|esEspacio|acortar'; do
+    'ultima_linea:leerUtf8|ultimaLinea|lineaQueCuenta|recortada|esEspacio|acortar' \
+    'record:leerFila|digestDe|entradaDe|recorrerRecord|leerRecord|columnaSha256'; do
     objetivo="${par%%:*}"
     perfil="build-fuzz-cobertura/$objetivo"
     LLVM_PROFILE_FILE="$perfil.profraw" "build-fuzz-cobertura/fuzz_$objetivo" -runs=0 \

@@ -33,7 +33,12 @@ Fila leerFila(QByteArrayView t, qsizetype i) {
             } else if (c == '"') {
                 cerrado = true;
             } else {
-                f.saltos += c == '\n';
+                // A quote that never closes must not make each line after it
+                // read the rest of the file.
+                if (c == '\n' && ++f.saltos >= LINEAS_POR_FILA) {
+                    f.bien = false;
+                    break;
+                }
                 campo.append(c);
             }
             continue;
@@ -109,10 +114,13 @@ std::optional<EntradaRecord> entradaDe(const QList<QByteArray>& campos, bool man
 
 } // namespace
 
-Record leerRecord(QByteArrayView texto, bool manifiesto) {
-    Record r;
+void recorrerRecord(QByteArrayView texto, bool manifiesto,
+                    const std::function<bool(EntradaRecord&)>& fila,
+                    const std::function<bool(int)>& danada, const std::atomic<bool>* parar) {
     int linea = 1;
-    for (qsizetype i = 0; i < texto.size();) {
+    for (qsizetype i = 0, n = 0; i < texto.size(); ++n) {
+        if (parar && n % 4096 == 0 && parar->load(std::memory_order_relaxed))
+            return;
         Fila f = leerFila(texto, i);
         if (!f.bien && f.saltos > 1) {
             // A quote left open swallowed the lines after it: only its own is lost.
@@ -123,16 +131,32 @@ Record leerRecord(QByteArrayView texto, bool manifiesto) {
         const bool vacia = f.campos.size() == 1 && f.campos[0].isEmpty() && f.bien;
         if (!vacia) {
             auto e = f.bien ? entradaDe(f.campos, manifiesto) : std::nullopt;
-            if (!e)
-                r.danadas.append(linea);
-            else if (!e->ruta.endsWith(QLatin1String(".pyc"))) {
+            if (!e) {
+                if (!danada(linea))
+                    return;
+            } else if (!e->ruta.endsWith(QLatin1String(".pyc"))) {
                 e->linea = linea;
-                r.entradas.append(*e);
+                if (!fila(*e))
+                    return;
             }
         }
         linea += f.saltos;
         i = f.fin;
     }
+}
+
+Record leerRecord(QByteArrayView texto, bool manifiesto) {
+    Record r;
+    recorrerRecord(
+        texto, manifiesto,
+        [&r](EntradaRecord& e) {
+            r.entradas.append(std::move(e));
+            return true;
+        },
+        [&r](int linea) {
+            r.danadas.append(linea);
+            return true;
+        });
     return r;
 }
 

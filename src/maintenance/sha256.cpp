@@ -61,16 +61,26 @@ struct Descriptor {
 
 SumaArchivo sha256DeArchivo(const QString& ruta, const std::atomic<bool>& parar,
                             const std::function<void(qint64)>& leidos) {
-    SumaArchivo s;
     const Descriptor d{::open(QFile::encodeName(ruta).constData(),
                               O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC)};
+    if (d.fd < 0) {
+        SumaArchivo s;
+        s.fallo = errno == ENOENT ? SumaArchivo::falta : SumaArchivo::ilegible;
+        return s;
+    }
+    return sha256DeDescriptor(d.fd, parar, leidos);
+}
+
+SumaArchivo sha256DeDescriptor(int fd, const std::atomic<bool>& parar,
+                               const std::function<void(qint64)>& leidos) {
+    SumaArchivo s;
     struct stat st;
-    if (d.fd < 0 || ::fstat(d.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        s.fallo = d.fd < 0 && errno == ENOENT ? SumaArchivo::falta : SumaArchivo::ilegible;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        s.fallo = SumaArchivo::ilegible;
         return s;
     }
 #ifdef POSIX_FADV_SEQUENTIAL
-    ::posix_fadvise(d.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
     Contexto contexto;
     // One block per thread for its whole life: thousands of small files
@@ -81,7 +91,7 @@ SumaArchivo sha256DeArchivo(const QString& ruta, const std::atomic<bool>& parar,
             s.fallo = SumaArchivo::parada;
             return s;
         }
-        const ssize_t n = ::read(d.fd, bloque.get(), BLOQUE);
+        const ssize_t n = ::read(fd, bloque.get(), BLOQUE);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 || !contexto.sumar(bloque.get(), n)) {

@@ -20,3 +20,6 @@ struct SumaArchivo {
 // blocks; `leidos` hears of each block read.
 SumaArchivo sha256DeArchivo(const QString& ruta, const std::atomic<bool>& parar,
                             const std::function<void(qint64)>& leidos = {});
+// The same, from a file already opened; `fd` stays open.
+SumaArchivo sha256DeDescriptor(int fd, const std::atomic<bool>& parar,
+                               const std::function<void(qint64)>& leidos = {});

@@ -2,6 +2,15 @@
 
 #include <QStringList>
 
+QString sinControl(QStringView texto) {
+    QString r = texto.toString();
+    for (QChar& c : r)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format ||
+            c.category() == QChar::Separator_Line || c.category() == QChar::Separator_Paragraph)
+            c = QChar::ReplacementCharacter;
+    return r;
+}
+
 QString tamano(qint64 bytes) {
     constexpr qint64 mega = 1000 * 1000, giga = 1000 * mega;
     // What would round to 1000 MB is already "1,0 GB".

@@ -6,6 +6,11 @@
 
 // What maintenance says, on the window and in a terminal alike.
 
+// Text from the runtime (names, paths) as it may be shown: each control or
+// formatting character (a line break, an escape, a bidirectional mark) is
+// U+FFFD, so a name cannot forge a line or move the terminal's cursor.
+QString sinControl(QStringView texto);
+
 // "2,1 GB" from a gigabyte on, "512 MB" below it (decimal units, as the Finder counts).
 QString tamano(qint64 bytes);
 // "20.567": thousands grouped with a dot.

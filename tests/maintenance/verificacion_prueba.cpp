@@ -2,15 +2,16 @@
 #include "maintenance/mantenimiento.h"
 #include "maintenance/record.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
 
 using pruebas::escribir;
 
-// A small runtime as the installer leaves it: an interpreter that answers only
-// when started as the engine is, ffmpeg, one library with its RECORD, the
-// manifest and the marker.
+// A small runtime as the installer leaves it: an interpreter that answers, and
+// loads the engine, only when started as the engine is, ffmpeg, one library
+// with its RECORD, the manifest (the library's RECORD in it) and the marker.
 struct Motor {
     pruebas::Casa casa;
     Globales g = casa.globales();
@@ -24,34 +25,46 @@ struct Motor {
     Motor() {
         escribir(g.DATOS + "/app/.guardar", "");
         escribir(g.PYTHON,
-                 "#!/bin/sh\n[ \"$1 $2\" = '-I -c' ] && [ \"$PWD\" = \"" + g.DATOS.toUtf8() +
-                     "/app\" ] && [ -z \"$PYTHONPATH\" ] && echo 3.12.7\n",
+                 "#!/bin/sh\n[ \"$PWD\" = \"" + g.DATOS.toUtf8() +
+                     "/app\" ] && [ -z \"$PYTHONPATH\" ] || exit 1\ncase \"$*\" in\n"
+                     "'-I -c '*) echo 3.12.7 ;;\n'-I -m motor --comprobar') [ \"$VARNO_APP\" = '" +
+                     g.BUNDLE.toUtf8() + "' ] && [ ! -e motor ] ;;\n*) exit 1 ;;\nesac\n",
                  true);
         QFile::link("python", g.DATOS + "/python/bin/python3");
         escribir(g.DATOS + "/bin/ffmpeg", "#!/bin/sh\necho 'ffmpeg version n7.1-static'\n", true);
-        escribir(g.DATOS + "/entorno.RECORD", (fila(g.PYTHON, "python/bin/python") +
-                                               fila(g.DATOS + "/bin/ffmpeg", "bin/ffmpeg") +
-                                               "python/bin/python3,enlace=python,\n")
-                                                  .toUtf8());
         escribir(sitio + "/demo/__init__.py", "import os\n");
         escribir(sitio + "/demo/con, \"coma\".py", "x = 1\n");
         escribir(sitio + "/demo/datos.bin", QByteArray(3 << 20, 'd'));
         escribir(g.DATOS + "/python/bin/demo", "#!/bin/sh\n", true);
         escribir(sitio + "/demo-1.0.dist-info/METADATA",
                  "Metadata-Version: 2.1\nName: Demo\nVersion: 1.0\n");
+        escribir(sitio + "/demo-1.0.dist-info/INSTALLER", "pip\n");
         QString record;
-        for (const QString r : {"demo/__init__.py", "demo/datos.bin", "../../../bin/demo"})
+        for (const QString r : {"demo/__init__.py", "demo/datos.bin", "../../../bin/demo",
+                                "demo-1.0.dist-info/INSTALLER"})
             record += fila(sitio + "/" + r, r);
         record +=
             "\"demo/con, \"\"coma\"\".py\"," + fila(sitio + "/demo/con, \"coma\".py", "").mid(1);
         record += "demo/__pycache__/x.cpython-312.pyc,,\ndemo-1.0.dist-info/RECORD,,\n";
         escribir(sitio + "/demo-1.0.dist-info/RECORD", record.toUtf8());
         escribir(g.DATOS + "/instalado.txt", "1.0.0\n");
+        manifiesto();
+    }
+    // What the installer's last step writes, from the files as they are now.
+    void manifiesto() const {
+        const QString record = "python/lib/python3.12/site-packages/demo-1.0.dist-info/RECORD";
+        escribir(g.DATOS + "/entorno.RECORD",
+                 (fila(g.PYTHON, "python/bin/python") +
+                  fila(g.DATOS + "/bin/ffmpeg", "bin/ffmpeg") +
+                  "python/bin/python3,enlace=python,\n" + fila(g.DATOS + "/" + record, record))
+                     .toUtf8());
     }
     void anadirAlRecord(const QByteArray& lineas) const {
         QFile f(sitio + "/demo-1.0.dist-info/RECORD");
         f.open(QIODevice::Append);
         f.write(lineas);
+        f.close();
+        manifiesto();
     }
 };
 
@@ -61,6 +74,7 @@ TEST(Verificacion, CadaDanoEsUnProblemaYNadaSeLeeFueraDelMotor) {
     QTemporaryDir fuera;
     ASSERT_EQ(::mkfifo(qPrintable(fuera.filePath("tubo")), 0600), 0);
     const QByteArray hashDelTubo = ",sha256=" + QByteArray(43, 'A') + ",5\n";
+    const QByteArray hondo(250, 'h');
     const struct {
         const char* que;
         std::function<void(const Motor&)> danar;
@@ -86,10 +100,10 @@ TEST(Verificacion, CadaDanoEsUnProblemaYNadaSeLeeFueraDelMotor) {
                               "\"demo/b.py,,\n\"demo/c\"x.py,,\n" +
                               "demo/d.py,sha256=" + QByteArray(43, 'A') + "=,1\n");
          },
-         {DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 7).",
-          DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 8).",
+         {DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 8).",
           DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 9).",
-          DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 10)."}},
+          DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 10).",
+          DEMO + "demo-1.0.dist-info/RECORD: su RECORD está dañado (línea 11)."}},
         {"entradas fuera del motor",
          [&](const Motor& m) {
              QFile::link(fuera.path(), m.sitio + "/demo/fuera");
@@ -121,6 +135,57 @@ TEST(Verificacion, CadaDanoEsUnProblemaYNadaSeLeeFueraDelMotor) {
              QDir(m.g.DATOS + "/app").removeRecursively();
          },
          {"Python: app: falta.", "Python: entorno.RECORD: falta."}},
+        {"una biblioteca borrada entera",
+         [](const Motor& m) {
+             QDir(m.sitio + "/demo").removeRecursively();
+             QDir(m.sitio + "/demo-1.0.dist-info").removeRecursively();
+         },
+         {"demo 1.0: python/lib/python3.12/site-packages/demo-1.0.dist-info/RECORD: falta."}},
+        {"site-packages cambiado por un enlace",
+         [&](const Motor& m) {
+             QDir().rename(m.sitio, fuera.filePath("sitio"));
+             QFile::link(fuera.filePath("sitio"), m.sitio);
+         },
+         {"Python: python/lib/python3.12/site-packages: apunta fuera del motor.",
+          "demo 1.0: python/lib/python3.12/site-packages/demo-1.0.dist-info/RECORD: apunta fuera "
+          "del motor."}},
+        {"instalación a medias: su RECORD no lista INSTALLER",
+         [](const Motor& m) {
+             QByteArrayList filas =
+                 pruebas::leer(m.sitio + "/demo-1.0.dist-info/RECORD").split('\n');
+             filas.removeIf([](const QByteArray& f) { return f.contains("/INSTALLER,"); });
+             escribir(m.sitio + "/demo-1.0.dist-info/RECORD", filas.join('\n'));
+             m.manifiesto();
+         },
+         {"Demo 1.0: python/lib/python3.12/site-packages/demo-1.0.dist-info: su instalación quedó "
+          "a medias."}},
+        {"saltos y escapes en un nombre",
+         [](const Motor& m) { m.anadirAlRecord("\"demo/x\nDemo 1.0: sano.\x1b[2J\",,\n"); },
+         {DEMO + "demo/x\xEF\xBF\xBD"
+                 "Demo 1.0: sano.\xEF\xBF\xBD[2J: falta."}},
+        {"el intérprete no arranca",
+         [](const Motor& m) {
+             escribir(m.g.PYTHON, "#!/bin/sh\nexit 1\n", true);
+             m.manifiesto();
+         },
+         {"Python: python/bin/python: no arranca."}},
+        {"el motor no se carga",
+         [](const Motor& m) { QDir().mkpath(m.g.DATOS + "/app/motor"); },
+         {"varno-motor 1.0.0: no se puede cargar."}},
+        {"un enlace más hondo que PATH_MAX",
+         [&](const Motor& m) {
+             int fd = ::open(qPrintable(m.g.DATOS + "/python"), O_RDONLY | O_DIRECTORY);
+             for (int i = 0; i < 20; ++i) {
+                 ::mkdirat(fd, hondo.constData(), 0700);
+                 const int abajo = ::openat(fd, hondo.constData(), O_RDONLY | O_DIRECTORY);
+                 ::close(fd);
+                 fd = abajo;
+             }
+             EXPECT_EQ(::symlinkat("/", fd, "fuera"), 0);
+             ::close(fd);
+         },
+         {"Python: python/" + QString(QByteArrayList(20, hondo).join('/')) +
+          "/fuera: apunta fuera del motor."}},
     };
     qputenv("PYTHONPATH", "/otro");
     for (const auto& c : casos) {
@@ -137,6 +202,8 @@ TEST(Verificacion, CadaDanoEsUnProblemaYNadaSeLeeFueraDelMotor) {
         EXPECT_EQ(lineas.join('\n').toStdString(), c.problemas.join('\n').toStdString());
         EXPECT_EQ(ultimo.archivos, ultimo.archivosTotal);
         EXPECT_EQ(ultimo.bytes, ultimo.bytesTotal);
+        if (c.problemas.join("").contains(hondo)) // deeper than QTemporaryDir can remove
+            QProcess::execute("rm", {"-rf", m.g.DATOS + "/python/" + hondo});
     }
     qunsetenv("PYTHONPATH");
 }
@@ -159,3 +226,86 @@ TEST(Verificacion, AvanzaDentroDeUnArchivoYSePara) {
 }
 
 } // namespace
+
+// RECORDs built to make verification slow or large: it stays linear, hashes each file once and
+// keeps its report short, saying what it left out.
+TEST(Verificacion, RecordsHostilesAcabanPronto) {
+    const Motor muestra;
+    const QByteArray datos =
+        muestra.fila(muestra.sitio + "/demo/datos.bin", "demo/datos.bin").toUtf8();
+    const struct {
+        const char* que;
+        QByteArray lineas;
+        QString ultima;
+    } casos[] = {
+        {"una comilla que nunca cierra", QByteArray("x\",\"\n").repeated(40'000),
+         "Demo 1.0: y 39.900 problemas más."},
+        {"un archivo listado muchas veces, y por otro nombre",
+         datos.repeated(1000) + QByteArray(datos).replace("datos", "otro"), ""},
+        {"más filas de las que se verifican", QByteArray("demo/__init__.py,,\n").repeated(300'001),
+         DEMO + "demo-1.0.dist-info/RECORD: lista más archivos de los 300.000 que se verifican."},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.que);
+        Motor m;
+        ::link(qPrintable(m.sitio + "/demo/datos.bin"), qPrintable(m.sitio + "/demo/otro.bin"));
+        m.anadirAlRecord(c.lineas);
+        std::atomic<bool> parar{false};
+        const Informe i = verificar(m.g, parar, {}, 2);
+        EXPECT_LT(i.duracion, std::chrono::seconds(10));
+        EXPECT_LT(i.problemas.size(), 103);
+        EXPECT_EQ((i.problemas.isEmpty() ? "" : i.problemas.last().linea()).toStdString(),
+                  c.ultima.toStdString());
+        EXPECT_LT(i.bytes, (4 << 20) + c.lineas.size()); // datos.bin once, and the RECORD
+    }
+}
+
+// A folder swapped for a link once the work is planned: nothing is read through it.
+TEST(Verificacion, UnaCarpetaCambiadaDuranteLaVerificacionNoLlevaFuera) {
+    Motor m;
+    QTemporaryDir fuera;
+    bool cambiada = false;
+    const auto avance = [&](const AvanceVerificacion&) {
+        if (!std::exchange(cambiada, true)) {
+            QDir().rename(m.sitio + "/demo", fuera.filePath("demo"));
+            QFile::link(fuera.filePath("demo"), m.sitio + "/demo");
+        }
+    };
+    std::atomic<bool> parar{false};
+    const Informe i = verificar(m.g, parar, avance, 1);
+    QStringList lineas;
+    for (const Problema& p : i.problemas)
+        lineas << p.linea();
+    EXPECT_EQ(lineas.join('\n').toStdString(),
+              (DEMO + "demo/__init__.py: apunta fuera del motor.\n" + DEMO +
+               "demo/con, \"coma\".py: apunta fuera del motor.\n" + DEMO +
+               "demo/datos.bin: apunta fuera del motor.")
+                  .toStdString());
+}
+
+// A stop is heard at once whatever stage is running: reading a RECORD of many rows, or waiting
+// for an engine that takes long to load.
+TEST(Verificacion, SeParaEnCadaEtapa) {
+    const std::function<void(const Motor&)> casos[] = {
+        [](const Motor& m) { m.anadirAlRecord(QByteArray("x\",\"\n").repeated(12'000'000)); },
+        [](const Motor& m) {
+            escribir(
+                m.g.PYTHON,
+                "#!/bin/sh\ncase \"$*\" in '-I -c '*) echo 3.12.7 ;; *) exec sleep 60 ;; esac\n",
+                true);
+        },
+    };
+    for (const auto& danar : casos) {
+        Motor m;
+        danar(m);
+        std::atomic<bool> parar{false};
+        std::thread t(
+            [&] { std::this_thread::sleep_for(std::chrono::milliseconds(300)), parar = true; });
+        QElapsedTimer reloj;
+        reloj.start();
+        const Informe i = verificar(m.g, parar, {}, 2);
+        t.join();
+        EXPECT_TRUE(i.cancelado) << &danar - casos;
+        EXPECT_LT(reloj.elapsed(), 1500) << &danar - casos;
+    }
+}
