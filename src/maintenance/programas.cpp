@@ -6,7 +6,6 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -118,27 +117,7 @@ Instalado describir(const Globales& g) {
         i.bibliotecas += int(QDir(raiz + u'/' + QString::fromUtf8(sitio))
                                  .entryList({QStringLiteral("*.dist-info")}, QDir::Dirs)
                                  .size());
-    // What removing the runtime frees: the blocks of its files, links not followed.
-    const QStringList piezas = {QStringLiteral("python"),        QStringLiteral("bin/ffmpeg"),
-                                QStringLiteral("instalado.txt"), QStringLiteral("entorno.RECORD"),
-                                QStringLiteral(".pasos"),        QStringLiteral("descargas")};
-    const auto sumar = [&i](const QString& ruta) {
-        struct stat st;
-        if (::lstat(QFile::encodeName(ruta).constData(), &st) == 0)
-            i.bytes += qint64(st.st_blocks) * 512;
-    };
-    QStringList raices;
-    for (const QString& p : piezas)
-        raices << raiz + u'/' + p;
-    for (const QString& t : QDir(raiz).entryList({QStringLiteral(".tmp.*")},
-                                                 QDir::AllEntries | QDir::Hidden | QDir::System))
-        raices << raiz + u'/' + t;
-    for (const QString& r : raices) {
-        sumar(r);
-        QDirIterator it(r, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext())
-            sumar(it.next());
-    }
+    // What removing the runtime frees, counted as the removal counts it.
+    i.bytes = tamanoDelMotor(g);
     return i;
 }
