@@ -59,9 +59,12 @@ def instalar(casa, espejo, origen, version="1.0.0", entorno=None):
 
 
 def escribir(ruta, contenido):
-    """Writes bytes, or a shell script from a str, as an executable file; None removes what is there."""
+    """Writes bytes, or a shell script from a str, as an executable file; None removes what is there; a Path
+    makes a link to it."""
     if contenido is None:
         return shutil.rmtree(ruta) if ruta.is_dir() else ruta.unlink()
     ruta.parent.mkdir(parents=True, exist_ok=True)
+    if isinstance(contenido, Path):
+        return ruta.symlink_to(contenido)
     ruta.write_bytes(contenido if isinstance(contenido, bytes) else ("#!/bin/sh\n%s\n" % contenido).encode())
     ruta.chmod(0o755)

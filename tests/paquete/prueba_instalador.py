@@ -173,37 +173,93 @@ class Guion(unittest.TestCase):
         it; the file is as the first installation left it, the other watched files are untouched, nothing else is
         downloaded, and the marker is there either way."""
         sitio = lambda d: next((d / "python/lib").glob("python3*/site-packages"))
-        vigilados = {"libreria": lambda d: sitio(d) / "varno_prueba/__init__.py",
+        pip = next(sitio(datos_de(self.base / "casa")).glob("pip-*.dist-info")).name[4:-10]
+        vigilados = {"libreria": lambda d: sitio(d) / "varno_prueba/__init__.py", "pip": lambda d: sitio(d) / "pip/__init__.py",
                      "motor": lambda d: sitio(d) / "motor/__init__.py", "ffmpeg": lambda d: d / "bin/ffmpeg",
                      "python": lambda d: d / "python/pyvenv.cfg",  # which a Python runs without: only a repair sees it
                      "libreria comando": lambda d: d / "python/bin/varno_prueba"}  # outside site-packages
-        no_esta = "No se puede reparar %s: no está en la lista de bibliotecas."
-        casos = [  # name, file damaged, VARNO_REPARAR, the line it tells
+        cfg = b"home = /usr/bin\ninclude-system-site-packages = false\n"  # a Python that runs, set apart
+        no_esta = "No se puede reparar %s: no está en la lista de bibliotecas ni entre las que trae Python."
+
+        def cortada(datos, casa):  # as a kill leaves it: the wheel's RECORD, a RECORD pip could not finish
+            record = next(sitio(datos).glob("varno_prueba-*/RECORD"))
+            record.write_text("".join(l for l in record.read_text().splitlines(True) if "/INSTALLER," not in l))
+            next(sitio(datos).glob("pip-*.dist-info")).joinpath("RECORDx1y2.tmp").write_text("")
+
+        def enlace(datos, casa):  # a folder link inside python/, and a RECORD row through it
+            escribir(casa / "Documentos/mio.txt", b"mio")
+            escribir(datos / "python/bin/enlace", casa / "Documentos")
+            with next(sitio(datos).glob("varno_prueba-*/RECORD")).open("a") as r:
+                r.write("../../../bin/enlace/mio.txt,,\n")
+            return dict(quedan=[casa / "Documentos/mio.txt"])
+
+        def apartado(nuevo=False, sin_paso=False):  # a Python repair cut short
+            def preparar(datos, casa):
+                (datos / "python").rename(datos / "python.anterior")
+                if nuevo:
+                    subprocess.run(["/usr/bin/python3", "-m", "venv", "--without-pip", datos / "python"], check=True)
+                if sin_paso:  # as an older installer left it
+                    (datos / ".pasos/python").unlink()
+            return preparar
+
+        def mac(descarga):  # a Mac's Python, fetched again: from the mirror, or missing there
+            def preparar(datos, casa):
+                escribir(casa / "bin/uname", "case $1 in -s) echo Darwin ;; *) echo x86_64 ;; esac")
+                espejo, origen = construir_espejo(casa / "espejo"), copiar_paquete(casa / "paquete", requisito("varno_prueba"))
+                subprocess.run(["tar", "-cf", espejo / "python.tar", "-C", datos, "--exclude=site-packages/*",
+                                "--exclude=python/bin/varno_prueba", "python"], check=True)
+                suma = hashlib.sha256((espejo / "python.tar").read_bytes()).hexdigest()
+                (origen / "manifiesto.txt").write_text("python macos %s https://example.com/python.tar\nffmpeg macos %s "
+                                                       "https://example.com/%s\n" % (suma, SUMA, FFMPEG))
+                (datos / ".pasos/python").write_text(suma + "\n")
+                claves = (datos / ".pasos/bibliotecas").read_text().split()
+                (datos / ".pasos/bibliotecas").write_text(" ".join(claves[:2] + [suma]) + "\n")
+                if not descarga:
+                    (espejo / "python.tar").unlink()
+                return dict(origen=origen, entorno=dict(PATH="%s/bin:/usr/bin:/bin" % casa, VARNO_ESPEJO=str(espejo)))
+            return preparar
+
+        casos = [  # name, file damaged, VARNO_REPARAR, the line it tells, what else is done first
             ("a byte changed in a library", "libreria", b"#", "varno-prueba==1.0", "Se repara varno-prueba 1.0."),
             ("the engine, named as a user would", "motor", b"#", "Varno.Motor==9", "Se repara Varno.Motor 9."),
             ("a file of the interpreter deleted", "python", None, "python", "Se conservan las bibliotecas instaladas."),
             ("ffmpeg replaced", "ffmpeg", b"otro", "ffmpeg", "Se repara ffmpeg."),
-            ("a library not listed", "libreria", b"#", "python otra==1.0", no_esta % "otra 1.0"),
+            ("a library not listed, Python repaired all the same", "python", None, "python otra==1.0", no_esta % "otra 1.0"),
             ("a listed library at another version", "libreria", b"#", "varno_prueba==2.0", no_esta % "varno_prueba 2.0"),
             ("a token it does not know", "libreria", b"#", "todo", "No se sabe reparar «todo»."),
+            ("pip, which the list does not give, not starting", "pip", b"raise SystemExit(1)\n", "pip==" + pip,
+             "Se repara pip %s con la rueda que trae Python." % pip),
+            ("a library cut short", "libreria", None, "", "La biblioteca varno_prueba 1.0 quedó a medias", cortada),
+            ("a folder link in python/", "python", None, "python", "Se conservan las bibliotecas", enlace),
+            ("a Python repair cut short before the new one", "python", cfg, "", "Se devuelve a su sitio", apartado()),
+            ("... after it", "python", cfg, "", "Se termina una reparación de Python", apartado(nuevo=True)),
+            ("... by an older installer", "python", cfg, "", "Se devuelve a su sitio", apartado(sin_paso=True)),
+            ("a Mac's Python fetched again", "python", cfg, "python", "Se conservan las bibliotecas", mac(True)),
+            ("a Mac's Python not downloaded", "python", cfg, "python", "descargar Python: el archivo no existe", mac(False)),
         ]
-        for i, (nombre, danado, contenido, reparar, linea) in enumerate(casos):
+        for i, (nombre, danado, contenido, reparar, linea, preparar) in enumerate(c + (None,) * (6 - len(c)) for c in casos):
             with self.subTest(nombre):
                 casa = self.base / ("r%d" % i)
                 shutil.copytree(self.base / "casa", casa, symlinks=True)
                 datos = datos_de(casa)
                 antes = {c: (r(datos).read_bytes(), r(datos).stat().st_mtime_ns) for c, r in vigilados.items()}
                 escribir(vigilados[danado](datos), contenido)
-                rc, lineas = instalar(casa, self.base / "espejo local", self.origen,
-                                      entorno=dict(VARNO_REPARAR=reparar))
-                texto, bien = "\n".join(lineas), linea.startswith("Se ")
-                self.assertEqual((rc == 0, (datos / "instalado.txt").read_text()), (bien, "1.0.0\n"), texto)
-                self.assertIn(linea, lineas if bien else lineas[-1:])
-                self.assertEqual("Origen:" in texto, reparar == "ffmpeg", texto)
+                extra = (preparar or (lambda *_: None))(datos, casa) or {}
+                rc, lineas = instalar(casa, self.base / "espejo local", extra.get("origen", self.origen),
+                                      entorno=dict(VARNO_REPARAR=reparar) | extra.get("entorno", {}))
+                texto, bien, marcador = "\n".join(lineas), linea.startswith(("Se ", "La ")), datos / "instalado.txt"
+                self.assertEqual((rc == 0, marcador.exists() and marcador.read_text()),
+                                 (bien, "descargar" not in linea and "1.0.0\n"), texto)
+                self.assertIn(linea, texto if bien else lineas[-1])
+                self.assertEqual("Origen:" in texto, reparar == "ffmpeg" or "origen" in extra, texto)
+                # Nothing set aside or cut short is left, and what is the user's stays theirs.
+                self.assertEqual([*datos.glob("python.*"), *sitio(datos).glob("*.dist-info/*.tmp")], [])
+                self.assertTrue(all(q.is_file() for q in extra.get("quedan", [])))
+                self.assertIn("/INSTALLER,", next(sitio(datos).glob("varno_prueba-*/RECORD")).read_text())
                 for c, r in vigilados.items():
                     if c.split()[0] != danado:
                         self.assertEqual((r(datos).read_bytes(), r(datos).stat().st_mtime_ns), antes[c], c)
-                    elif bien and c == danado == "python":  # made again, it names the folder it was made in
+                    elif marcador.exists() and c == danado == "python":  # made again, it names the folder it was made in
                         self.assertTrue(r(datos).exists())
                     elif bien and c == danado:
                         self.assertEqual(r(datos).read_bytes(), antes[c][0], c)
