@@ -58,13 +58,6 @@ lleno() {
     [ "$libres" -lt 1024 ]
 }
 
-# A failure on a full disk says so, since that is what the user can put right;
-# $2 is what the command wrote.
-fallar_o_lleno() {
-    if lleno "${2:-}"; then fallar "${1%.}: el disco está lleno."; fi
-    fallar "$1"
-}
-
 # shellcheck disable=SC2317  # run by the traps below
 limpiar() {
     local t
@@ -78,9 +71,6 @@ limpiar() {
 
 # shellcheck disable=SC2317
 al_recibir_senal() {
-    # With VARNO gone nobody reads our output: a line more must not kill us
-    # before our commands are stopped.
-    trap '' PIPE
     if [ -n "$HIJO" ]; then
         # Two levels: the command may run inside a pipeline (see con_copia).
         for hijo in $(pgrep -P "$HIJO" 2>/dev/null); do
@@ -94,7 +84,7 @@ al_recibir_senal() {
 }
 
 trap limpiar EXIT
-trap al_recibir_senal TERM INT HUP PIPE
+trap al_recibir_senal TERM INT HUP
 
 # Long commands run in the background and are waited for, because bash holds
 # a signal back until a foreground command ends: this way closing VARNO stops
@@ -128,7 +118,7 @@ fallar_por_certificado() {
 # A fresh folder inside DATOS (so that moving out of it is a rename), in
 # TEMPORAL; removed when the script ends.
 nuevo_temporal() {
-    TEMPORAL=$(mktemp -d "$DATOS/.tmp.XXXXXX") || fallar_o_lleno "No se pudo crear una carpeta temporal en $DATOS."
+    TEMPORAL=$(mktemp -d "$DATOS/.tmp.XXXXXX") || fallar "No se pudo crear una carpeta temporal en $DATOS."
     TEMPORALES+=("$TEMPORAL")
 }
 
@@ -227,7 +217,7 @@ url_de_archivo() {
 hecho() { [ "$(cat "$PASOS/$1" 2>/dev/null)" = "$2" ]; }
 marcar() {
     sync
-    printf '%s\n' "$2" >"$PASOS/$1" || fallar_o_lleno "No se pudo escribir en $DATOS."
+    printf '%s\n' "$2" >"$PASOS/$1" || fallar "No se pudo escribir en $DATOS."
 }
 olvidar() { rm -f "$PASOS/$1"; }
 
@@ -860,8 +850,7 @@ sitio_de() {
 desempaquetar_python() {
     nuevo_temporal
     decir "Descomprimiendo Python…"
-    tar -xf "$ARCHIVO" -C "$TEMPORAL" 2>"$TEMPORAL/errores" ||
-        fallar_o_lleno "No se pudo descomprimir Python." "$TEMPORAL/errores"
+    tar -xf "$ARCHIVO" -C "$TEMPORAL" || fallar "No se pudo descomprimir Python."
     [ -x "$TEMPORAL/python/bin/python3" ] || fallar "El paquete de Python no trae python/bin/python3."
     [ -e "$TEMPORAL/python/bin/python" ] || ln -s python3 "$TEMPORAL/python/bin/python" ||
         fallar "No se pudo preparar python/bin/python."
@@ -871,13 +860,13 @@ desempaquetar_python() {
 crear_entorno() {
     local salida
     decir "Creando el entorno de Python a partir de $SISTEMA_PY ($SISTEMA_PY_VERSION)…"
-    salida=$(mktemp "$DATOS/.tmp.XXXXXX") || fallar_o_lleno "No se pudo crear un archivo temporal en $DATOS."
+    salida=$(mktemp "$DATOS/.tmp.XXXXXX") || fallar "No se pudo crear un archivo temporal en $DATOS."
     TEMPORALES+=("$salida")
     en_marcha con_copia "$salida" "$SISTEMA_PY" -I -m venv "$@" && return 0
-    if grep -q -e ensurepip -e python3-venv "$salida" && ! lleno "$salida"; then
-        fallar "No se pudo crear el entorno de Python (¿falta el paquete python3-venv?)."
-    fi
-    fallar_o_lleno "No se pudo crear el entorno de Python." "$salida"
+    # A full disk, which venv reports as a failure of ensurepip, is what the
+    # user can put right.
+    lleno "$salida" && fallar "No se pudo crear el entorno de Python: el disco está lleno."
+    fallar "No se pudo crear el entorno de Python (¿falta el paquete python3-venv?)."
 }
 
 # The same Python placed again, its libraries kept: the new one is made whole
@@ -1088,7 +1077,6 @@ instalar_con_gestor() {
     if [ "$rc" -ne 0 ] && grep -qi -e CERTIFICATE_VERIFY_FAILED -e 'invalid peer certificate' "$salida"; then
         fallar_por_certificado
     fi
-    if [ "$rc" -ne 0 ] && lleno "$salida"; then fallar "$que: el disco está lleno."; fi
     [ "$rc" -eq 0 ] || fallar "$que (el instalador terminó con el código $rc)."
 }
 
@@ -1178,7 +1166,7 @@ comprobar() {
     # What the interpreter and ffmpeg are made of, so that VARNO can later
     # tell which of their files changed; the libraries have their own RECORD,
     # which is listed too, so that VARNO knows which must be there.
-    "$PY" -I - "$DATOS" <<'EOF' || fallar_o_lleno "No se pudo escribir entorno.RECORD en $DATOS."
+    "$PY" -I - "$DATOS" <<'EOF' || fallar "No se pudo escribir entorno.RECORD en $DATOS."
 import base64, csv, hashlib, os, sys
 
 datos = sys.argv[1]
@@ -1213,11 +1201,11 @@ if os.path.lexists(os.path.join(datos, "bin", "ffmpeg")):
 with open(os.path.join(datos, "entorno.RECORD.parcial"), "w", encoding="utf-8", newline="") as f:
     csv.writer(f, lineterminator="\n").writerows(filas)
 EOF
-    asentar "$DATOS/entorno.RECORD" || fallar_o_lleno "No se pudo escribir entorno.RECORD en $DATOS."
+    asentar "$DATOS/entorno.RECORD" || fallar "No se pudo escribir entorno.RECORD en $DATOS."
     rmdir "$DESCARGAS" 2>/dev/null
     # The very last act: only now does VARNO count the installation as done.
     { printf '%s\n' "$VERSION" >"$DATOS/instalado.txt.parcial" && asentar "$DATOS/instalado.txt"; } ||
-        fallar_o_lleno "No se pudo escribir instalado.txt en $DATOS."
+        fallar "No se pudo escribir instalado.txt en $DATOS."
     # What is there works; what could not be repaired is the last word.
     [ -z "$SIN_REPARAR" ] || fallar "$SIN_REPARAR"
     decir "Todo listo."

@@ -1,9 +1,10 @@
 """The installer script on its own: one real first installation, then each scenario on a copy of it."""
 
-import collections, hashlib, http.server, re, shutil, subprocess, threading, time, unittest
+import base64, collections, csv, hashlib, http.server, re, shutil, subprocess, threading, time, unittest
+from pathlib import Path
 from urllib.parse import urlsplit
 
-from comun import BUNDLE, FFMPEG, FFMPEG_DATOS, construir_espejo, datos_de, escribir, instalar, rueda, temporal
+from comun import BASH, BUNDLE, FFMPEG, FFMPEG_DATOS, RAIZ, construir_espejo, datos_de, escribir, instalar, rueda, temporal
 
 SUMA = hashlib.sha256(FFMPEG_DATOS).hexdigest()
 requisito = lambda r: "%s==1.0 --hash=sha256:%s\n" % (r.replace("_", "-"), hashlib.sha256(rueda(r)).hexdigest())
@@ -69,6 +70,12 @@ class Guion(unittest.TestCase):
         subprocess.run([datos / "python/bin/python", "-I", "-c", "import sys, varno_prueba as v\n"
                         "sys.exit(not v.__file__.startswith(sys.prefix + '/'))"], check=True, env={})
         self.assertFalse((self.base / "fuera").exists())
+        # The manifest lists each library's RECORD as it is, and nothing else of site-packages.
+        filas = {f[0]: f[1:] for f in csv.reader((datos / "entorno.RECORD").read_text().splitlines()) if "site-packages" in f[0]}
+        records = {str(r.relative_to(datos)): r.read_bytes() for r in datos.glob("python/lib/*/site-packages/*.dist-info/RECORD")}
+        self.assertEqual(filas, {r: ["sha256=" + base64.urlsafe_b64encode(hashlib.sha256(b).digest()).rstrip(b"=").decode(),
+                                     str(len(b))] for r, b in records.items()})
+        self.assertGreaterEqual(len(filas), 3)  # pip's, the engine's, the library's
 
     def test_what_the_script_finds_and_how_it_ends(self):
         """Each case on a copy of the base installation without ffmpeg, with an older marker; the mirror by its path
@@ -90,6 +97,9 @@ class Guion(unittest.TestCase):
         certificado = ("Certificado no reconocido, quizá de un proxy de empresa; SSL_CERT_FILE puede indicar "
                        "el suyo. Registro: ~/Library/Application Support/VARNO/instalacion.log")
         sin_firma = {"d:bin/ffmpeg.sin-firma": b""}
+        # A folder of the user's, shaped as a Python's, that a link in DATOS leads to.
+        py = next((datos_de(self.base / "casa") / "python/lib").glob("python3*")).name
+        suyo = lambda p: {"d:" + p: Path("../../../Documentos"), "d:../../../Documentos/lib/%s/site-packages/mio.txt" % py: b"x"}
         # Apple's developer tools, which codesign needs: xcode-select names their folder.
         firmar = sin_firma | {"e:bin/xcode-select": 'echo "${0%/bin/*}/dev"', "e:dev/usr/bin/codesign_allocate": ""}
         casos = [  # the line: the last on a failure; the older marker stays if the script stops before removing it
@@ -121,6 +131,8 @@ class Guion(unittest.TestCase):
             Caso("unsigned ffmpeg, no developer tools", sin_firma | {"e:bin/codesign": 'rm "$4.sin-firma"',
                  "e:bin/xcode-select": "exit 2"}, "instálalas con «xcode-select --install»", None),
             Caso("ffmpeg that never runs", sin_firma, "El ffmpeg descargado no arranca en este Mac.", None),
+            Caso("python/ a link to a folder of the user's", suyo("python"), "Todo listo", bien, red),
+            Caso("python.anterior a link to a folder of the user's", suyo("python.anterior"), "Todo listo", bien),
             Caso("an old uv", {"e:bin/uv": "echo \"error: unexpected argument '--no-config' found\" >&2; exit 2"},
                  "Este uv es antiguo y no entiende las opciones que hacen falta; se usa pip", bien, red),
         ]
@@ -155,6 +167,7 @@ class Guion(unittest.TestCase):
                 self.assertEqual([p.read_bytes() for p in datos.rglob("*.parcial")],
                                  [archivos[P]] if rc and P in archivos else [])
                 subprocess.run([datos / "python/bin/python", "-I", "-c", ""], env=dict(HOME=str(casa)))
+                self.assertEqual([*datos.rglob("mio.txt")], [])  # the user's file never moved in
                 # No library's code ran, and no password reached the output.
                 self.assertEqual(((casa / "pirata").exists(), "secreto" in texto), (False, False))
                 for guardado in datos.rglob(FFMPEG):
@@ -167,6 +180,64 @@ class Guion(unittest.TestCase):
                     self.assertIn(por_nombre + "/ruedas" if proxiado else "/ruedas", servidor.pedidos)
                     self.assertEqual({(v[2] or v[3]) is None for v in vistas}, {servidor.sin_largo}, lineas)
                     self.assertEqual(int(vistas[0][1]) >= 120, P in archivos, lineas)  # from what was there
+
+    def test_one_run_per_data_folder_and_none_without_its_varno(self):
+        """A lock whose run is gone is taken over, whatever now has its pid; a run whose VARNO is killed stops with
+        what it started, and lets go of its lock; a run that finds another still at work stops it, and says so."""
+        casa = self.base / "cerrojo"
+        shutil.copytree(self.base / "casa", casa, symlinks=True)
+        datos = datos_de(casa)
+        (datos / ".pasos/ffmpeg").unlink()
+        escribir(casa / "bin/curl", "exec sleep 60")  # a download that never ends
+        ajeno = subprocess.Popen(["sleep", "60"])
+        self.addCleanup(ajeno.kill)
+        escribir(datos / ".instalando", Path(str(ajeno.pid)))
+        entorno = dict(HOME=str(casa), PATH="%s/bin:/usr/bin:/bin" % casa, VARNO_ORIGEN=str(self.origen),
+                       VARNO_VERSION="1.0.0", VARNO_ESPEJO=str(self.base / "espejo local"))
+
+        def colgada(*padre):  # a run in its own group, as VARNO starts it, once it waits on the download
+            p = subprocess.Popen([*padre, BASH, RAIZ / "paquete/instalar_mac.sh"], env=entorno, start_new_session=True,
+                                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+            self.addCleanup(lambda: (p.poll() is None and p.kill(), p.wait(), p.stdout.close()))
+            self.assertTrue(next((l for l in p.stdout if l.startswith(b"Descargando ffmpeg")), None))
+            return p
+
+        varno = colgada(BASH, "-c", '"$@" & wait', "varno")
+        varno.kill()
+        for _ in range(50):
+            time.sleep(0.1)
+            if not (datos / ".instalando").is_symlink():
+                break
+        self.assertEqual(((datos / ".instalando").is_symlink(), ajeno.poll()), (False, None))
+
+        otra = colgada()
+        rc, lineas = instalar(casa, self.base / "espejo local", self.origen)
+        self.assertEqual((rc, otra.wait(10)), (0, 143), lineas)
+        self.assertIn("Otra instalación seguía en marcha en %s; se detiene." % datos, lineas)
+
+    def test_data_reach_the_disk_before_what_names_them(self):
+        """The order of the calls: a step's files synced before its key, then the manifest and the marker each
+        flushed under another name, renamed, and their folder flushed."""
+        if not shutil.which("strace"):
+            self.skipTest("Skipped: strace was not found.")
+        casa, traza = self.base / "cortes", self.base / "traza"
+        shutil.copytree(self.base / "casa", casa, symlinks=True)
+        (datos_de(casa) / ".pasos/ffmpeg").unlink()
+        rc, lineas = instalar(casa, self.base / "espejo local", self.origen, antes=[
+            "strace", "-f", "-qq", "-o", traza, "-e", "trace=sync,fsync,openat,rename,renameat,renameat2"])
+        marcas = {r"(?<!f)sync\(": "S", r"fsync\(": "F", r'".*/\.pasos/ffmpeg", O_WRONLY': "K",
+                  r'rename.*"[^"]*/entorno\.RECORD"': "M", r'rename.*"[^"]*/instalado\.txt"': "I"}
+        orden = "".join(m for l in traza.read_text().splitlines() for r, m in marcas.items() if re.search(r, l))
+        self.assertRegex(orden, r"^[SF]*SK[SF]*SFMF+IF$", lineas)
+
+    def test_a_full_disk_is_said(self):
+        """On a file system of its own, too small for Python's environment."""
+        disco = ["unshare", "-rm", "sh", "-c", 'mount -t tmpfs -o size=256k tmpfs "$HOME" && exec "$@"', "sh"]
+        if not shutil.which("unshare") or subprocess.run(disco + ["true"]).returncode:
+            self.skipTest("Skipped: no unprivileged mount namespace to make a small disk in.")
+        (self.base / "lleno").mkdir()
+        rc, lineas = instalar(self.base / "lleno", self.base / "espejo local", self.origen, antes=disco)
+        self.assertEqual((rc, lineas[-1]), (1, "No se pudo crear el entorno de Python: el disco está lleno."))
 
     def test_a_repair_puts_right_what_it_names_and_nothing_else(self):
         """Each case on a copy of the base installation: one file damaged (None: deleted), a run told to repair
