@@ -178,13 +178,15 @@ parar_instalador() {
 # VARNO that started this run is gone, the run stops as if VARNO had closed
 # it. It ends by itself when the run does.
 vigilar_a_varno() {
-    local padre=$PPID principal=$$
+    local padre=$PPID principal=$$ ahora
     [ "$padre" -gt 1 ] || return 0
     while kill -0 "$principal" 2>/dev/null; do
-        if [ "$(ps -o ppid= -p "$principal" 2>/dev/null | tr -d ' ')" != "$padre" ]; then
+        ahora=$(ps -o ppid= -p "$principal" 2>/dev/null | tr -d ' ')
+        case $ahora in '' | *[!0-9]* | "$padre") ;; *)
             kill -TERM "$principal" 2>/dev/null
             return 0
-        fi
+            ;;
+        esac
         sleep 0.5
     done
 }

@@ -190,7 +190,7 @@ class Guion(unittest.TestCase):
         (datos / ".pasos/ffmpeg").unlink()
         escribir(casa / "bin/curl", "exec sleep 60")  # a download that never ends
         ajeno = subprocess.Popen(["sleep", "60"])
-        self.addCleanup(ajeno.kill)
+        self.addCleanup(lambda: (ajeno.kill(), ajeno.wait()))
         escribir(datos / ".instalando", Path(str(ajeno.pid)))
         entorno = dict(HOME=str(casa), PATH="%s/bin:/usr/bin:/bin" % casa, VARNO_ORIGEN=str(self.origen),
                        VARNO_VERSION="1.0.0", VARNO_ESPEJO=str(self.base / "espejo local"))
@@ -302,6 +302,8 @@ class Guion(unittest.TestCase):
              "Se repara pip %s con la rueda que trae Python." % pip),
             ("a library cut short", "libreria", None, "", "La biblioteca varno_prueba 1.0 quedó a medias", cortada),
             ("a folder link in python/", "python", None, "python", "Se conservan las bibliotecas", enlace),
+            ("a Python that no longer starts, on a plain run", "python", cfg, "", "Se conservan las bibliotecas",
+             lambda datos, casa: escribir(datos / "python/bin/python3", "exit 1")),
             ("a Python repair cut short before the new one", "python", cfg, "", "Se devuelve a su sitio", apartado()),
             ("... after it", "python", cfg, "", "Se termina una reparación de Python", apartado(nuevo=True)),
             ("... by an older installer", "python", cfg, "", "Se devuelve a su sitio", apartado(sin_paso=True)),
