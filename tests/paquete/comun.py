@@ -61,9 +61,9 @@ def instalar(casa, espejo, origen, version="1.0.0", entorno=None, antes=()):
 
 def escribir(ruta, contenido):
     """Writes bytes, or a shell script from a str, as an executable file; None removes what is there; a Path
-    puts a link to it in its place."""
-    if contenido is None or isinstance(contenido, Path) and ruta.exists():
-        shutil.rmtree(ruta) if ruta.is_dir() else ruta.unlink()
+    puts a link to it in its place. A link there is replaced, never written through (a venv's lead out of it)."""
+    if contenido is None or ruta.is_symlink() or isinstance(contenido, Path) and ruta.exists():
+        shutil.rmtree(ruta) if ruta.is_dir() and not ruta.is_symlink() else ruta.unlink()
     if isinstance(contenido, Path):
         return ruta.symlink_to(contenido)
     if contenido is None:
