@@ -18,11 +18,22 @@
 
 namespace {
 
+// One line as plain text, whatever it carries from outside (names from a
+// library's files, the installer's output): a control character, which could
+// start an escape sequence or a line of its own, shows as U+FFFD, a tab as a
+// space, and bidirectional formatting goes.
 void decir(const QString& linea) {
-    std::fputs(qPrintable(linea + u'\n'), stdout);
+    QString texto = sinFormatoBidi(linea);
+    for (QChar& c : texto)
+        if (c == u'\t')
+            c = u' ';
+        else if (c.category() == QChar::Other_Control || esSaltoDeLinea(c.unicode()))
+            c = QChar::ReplacementCharacter;
+    std::fputs(qPrintable(texto + u'\n'), stdout);
     std::fflush(stdout);
 }
 
+// Something to verify or repair: the interpreter or the marker.
 bool hayMotor(const Globales& g) {
     return QFileInfo(g.PYTHON).exists() ||
            QFileInfo::exists(g.DATOS + QStringLiteral("/instalado.txt"));
@@ -94,7 +105,8 @@ int reparar(const Globales& g) {
 }
 
 int eliminar(const Globales& g) {
-    if (!hayMotor(g)) {
+    // Leftovers of a run cut short are removed too.
+    if (partesDelMotor(g).isEmpty()) {
         decir(QStringLiteral("No hay ningún motor instalado."));
         return 0;
     }

@@ -23,7 +23,9 @@ void Delegado::mantener() {
     detalle_->fijarTexto(QStringLiteral("Mirando qué hay instalado…"));
     // Python and ffmpeg are asked for their versions: off the main thread.
     esperas_.start([this] {
-        const Instalado i = describir(g_);
+        Instalado i = describir(g_);
+        // What the removal would free, counted as the removal counts it.
+        i.bytes = tamanoDelMotor(g_);
         publicar([this, i] {
             instalado_ = i;
             if (fase_ != Fase::mantenimiento)

@@ -1,13 +1,17 @@
 #include "maintenance/mantenimiento.h"
 
+#include "base/papelera.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
+#include <algorithm>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -27,18 +31,15 @@ bool hay(const QString& ruta) {
 // What makes up the runtime, relative to DATOS, the marker first so that a
 // removal cut short never leaves it claiming the rest. Everything else there
 // (the engine's working folder DATOS/app, the logs) is the user's and stays.
-QStringList partesDelMotor(const QString& datos) {
-    QStringList partes = {QStringLiteral("instalado.txt"), QStringLiteral("instalado.txt.parcial"),
-                          QStringLiteral("python"),        QStringLiteral("python.anterior"),
-                          QStringLiteral("bin"),           QStringLiteral("entorno.RECORD"),
-                          QStringLiteral(".pasos"),        QStringLiteral("descargas"),
-                          QStringLiteral("app.viejo")};
-    partes += QDir(datos).entryList({QStringLiteral(".tmp.*")}, todas, QDir::Name);
-    QStringList presentes;
-    for (const QString& p : partes)
-        if (hay(datos + QLatin1Char('/') + p))
-            presentes << p;
-    return presentes;
+const QStringList nombresDelMotor = {
+    QStringLiteral("instalado.txt"), QStringLiteral("instalado.txt.parcial"),
+    QStringLiteral("python"),        QStringLiteral("python.anterior"),
+    QStringLiteral("bin"),           QStringLiteral("entorno.RECORD"),
+    QStringLiteral(".pasos"),        QStringLiteral("descargas"),
+    QStringLiteral("app.viejo")};
+
+bool esParte(const QString& nombre) {
+    return nombresDelMotor.contains(nombre) || nombre.startsWith(QStringLiteral(".tmp."));
 }
 
 // Space on disk, links not followed and a file with several names counted once.
@@ -53,6 +54,26 @@ qint64 tamanoEnDisco(const QString& ruta, std::set<std::pair<dev_t, ino_t>>& vis
     return total;
 }
 
+qint64 tamanoDe(const QString& datos, const QStringList& partes) {
+    std::set<std::pair<dev_t, ino_t>> vistos;
+    qint64 bytes = 0;
+    for (const QString& p : partes)
+        bytes += tamanoEnDisco(datos + QLatin1Char('/') + p, vistos);
+    return bytes;
+}
+
+// Only a folder a removal made is ever emptied back into DATOS: a real folder
+// of ours (a link to the user's Documents is not), holding nothing but parts
+// of the runtime.
+bool hechaPorUnaEliminacion(const QString& aparte) {
+    struct stat s {};
+    if (::lstat(QFile::encodeName(aparte).constData(), &s) != 0 || !S_ISDIR(s.st_mode) ||
+        s.st_uid != ::geteuid())
+        return false;
+    const QStringList dentro = QDir(aparte).entryList(todas);
+    return std::all_of(dentro.begin(), dentro.end(), esParte);
+}
+
 // Each part set aside goes back where it was, unless its place is taken.
 // Whether all went back (the emptied folder is removed).
 bool devolverPartes(const QString& datos, const QString& aparte) {
@@ -65,27 +86,39 @@ bool devolverPartes(const QString& datos, const QString& aparte) {
     return todasVuelven && QDir(datos).rmdir(carpetaAparte);
 }
 
-// Whether the Trash took it. Without a usable Trash Qt 6.4 on Linux reports
-// success after moving it into files/ of the working directory (a location
-// relative to it): that move is undone and counts as a refusal.
-bool aLaPapelera(const QString& ruta) {
-#ifndef Q_OS_MACOS
-    // The home Trash lives in the data folder, which Qt does not make: a new
-    // account may not have it yet.
-    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-#endif
-    QString donde;
-    if (!QFile::moveToTrash(ruta, &donde))
-        return false;
-    if (QDir::isAbsolutePath(donde))
-        return true;
-    const QFileInfo movida(donde);
-    QDir().rename(movida.absoluteFilePath(), ruta);
-    QDir carpeta = movida.absoluteDir();
-    QFile::remove(carpeta.filePath(QStringLiteral("../info/%1.trashinfo").arg(movida.fileName())));
-    carpeta.rmdir(QStringLiteral("../info"));
-    carpeta.rmdir(carpeta.absolutePath());
-    return false;
+// A link of the user's in DATOS (app, a log, anything below them) that leads
+// into a part of the runtime: the Trash would take what it leads to with the
+// part. The link and where it leads, relative to DATOS.
+std::optional<std::pair<QString, QString>> enlaceAlMotor(const QString& datos,
+                                                         const QStringList& partes) {
+    const QString raiz = QFileInfo(datos).canonicalFilePath();
+    QStringList dentro; // the parts that are folders or files of their own, not links
+    for (const QString& p : partes)
+        if (!QFileInfo(datos + QLatin1Char('/') + p).isSymLink())
+            dentro << raiz + QLatin1Char('/') + p;
+    const auto lleva = [&](const QString& enlace) -> std::optional<std::pair<QString, QString>> {
+        const QString destino = QFileInfo(enlace).canonicalFilePath();
+        for (const QString& parte : dentro)
+            if (destino == parte || destino.startsWith(parte + QLatin1Char('/')))
+                return std::pair(QDir(datos).relativeFilePath(enlace),
+                                 QDir(raiz).relativeFilePath(destino));
+        return std::nullopt;
+    };
+    for (const QFileInfo& del : QDir(datos).entryInfoList(todas)) {
+        if (partes.contains(del.fileName()))
+            continue;
+        if (del.isSymLink()) {
+            if (auto l = lleva(del.filePath()))
+                return l;
+            continue;
+        }
+        if (del.isDir())
+            for (QDirIterator i(del.filePath(), todas, QDirIterator::Subdirectories); i.hasNext();)
+                if (const QFileInfo f = i.nextFileInfo(); f.isSymLink())
+                    if (auto l = lleva(f.filePath()))
+                        return l;
+    }
+    return std::nullopt;
 }
 
 Eliminacion fallo(const QString& motivo) {
@@ -94,9 +127,23 @@ Eliminacion fallo(const QString& motivo) {
 
 } // namespace
 
+QStringList partesDelMotor(const Globales& g) {
+    QStringList partes = nombresDelMotor;
+    partes += QDir(g.DATOS).entryList({QStringLiteral(".tmp.*")}, todas, QDir::Name);
+    QStringList presentes;
+    for (const QString& p : partes)
+        if (hay(g.DATOS + QLatin1Char('/') + p))
+            presentes << p;
+    return presentes;
+}
+
+qint64 tamanoDelMotor(const Globales& g) {
+    return tamanoDe(g.DATOS, partesDelMotor(g));
+}
+
 bool recuperarEliminacion(const Globales& g) {
     const QString aparte = g.DATOS + QLatin1Char('/') + carpetaAparte;
-    if (!hay(aparte) || devolverPartes(g.DATOS, aparte))
+    if (!hechaPorUnaEliminacion(aparte) || devolverPartes(g.DATOS, aparte))
         return true;
     // What is left has a newer copy in its place: the older one the user
     // asked to remove goes to the Trash after all, or stays where it is.
@@ -108,14 +155,16 @@ Eliminacion eliminarMotor(const Globales& g) {
     const QString aparte = datos + QLatin1Char('/') + carpetaAparte;
     if (!recuperarEliminacion(g))
         return fallo(QStringLiteral("quedó a medias una eliminación anterior en %1").arg(aparte));
+    if (hay(aparte))
+        return fallo(QStringLiteral("%1 ya existe y no es de VARNO").arg(carpetaAparte));
 
-    const QStringList partes = partesDelMotor(datos);
+    const QStringList partes = partesDelMotor(g);
     if (partes.isEmpty())
         return {true, 0, {}};
-    std::set<std::pair<dev_t, ino_t>> vistos;
-    qint64 bytes = 0;
-    for (const QString& p : partes)
-        bytes += tamanoEnDisco(datos + QLatin1Char('/') + p, vistos);
+    if (const auto enlace = enlaceAlMotor(datos, partes))
+        return fallo(QStringLiteral("%1 lleva a %2, que es parte del motor")
+                         .arg(enlace->first, enlace->second));
+    const qint64 bytes = tamanoDe(datos, partes);
 
     if (!QDir(datos).mkdir(carpetaAparte))
         return fallo(QStringLiteral("no se puede escribir en %1").arg(datos));

@@ -63,9 +63,16 @@ Instalado describir(const Globales& g);
 // nothing in the report can be repaired by reinstalling.
 QString aReparar(const Informe& informe);
 
-// Sends the runtime (the interpreter, ffmpeg, the libraries, the marker and
-// the leftovers of unfinished runs) to the Trash, keeping DATOS/app and the
-// logs. When the Trash cannot take all of it, nothing is removed.
+// The parts of the runtime present in DATOS, by their names there: the
+// interpreter, ffmpeg, the marker, the manifest and the leftovers of
+// unfinished runs. Everything else in DATOS is the user's.
+QStringList partesDelMotor(const Globales& g);
+// Their space on disk, as a removal frees it.
+qint64 tamanoDelMotor(const Globales& g);
+
+// Sends the runtime's parts to the Trash, keeping DATOS/app and the logs.
+// When the Trash cannot take all of it, or a link of the user's leads into
+// it, nothing is removed.
 struct Eliminacion {
     bool bien = false;
     qint64 bytes = 0; // freed once the Trash is emptied
@@ -76,6 +83,8 @@ Eliminacion eliminarMotor(const Globales& g);
 // A removal cut short (the program ended between setting the parts aside and
 // the Trash taking them) leaves them gathered in one folder of DATOS: each goes
 // back to its place. One whose place a later installation took again goes to
-// the Trash, as was asked. Call it at start, before looking at what is
-// installed (eliminarMotor calls it first too). Whether nothing is left over.
+// the Trash, as was asked. A folder of that name that no removal made (a link,
+// something of the user's) is left alone. Call it at start, before looking at
+// what is installed (eliminarMotor calls it first too). Whether nothing a
+// removal set aside is left over.
 bool recuperarEliminacion(const Globales& g);

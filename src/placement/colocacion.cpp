@@ -1,12 +1,12 @@
 #include "placement/colocacion.h"
 
+#include "base/papelera.h"
 #include "base/proceso.h"
 #include "placement/copia.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QXmlStreamReader>
 
 #include <cstdio>
@@ -35,15 +35,6 @@ bool quitar(const QString& ruta) {
     if (i.isDir() && !i.isSymLink())
         return QDir(ruta).removeRecursively();
     return QFile::remove(ruta);
-}
-
-void alaPapelera(const QString& ruta) {
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    // Without the user's data folder, Qt falls back to the working directory and
-    // leaves the bundle in a "files" folder there instead of the Trash.
-    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
-#endif
-    QFile::moveToTrash(ruta);
 }
 
 } // namespace
@@ -222,8 +213,9 @@ Mudanza moverAAplicaciones(const Colocacion& c) {
     // The new copy runs: only now do the older ones go.
     if (habia)
         quitar(aparte);
+    // Where the Trash cannot take it, the old bundle stays where it was.
     if (!volumen)
-        alaPapelera(fuente);
+        aLaPapelera(fuente);
     return {true, {}};
 }
 

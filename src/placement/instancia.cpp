@@ -7,6 +7,11 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QThread>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -24,15 +29,17 @@ bool soloDelUsuario(const QString& carpeta) {
 
 Instancia::Instancia(const QString& datos, QObject* parent)
     : QObject(parent)
-    , nombre_(nombreDe(datos))
-    , cerrojo_(nombre_ + QStringLiteral(".lock")) {
-    // Held for the whole run, however long: only an owner that died frees it.
-    cerrojo_.setStaleLockTime(0);
-}
+    , nombre_(nombreDe(datos)) {}
 
-// The server goes before the lock, so that the next owner never finds our socket.
+// The server goes before the lock, so that the next owner never finds our socket;
+// the file goes while it is still locked, so that nobody holds a lock on a name
+// that is gone.
 Instancia::~Instancia() {
     delete servidor_;
+    if (cerrojo_ >= 0) {
+        ::unlink(QFile::encodeName(cerrojo()).constData());
+        ::close(cerrojo_);
+    }
 }
 
 QString Instancia::nombreDe(const QString& datos) {
@@ -56,21 +63,41 @@ Instancia::Toma Instancia::tomar(std::chrono::milliseconds espera) {
     QDir().mkpath(QFileInfo(nombre_).absolutePath());
     const QDeadlineTimer limite(espera);
     for (;;) {
-        if (cerrojo_.tryLock(0)) {
+        if (cerrar()) {
             escuchar();
             return Toma::propia;
         }
-        // Without a place for the lock there is nobody to coordinate with.
-        if (cerrojo_.error() != QLockFile::LockFailedError)
-            return Toma::propia;
         if (pedirVentana() == Respuesta::mostrada)
             return Toma::entregada;
         if (limite.hasExpired())
             return Toma::ocupada;
-        if (cerrojo_.tryLock(pausaEntreIntentos)) {
-            escuchar();
-            return Toma::propia;
+        QThread::msleep(pausaEntreIntentos);
+    }
+}
+
+// The system's own lock on an open file: it goes with the process however
+// that ends, so a run killed at any instant never shuts the next one out.
+bool Instancia::cerrar() {
+    const QByteArray ruta = QFile::encodeName(cerrojo());
+    for (;;) {
+        const int fd = ::open(ruta.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0)
+            return true;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const bool otro = errno == EWOULDBLOCK;
+            ::close(fd);
+            return !otro;
         }
+        // The owner before us may have removed the name just before we locked
+        // what it named: only the lock on the file the name leads to counts.
+        struct stat abierto {};
+        struct stat nombrado {};
+        if (::fstat(fd, &abierto) == 0 && ::lstat(ruta.constData(), &nombrado) == 0 &&
+            abierto.st_dev == nombrado.st_dev && abierto.st_ino == nombrado.st_ino) {
+            cerrojo_ = fd;
+            return true;
+        }
+        ::close(fd);
     }
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <chrono>
@@ -27,7 +26,7 @@ public:
     // Where the lock and the socket live, without extension: in a folder that
     // only this user can write into.
     static QString nombreDe(const QString& datos);
-    QString cerrojo() const { return cerrojo_.fileName(); }
+    QString cerrojo() const { return nombre_ + QStringLiteral(".lock"); }
 
 signals:
     // Sent in the running instance, on its thread, when another start asks for
@@ -40,8 +39,11 @@ private:
     Respuesta pedirVentana() const;
     void escuchar();
     void atender();
+    // Whether the lock is ours now, without waiting; a lock that cannot be
+    // made at all counts as ours, with nobody to coordinate with.
+    bool cerrar();
 
     QString nombre_;
-    QLockFile cerrojo_;
+    int cerrojo_ = -1; // the lock file, held locked while it is open
     QLocalServer* servidor_ = nullptr;
 };

@@ -1,3 +1,4 @@
+#include "app/consola.h"
 #include "app/decision.h"
 #include "app/opciones.h"
 #include "comun/comun.h"
@@ -63,6 +64,27 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
             leerOpciones(("/x/VARNO " + QString::fromUtf8(linea)).split(' ', Qt::SkipEmptyParts)),
             g);
         EXPECT_EQ(g.hechas.join(';'), QString::fromUtf8(esperado));
+    }
+}
+
+// From a terminal, leftovers alone are something to remove, and the installer's output reaches it
+// as plain text: a control character shows as U+FFFD instead of acting there.
+TEST(Consola, LineasLlanas) {
+    using M = Opciones::Mantenimiento;
+    for (const auto& [opcion, deja, dice] :
+         {std::tuple(M::eliminar, "descargas/a.parcial", "se liberan 0 MB.\n"),
+          {M::reparar, "python/bin/python", "\n\uFFFD]0;x\uFFFD\uFFFD[2Jrojo b\uFFFD\n"}}) {
+        pruebas::Casa casa;
+        const Globales g = casa.globales();
+        pruebas::escribir(g.DATOS + '/' + deja, "", true);
+        pruebas::escribir(g.RECURSOS + "/paquete/instalar_mac.sh",
+                          "printf '\\033]0;x\\a\\033[2Jrojo\\tb\\302\\233\\n'\n");
+        Opciones o;
+        o.mantenimiento = opcion;
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(mantenerEnConsola(o, g), opcion == M::reparar);
+        const std::string salida = ::testing::internal::GetCapturedStdout();
+        EXPECT_NE(salida.find(dice), std::string::npos) << salida;
     }
 }
 

@@ -1,7 +1,21 @@
 #include "fallos/banco.h"
 #include "maintenance/mantenimiento.h"
+#include "maintenance/textos.h"
 
+#include <dlfcn.h>
 #include <optional>
+#include <sys/wait.h>
+
+// Every rename Qt and the Trash make passes here; in a child, the `matarTras`-th is its last.
+static int matarTras = 0;
+extern "C" int renameat2(int d, const char* a, int e, const char* b, unsigned f) noexcept {
+    static const auto real =
+        reinterpret_cast<decltype(&renameat2)>(::dlsym(RTLD_NEXT, "renameat2"));
+    const int r = real(d, a, e, b, f);
+    if (r == 0 && matarTras > 0 && --matarTras == 0)
+        ::raise(SIGKILL);
+    return r;
+}
 
 namespace {
 
@@ -17,6 +31,19 @@ QStringList arbol(const QString& raiz) {
     }
     l.sort();
     return l;
+}
+
+QString papelera() {
+    return QDir::homePath() + "/.local/share/Trash";
+}
+
+// DATOS with what the Trash holds put back, as it was before a removal.
+QStringList conLoTirado(const QString& datos) {
+    QStringList todo = arbol(datos);
+    for (const QString& r : arbol(papelera() + "/files").mid(1))
+        todo << r.section('/', 1);
+    todo.sort();
+    return todo;
 }
 
 // A whole runtime beside the user's things: a 1 MB file with a second name, ffmpeg a link to
@@ -38,7 +65,6 @@ void instalarMotor(const QString& datos, const QString& fuera) {
 
 // The runtime goes to the Trash whole, or nothing moves at all; a removal cut short is picked up.
 TEST(Eliminar, TodoALaPapeleraONada) {
-    const QString papelera = QDir::homePath() + "/.local/share/Trash";
     const struct {
         const char* nombre;
         bool motor; // a whole runtime, else only the user's things
@@ -46,23 +72,41 @@ TEST(Eliminar, TodoALaPapeleraONada) {
             apartadas;  // what a removal cut short left set aside; "python*": a newer one in place
         bool alEmpezar; // the start picks it up, else a removal
         const char* motivo; // why nothing was removed: the Trash a file, or descargas a mount point
+        const char* enlace = nullptr; // "link>target", both relative to DATOS
     } casos[] = {
         {"a whole runtime", true, "", false, nullptr},
         {"nothing installed", false, "", false, nullptr},
         {"a Trash that cannot take it", true, "", false, "la Papelera no lo admite"},
+        {"a Trash that is a link", true, "", false, "la Papelera no lo admite"},
         {"a part that cannot be moved", true, "", false, "no se pudo apartar descargas"},
         {"one cut short, at the next start", true, "instalado.txt python", true, nullptr},
         {"one cut short, then a removal", true, "python bin", false, nullptr},
         {"one cut short, a newer copy in place", true, "python*", true, nullptr},
+        // The user's files a link leads to are never taken, nor a folder no removal made.
+        {"a link of the user's into the runtime", true, "", false,
+         "proyecto lleva a python/trabajo, que es parte del motor", "proyecto>python/trabajo"},
+        {"a link deep in app into the runtime", true, "", false,
+         "app/a/b lleva a descargas, que es parte del motor", "app/a/b>descargas"},
+        {"the set-aside folder a link, at start", false, "", true, nullptr,
+         "Motor de VARNO>../../../Documentos"},
+        {"the set-aside folder the user's, at start", false, "", true, nullptr,
+         "Motor de VARNO/tesis>../../../Documentos"},
+        {"the set-aside folder a link, then a removal", true, "", false,
+         "Motor de VARNO ya existe y no es de VARNO", "Motor de VARNO>../../../Documentos"},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
         pruebas::Casa casa;
         const Globales g = casa.globales();
-        QDir(papelera).removeRecursively();
+        QDir(papelera()).removeRecursively();
         if (c.motor)
             instalarMotor(g.DATOS, casa.home() + "/fuera");
         pruebas::escribir(g.DATOS + "/app/trabajo", "mio");
+        if (const QStringList e = QString(c.enlace).split('>'); e.size() == 2) {
+            pruebas::escribir(g.DATOS + '/' + e[1] + "/python/mio", "mio");
+            QDir().mkpath(QFileInfo(g.DATOS + '/' + e[0]).path());
+            QFile::link(g.DATOS + '/' + e[1], g.DATOS + '/' + e[0]);
+        }
         const QStringList instalado = arbol(g.DATOS);
         for (const QString& p : c.apartadas.split(' ', Qt::SkipEmptyParts)) {
             QDir().mkpath(g.DATOS + "/Motor de VARNO");
@@ -72,8 +116,9 @@ TEST(Eliminar, TodoALaPapeleraONada) {
                 QDir().rename(g.DATOS + '/' + p, g.DATOS + "/Motor de VARNO/" + p);
         }
         const QString motivo = c.motivo;
-        if (motivo.contains("Papelera"))
-            pruebas::escribir(papelera, "");
+        const bool enlazada = QByteArray(c.nombre).endsWith("link");
+        if (motivo.contains("Papelera") && !(enlazada && QFile::link(casa.home(), papelera())))
+            pruebas::escribir(papelera(), "");
         std::optional<fallos::Montaje> montaje;
         if (motivo.contains("descargas")) {
             ASSERT_TRUE(montaje.emplace(g.DATOS + "/descargas", QString(), 0).montado);
@@ -82,21 +127,17 @@ TEST(Eliminar, TodoALaPapeleraONada) {
         const Eliminacion e =
             c.alEmpezar ? Eliminacion{recuperarEliminacion(g), 0, {}} : eliminarMotor(g);
         montaje.reset();
-        QFile::remove(papelera);
+        QFile::remove(papelera());
+        const QStringList tirado = arbol(papelera() + "/files");
 
         EXPECT_EQ(e.bien, motivo.isEmpty());
         EXPECT_EQ(e.fallo,
                   c.motivo ? "No se pudo llevar el motor a la Papelera: " + motivo + '.' : "");
         // What is gone is in the Trash as it was, and only the user's things stay.
         const bool quitado = c.motor && !c.alEmpezar && !c.motivo;
-        const QStringList tirado = arbol(papelera + "/files");
         EXPECT_EQ(tirado.filter(QRegularExpression("^[^/]* 0$")).size(),
                   quitado || c.apartadas.endsWith('*'));
-        QStringList todo = arbol(g.DATOS);
-        for (const QString& r : tirado.mid(1))
-            todo << r.section('/', 1);
-        todo.sort();
-        EXPECT_EQ(quitado ? todo : arbol(g.DATOS), instalado);
+        EXPECT_EQ(quitado ? conLoTirado(g.DATOS) : arbol(g.DATOS), instalado);
         EXPECT_EQ(arbol(g.DATOS),
                   quitado ? instalado.filter(QRegularExpression("^(app[ /]|\\w+\\.log )"))
                           : instalado);
@@ -104,6 +145,40 @@ TEST(Eliminar, TodoALaPapeleraONada) {
         EXPECT_GE(e.bytes, quitado << 20);
         EXPECT_LT(e.bytes, quitado ? (1 << 20) + 200'000 : 1);
     }
+}
+
+// Killed after any rename, with a Trash that takes it or not, the next start finds the runtime
+// whole in DATOS or in the Trash, once.
+TEST(Eliminar, MatadaEnCualquierRenombre) {
+    for (int admite = 0, k = 1, muerta = 1; admite < 2; muerta ? ++k : (++admite, k = 1)) {
+        SCOPED_TRACE(k + 100 * admite);
+        pruebas::Casa casa;
+        const Globales g = casa.globales();
+        QDir(papelera()).removeRecursively();
+        if (!admite)
+            pruebas::escribir(papelera(), "");
+        instalarMotor(g.DATOS, casa.home() + "/fuera");
+        const QStringList instalado = arbol(g.DATOS);
+        const pid_t hijo = ::fork();
+        if (hijo == 0)
+            ::_exit((matarTras = k, eliminarMotor(g).bien));
+        ::waitpid(hijo, &muerta, 0);
+        muerta = WIFSIGNALED(muerta);
+        recuperarEliminacion(g);
+        QFile::remove(papelera());
+        EXPECT_EQ(conLoTirado(g.DATOS), instalado);
+    }
+}
+
+// The size the maintenance screen gives is what the removal frees: a file with two names once.
+TEST(Eliminar, LoQueSeAnunciaSeLibera) {
+    fallos::Banco b("");
+    instalarMotor(b.g.DATOS, b.home() + "/fuera");
+    pruebas::escribir(b.g.PYTHON, "", true);
+    b.d->mantener();
+    ASSERT_TRUE(pruebas::esperarHasta([&] { return b.detalle()->texto().contains("en disco"); }));
+    EXPECT_EQ(b.detalle()->texto().section(" · ", -1),
+              tamano(eliminarMotor(b.g).bytes) + " en disco");
 }
 
 } // namespace

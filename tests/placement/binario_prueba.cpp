@@ -1,5 +1,6 @@
 #include "comun/comun.h"
 #include "engine/motor.h"
+#include "placement/instancia.h"
 
 #include <sys/stat.h>
 
@@ -104,6 +105,27 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
                               primera.exitCode() == 0 && leer(t.path() + "/motor").count('\n') == 2
                         : primera.state() == QProcess::Running);
     }
+}
+
+// What a run killed at any instant leaves (an empty lock, the runtime set aside by a removal) never
+// keeps the next start from opening the engine: the runtime goes back before anything is decided.
+TEST(ColocacionBinario, LoQueDejaUnaMuerte) {
+    QTemporaryDir t;
+    const QString datos = t.path() + "/Library/Application Support/VARNO",
+                  aparte = datos + "/Motor de VARNO";
+    pruebas::escribir(aparte + "/instalado.txt",
+                      leer(pruebas::bundle() + "/Contents/Resources/version.txt"));
+    pruebas::escribir(aparte + "/python/bin/python", "#!/bin/sh\ntouch \"$HOME/motor\"\n", true);
+    QDir().mkpath(datos + "/app");
+    pruebas::escribir(Instancia::nombreDe(datos) + ".lock", "");
+    QProcess varno;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert("HOME", t.path());
+    varno.setProcessEnvironment(e);
+    varno.start(pruebas::ejecutable(), {"--no-mover"});
+    EXPECT_TRUE(esperarHasta([&] { return QFileInfo::exists(t.path() + "/motor"); }));
+    varno.kill();
+    varno.waitForFinished();
 }
 
 } // namespace
