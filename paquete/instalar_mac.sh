@@ -30,6 +30,8 @@ RETORNO=$'\r'
 TEMPORALES=()   # folders to remove however the run ends
 HIJO=""         # the long command running now, stopped together with us
 VIGIA=""        # the loop that reports a download's progress
+GUARDIAN=""     # the loop that notices when VARNO is gone
+CERROJO=""      # this run's lock, once it holds it
 PASO=0
 
 decir() { printf '%s\n' "$*"; }
@@ -46,13 +48,25 @@ fallar() {
     exit 1
 }
 
+# Whether the disk is full, by what a command wrote in the file $1 or by
+# what is left beside DATOS.
+lleno() {
+    local libres
+    grep -q 'No space left on device' "$1" 2>/dev/null && return 0
+    libres=$(df -Pk "$DATOS" 2>/dev/null | awk 'NR == 2 { print $4 }')
+    case $libres in '' | *[!0-9]*) return 1 ;; esac
+    [ "$libres" -lt 1024 ]
+}
+
 # shellcheck disable=SC2317  # run by the traps below
 limpiar() {
     local t
     [ -z "$VIGIA" ] || kill "$VIGIA" 2>/dev/null
+    [ -z "$GUARDIAN" ] || kill "$GUARDIAN" 2>/dev/null
     for t in ${TEMPORALES[@]+"${TEMPORALES[@]}"}; do
         rm -rf "$t"
     done
+    soltar_cerrojo
 }
 
 # shellcheck disable=SC2317
@@ -108,6 +122,75 @@ nuevo_temporal() {
     TEMPORALES+=("$TEMPORAL")
 }
 
+# Only one run works on DATOS at a time. The lock is a link whose target is
+# the run's pid: the link and its content are made in one step, so no kill
+# can leave a lock that names nobody, and a lock whose run is gone is taken
+# over. Another run still alive (its VARNO killed, or run by hand) is stopped.
+tomar_cerrojo() {
+    local lock="$DATOS/.instalando" otro _
+    for _ in 1 2 3 4 5; do
+        if ln -s "$$" "$lock" 2>/dev/null; then
+            CERROJO=$lock
+            return 0
+        fi
+        otro=$(readlink "$lock" 2>/dev/null)
+        if es_instalador "$otro"; then
+            decir "Otra instalación seguía en marcha en $DATOS; se detiene."
+            parar_instalador "$otro"
+        fi
+        # Removed only while it still names the run found gone.
+        [ "$(readlink "$lock" 2>/dev/null)" != "$otro" ] || rm -f "$lock"
+    done
+    fallar "Otra instalación está en marcha en $DATOS y no se detiene."
+}
+
+# shellcheck disable=SC2317  # run by limpiar
+soltar_cerrojo() {
+    if [ -n "$CERROJO" ] && [ "$(readlink "$CERROJO" 2>/dev/null)" = "$$" ]; then
+        rm -f "$CERROJO"
+    fi
+}
+
+# Whether $1 is the pid of a live run of this script (a pid may be reused).
+es_instalador() {
+    case $1 in '' | *[!0-9]*) return 1 ;; esac
+    [ "$1" != "$$" ] && kill -0 "$1" 2>/dev/null || return 1
+    case $(ps -o command= -p "$1" 2>/dev/null) in *instalar_mac.sh*) return 0 ;; esac
+    return 1
+}
+
+# Stops the run $1 as closing VARNO would, with all it started when it leads
+# its own process group (as VARNO starts it); one that does not end is killed.
+parar_instalador() {
+    local objetivo=$1 grupo _
+    grupo=$(ps -o pgid= -p "$1" 2>/dev/null | tr -d ' ')
+    [ "$grupo" != "$1" ] || objetivo=-$1
+    kill -TERM -- "$objetivo" 2>/dev/null
+    for _ in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20; do
+        es_instalador "$1" || return 0
+        sleep 0.5
+    done
+    kill -KILL -- "$objetivo" 2>/dev/null
+    sleep 0.5
+}
+
+# macOS tells no process that its parent died, so a loop looks: once the
+# VARNO that started this run is gone, the run stops as if VARNO had closed
+# it. It ends by itself when the run does.
+vigilar_a_varno() {
+    local padre=$PPID principal=$$ ahora
+    [ "$padre" -gt 1 ] || return 0
+    while kill -0 "$principal" 2>/dev/null; do
+        ahora=$(ps -o ppid= -p "$principal" 2>/dev/null | tr -d ' ')
+        case $ahora in '' | *[!0-9]* | "$padre") ;; *)
+            kill -TERM "$principal" 2>/dev/null
+            return 0
+            ;;
+        esac
+        sleep 0.5
+    done
+}
+
 suma_de() {
     local linea
     linea=$("${SUMADOR[@]}" <"$1") || return 1
@@ -130,9 +213,14 @@ url_de_archivo() {
 }
 
 # Steps already done are remembered in DATOS/.pasos, each with a key that
-# changes whenever what the step installs would change.
+# changes whenever what the step installs would change. A step's files reach
+# the disk before its key is written, so that a power cut never leaves a key
+# for files that were lost; a key cut short only makes the step run again.
 hecho() { [ "$(cat "$PASOS/$1" 2>/dev/null)" = "$2" ]; }
-marcar() { printf '%s\n' "$2" >"$PASOS/$1" || fallar "No se pudo escribir en $DATOS."; }
+marcar() {
+    sync
+    printf '%s\n' "$2" >"$PASOS/$1" || fallar "No se pudo escribir en $DATOS."
+}
 olvidar() { rm -f "$PASOS/$1"; }
 
 # ---------------------------------------------------------------- manifest
@@ -381,6 +469,8 @@ elegir_proxy() {
 REPARAR_PYTHON=0
 REPARAR_FFMPEG=0
 REPARAR_BIBLIOTECAS=()
+REPARAR_AJENAS=()   # libraries not in requisitos.txt, such as pip
+SIN_REPARAR=""      # what could not be repaired, said at the end
 MOTOR_PUESTO=0
 
 # A library's name as pip compares names.
@@ -420,22 +510,28 @@ leer_reparaciones() {
             ?*==?*)
                 nombre=${t%%==*}
                 version=${t#*==}
-                if ! es_el_motor "$nombre" && ! requisito_de "$nombre" "$version" >/dev/null; then
-                    fallar "No se puede reparar $nombre $version: no está en la lista de bibliotecas."
+                # Those the list does not give (pip, which the venv brings)
+                # come from the interpreter's own wheels in step 5.
+                if es_el_motor "$nombre" || requisito_de "$nombre" "$version" >/dev/null; then
+                    REPARAR_BIBLIOTECAS+=("$t")
+                else
+                    REPARAR_AJENAS+=("$t")
                 fi
-                REPARAR_BIBLIOTECAS+=("$t")
                 ;;
             *) fallar "No se sabe reparar «$t»." ;;
         esac
     done
 }
 
-# The files the libraries set aside in $1 installed outside their
-# site-packages $2 (their commands in bin/, say), relative to the
-# interpreter's tree, as their RECORDs list them; none that leads out of it.
+# The files the libraries of the interpreter tree $1 installed outside its
+# site-packages $2 (their commands in bin/, say), relative to that tree, as
+# their RECORDs list them; none that leads out of it.
 fuera_del_sitio() {
-    local entrada base resto
-    cat "$1/$2"/*.dist-info/RECORD 2>/dev/null | awk '
+    local entrada base resto record
+    for record in "$1/$2"/*.dist-info/RECORD; do
+        # Only a RECORD that is a file is read: a FIFO or a device would hang.
+        if [ -f "$record" ] && [ ! -L "$record" ] && [ ! -L "${record%/RECORD}" ]; then cat "$record"; fi
+    done | awk '
         { sub(/\r$/, "") }
         /^"/ {
             s = substr($0, 2); campo = ""
@@ -454,32 +550,63 @@ fuera_del_sitio() {
             resto=${resto#../}
             case $base in */*) base=${base%/*} ;; '') continue 2 ;; *) base="" ;; esac
         done
-        case /$resto/ in */../* | */./*) continue ;; esac
+        case /$resto/ in */../* | */./* | *//*) continue ;; esac
         printf '%s\n' "${base:+$base/}$resto"
     done
 }
 
+# Whether every part of the path $2 below the folder $1 is there and none is
+# a link: nothing is moved through a link or as one.
+sin_enlaces() {
+    local ruta=$1 resto=$2/
+    while [ -n "$resto" ]; do
+        ruta="$ruta/${resto%%/*}"
+        resto=${resto#*/}
+        if [ -L "$ruta" ] || [ ! -e "$ruta" ]; then return 1; fi
+    done
+}
+
+# Whether the path $2 below the folder $1 is free, with every folder on the
+# way that is there a real folder, not a link.
+libre_sin_enlaces() {
+    local ruta=$1 resto=$2
+    while [ "${resto#*/}" != "$resto" ]; do
+        ruta="$ruta/${resto%%/*}"
+        resto=${resto#*/}
+        [ ! -L "$ruta" ] || return 1
+        [ -e "$ruta" ] || return 0
+        [ -d "$ruta" ] || return 1
+    done
+    [ ! -e "$ruta/$resto" ] && [ ! -L "$ruta/$resto" ]
+}
+
 # Puts back into the Python just placed what the libraries had put into the
-# one set aside in $1: its site-packages whole, and the files they installed
-# elsewhere in it that the new one lacks. Fails when it cannot.
+# one set aside in $1: its site-packages whole first (one rename, so that a
+# run cut short knows from the old tree whether it went), then the files they
+# installed elsewhere in it that the new one lacks. Only regular files reached
+# through real folders move. Fails when it cannot.
 devolver_bibliotecas() {
     local anterior=$1 sitios sitio f
     sitios=("$anterior"/lib/python*/site-packages)
-    sitio=${sitios[0]#"$anterior"/}
-    [ -d "$anterior/$sitio" ] && [ -d "$DATOS/python/$sitio" ] || return 1
-    fuera_del_sitio "$anterior" "$sitio" | while IFS= read -r f; do
-        if [ ! -f "$anterior/$f" ] || [ -L "$anterior/$f" ] || [ -e "$DATOS/python/$f" ] || [ -L "$DATOS/python/$f" ]; then
-            continue
+    if [ -d "${sitios[0]}" ]; then
+        sitio=${sitios[0]#"$anterior"/}
+        sin_enlaces "$anterior" "$sitio" && sin_enlaces "$DATOS/python" "${sitio%/*}" || return 1
+        rm -rf "${DATOS:?}/python/$sitio" && mv "$anterior/$sitio" "$DATOS/python/$sitio" || return 1
+    fi
+    sitios=("$DATOS/python"/lib/python*/site-packages)
+    sitio=${sitios[0]#"$DATOS/python"/}
+    sin_enlaces "$DATOS/python" "$sitio" || return 1
+    fuera_del_sitio "$DATOS/python" "$sitio" | while IFS= read -r f; do
+        if sin_enlaces "$anterior" "$f" && [ -f "$anterior/$f" ] && libre_sin_enlaces "$DATOS/python" "$f"; then
+            mkdir -p "$(dirname "$DATOS/python/$f")" && mv "$anterior/$f" "$DATOS/python/$f" || exit 1
         fi
-        mkdir -p "$(dirname "$DATOS/python/$f")" && mv "$anterior/$f" "$DATOS/python/$f" || exit 1
-    done || return 1
-    rm -rf "${DATOS:?}/python/$sitio" && mv "$anterior/$sitio" "$DATOS/python/$sitio"
+    done
 }
 
 # Each library named for repair installed again at its version from the same
 # source, with its hashes, leaving its dependencies be.
 reparar_bibliotecas() {
-    local t nombre version lista origenes=()
+    local t nombre version lista rueda origenes=()
     if [ -n "$RUEDAS" ]; then origenes=(--no-index --find-links "$RUEDAS"); fi
     for t in ${REPARAR_BIBLIOTECAS[@]+"${REPARAR_BIBLIOTECAS[@]}"}; do
         nombre=${t%%==*}
@@ -496,6 +623,68 @@ reparar_bibliotecas() {
         requisito_de "$nombre" "$version" >"$lista" || fallar "No se pudo leer la lista de bibliotecas."
         instalar_con_gestor "No se pudo reparar $nombre $version" ${origenes[@]+"${origenes[@]}"} \
             --de-nuevo --no-deps --require-hashes -r "$lista"
+    done
+    # One that cannot be repaired leaves the rest to be repaired all the same.
+    for t in ${REPARAR_AJENAS[@]+"${REPARAR_AJENAS[@]}"}; do
+        nombre=${t%%==*}
+        version=${t#*==}
+        if rueda=$(rueda_de_python "$nombre" "$version"); then
+            decir "Se repara $nombre $version con la rueda que trae Python."
+            instalar_con_gestor "No se pudo reparar $nombre $version" --no-index --no-deps --de-nuevo "$rueda"
+        else
+            SIN_REPARAR="No se puede reparar $nombre $version: no está en la lista de bibliotecas ni entre las que trae Python."
+            decir "$SIN_REPARAR"
+        fi
+    done
+}
+
+# The wheel of the library $1 (at version $2, or any) that the installed
+# interpreter carries to make its own environments, as ensurepip finds it.
+rueda_de_python() {
+    "$PY" -I - "$(normal "$1")" "${2:-}" <<'EOF'
+import ensurepip, os, re, sys, sysconfig
+nombre, version = sys.argv[1:]
+carpeta = os.path.dirname(ensurepip.__file__)
+for donde in (os.path.join(carpeta, "_bundled"), carpeta, sysconfig.get_config_var("WHEEL_PKG_DIR") or ""):
+    try:
+        ruedas = sorted(os.listdir(donde))
+    except OSError:
+        continue
+    for rueda in ruedas:
+        partes = rueda[:-4].split("-") if rueda.endswith(".whl") else []
+        if (len(partes) >= 5 and re.sub(r"[-_.]+", "-", partes[0]).lower() == nombre
+                and version in ("", partes[1])):
+            print(os.path.join(donde, rueda))
+            sys.exit(0)
+sys.exit(1)
+EOF
+}
+
+# A library cut short (a kill, a power cut, a full disk) is left with part of
+# its files and its wheel's own RECORD, which does not list the INSTALLER that
+# pip and uv write just before their RECORD. Its .dist-info goes, so that the
+# manager installs it whole instead of finding it satisfied; so do the
+# temporary files pip leaves beside a RECORD it could not finish. A_MEDIAS
+# gets "nombre==versión" of each.
+quitar_a_medias() {
+    local sitio d nombre
+    A_MEDIAS=()
+    sitio=$(sitio_de "$DATOS/python")
+    sin_enlaces "$DATOS/python" "$sitio" || return 0
+    sitio="$DATOS/python/$sitio"
+    find "$sitio" -mindepth 2 -maxdepth 2 -type f -path '*.dist-info/*' \( -name 'RECORD?*.tmp' -o \
+        -name 'INSTALLER?*.tmp' -o -name 'REQUESTED?*.tmp' -o -name 'direct_url.json?*.tmp' \) -exec rm -f {} +
+    for d in "$sitio"/*.dist-info; do
+        if [ -L "$d" ] || [ ! -d "$d" ]; then continue; fi
+        nombre=${d##*/}
+        nombre=${nombre%.dist-info}
+        if [ -f "$d/RECORD" ] && [ ! -L "$d/RECORD" ] && awk -v fila="$nombre.dist-info/INSTALLER" '
+            index($0, fila ",") == 1 || index($0, "\"" fila "\",") == 1 { hallada = 1; exit }
+            END { exit !hallada }' "$d/RECORD"; then
+            continue
+        fi
+        rm -rf "$d" || fallar "No se pudo quitar lo que quedó a medias de ${nombre%-*} en $DATOS."
+        A_MEDIAS+=("${nombre%-*}==${nombre##*-}")
     done
 }
 
@@ -580,6 +769,9 @@ preparar() {
     FFMPEG="$DATOS/bin/ffmpeg"
     mkdir -p "$PASOS" || fallar "No se pudo crear la carpeta $DATOS."
     decir "Carpeta de datos: $DATOS"
+    tomar_cerrojo
+    vigilar_a_varno >/dev/null 2>&1 </dev/null &
+    GUARDIAN=$!
 
     # From here on the installation is changing: until this run writes the
     # marker again, nothing may claim that a version is installed.
@@ -605,7 +797,7 @@ preparar() {
 
 instalar_python() {
     paso 2 "Python"
-    local clave version
+    local clave
     if [ "$SISTEMA" = macos ]; then
         item python || fallar "El manifiesto no dice de dónde descargar Python para este Mac."
         clave=$ITEM_SUMA
@@ -615,64 +807,129 @@ instalar_python() {
         else
             SISTEMA_PY=$(command -v python3) || fallar "Falta python3 en el sistema."
         fi
-        version=$("$SISTEMA_PY" -I -c 'import sys; print("%d.%d.%d" % sys.version_info[:3])') ||
+        SISTEMA_PY_VERSION=$("$SISTEMA_PY" -I -c 'import sys; print("%d.%d.%d" % sys.version_info[:3])') ||
             fallar "El python3 del sistema no arranca."
-        clave="venv $SISTEMA_PY $version"
+        clave="venv $SISTEMA_PY $SISTEMA_PY_VERSION"
     fi
     PYTHON_CLAVE=$clave
 
+    recuperar_python "$clave"
     if [ "$REPARAR_PYTHON" = 1 ]; then
         decir "Se repara Python."
     elif hecho python "$clave" && [ -x "$PY" ] && "$PY" -I -c '' 2>/dev/null; then
         decir "Python ya estaba instalado."
         return 0
     fi
-    # The libraries live inside this Python: a new one needs them again, while
-    # the same one placed again keeps them, set aside meanwhile (already, when
-    # a repair was cut short).
-    local anterior="$DATOS/python.anterior" conservar=0
-    if [ "$REPARAR_PYTHON" = 1 ]; then
-        if [ -d "$anterior" ]; then
-            conservar=1
-        elif hecho python "$clave" && [ -d "$DATOS/python" ]; then
-            mv "$DATOS/python" "$anterior" || fallar "No se pudo apartar el Python dañado."
-            conservar=1
-        fi
+    # The libraries live inside this Python: the same one placed again keeps
+    # them, while a new one needs them again.
+    if hecho python "$clave" && [ ! -L "$DATOS/python" ] && sin_enlaces "$DATOS/python" "$(sitio_de "$DATOS/python")"; then
+        reponer_python
+        return 0
     fi
     olvidar python
-    if [ "$conservar" = 0 ]; then
-        olvidar bibliotecas
-        rm -rf "$anterior"
-    fi
-
+    olvidar bibliotecas
     if [ "$SISTEMA" = macos ]; then
         descargar "Python"
-        nuevo_temporal
-        decir "Descomprimiendo Python…"
-        tar -xf "$ARCHIVO" -C "$TEMPORAL" || fallar "No se pudo descomprimir Python."
-        [ -x "$TEMPORAL/python/bin/python3" ] || fallar "El paquete de Python no trae python/bin/python3."
-        [ -e "$TEMPORAL/python/bin/python" ] || ln -s python3 "$TEMPORAL/python/bin/python" ||
-            fallar "No se pudo preparar python/bin/python."
+        desempaquetar_python
         rm -rf "$DATOS/python"
         mv "$TEMPORAL/python" "$DATOS/python" || fallar "No se pudo colocar Python en $DATOS."
         rm -f "$ARCHIVO"
     else
-        decir "Creando el entorno de Python a partir de $SISTEMA_PY ($version)…"
         rm -rf "$DATOS/python"
-        en_marcha "$SISTEMA_PY" -I -m venv "$DATOS/python" ||
-            fallar "No se pudo crear el entorno de Python (¿falta el paquete python3-venv?)."
+        crear_entorno "$DATOS/python"
     fi
     "$PY" -I -c '' || fallar "El Python instalado no arranca."
-    if [ "$conservar" = 1 ]; then
-        if devolver_bibliotecas "$anterior"; then
-            decir "Se conservan las bibliotecas instaladas."
-        else
-            decir "Las bibliotecas se instalan de nuevo."
-            olvidar bibliotecas
-        fi
-        rm -rf "$anterior"
-    fi
     marcar python "$clave"
+}
+
+# site-packages of the interpreter tree $1, relative to it.
+sitio_de() {
+    local sitios=("$1"/lib/python*/site-packages)
+    printf '%s\n' "${sitios[0]#"$1"/}"
+}
+
+# Unpacks the downloaded Python into python/ of a new temporary folder.
+desempaquetar_python() {
+    nuevo_temporal
+    decir "Descomprimiendo Python…"
+    tar -xf "$ARCHIVO" -C "$TEMPORAL" || fallar "No se pudo descomprimir Python."
+    [ -x "$TEMPORAL/python/bin/python3" ] || fallar "El paquete de Python no trae python/bin/python3."
+    [ -e "$TEMPORAL/python/bin/python" ] || ln -s python3 "$TEMPORAL/python/bin/python" ||
+        fallar "No se pudo preparar python/bin/python."
+}
+
+# A virtual environment of the system's Python in $1, with the options after.
+crear_entorno() {
+    local salida
+    decir "Creando el entorno de Python a partir de $SISTEMA_PY ($SISTEMA_PY_VERSION)…"
+    salida=$(mktemp "$DATOS/.tmp.XXXXXX") || fallar "No se pudo crear un archivo temporal en $DATOS."
+    TEMPORALES+=("$salida")
+    en_marcha con_copia "$salida" "$SISTEMA_PY" -I -m venv "$@" && return 0
+    # A full disk, which venv reports as a failure of ensurepip, is what the
+    # user can put right.
+    lleno "$salida" && fallar "No se pudo crear el entorno de Python: el disco está lleno."
+    fallar "No se pudo crear el entorno de Python (¿falta el paquete python3-venv?)."
+}
+
+# The same Python placed again, its libraries kept: the new one is made whole
+# before the damaged one is set aside, so a repair that fails leaves both as
+# they were, and one cut short later is put back or finished.
+reponer_python() {
+    if [ "$SISTEMA" = macos ]; then
+        descargar "Python"
+        desempaquetar_python
+    else
+        # Without pip: the libraries' own come back with them.
+        nuevo_temporal
+        crear_entorno "$TEMPORAL/python" --without-pip
+    fi
+    "$TEMPORAL/python/bin/python" -I -c '' || fallar "El Python instalado no arranca."
+    mv "$DATOS/python" "$DATOS/python.anterior" || fallar "No se pudo apartar el Python dañado."
+    if ! mv "$TEMPORAL/python" "$DATOS/python"; then
+        mv "$DATOS/python.anterior" "$DATOS/python"
+        fallar "No se pudo colocar Python en $DATOS."
+    fi
+    [ "$SISTEMA" != macos ] || rm -f "$ARCHIVO"
+    terminar_python
+}
+
+# Moves the libraries from python.anterior into the Python placed, then
+# removes what is left of the old one.
+terminar_python() {
+    # A venv names its folder in a few files: made elsewhere, it is told again.
+    if [ "$SISTEMA" != macos ]; then
+        crear_entorno "$DATOS/python" --without-pip
+    fi
+    if devolver_bibliotecas "$DATOS/python.anterior"; then
+        decir "Se conservan las bibliotecas instaladas."
+    else
+        decir "Las bibliotecas se instalan de nuevo."
+        olvidar bibliotecas
+    fi
+    rm -rf "$DATOS/python.anterior"
+    marcar python "$PYTHON_CLAVE"
+}
+
+# A repair of Python cut short leaves the old tree in python.anterior, with
+# the libraries. It goes back when no working Python took its place, and the
+# repair is finished when one did, so the libraries are never installed again.
+recuperar_python() {
+    local anterior="$DATOS/python.anterior"
+    if [ -L "$anterior" ] || { [ -e "$anterior" ] && [ ! -d "$anterior" ]; }; then
+        rm -f "$anterior"
+    fi
+    [ -d "$anterior" ] || return 0
+    if [ -d "$DATOS/python" ] && [ ! -L "$DATOS/python" ] && "$PY" -I -c '' 2>/dev/null; then
+        decir "Se termina una reparación de Python que quedó a medias."
+        terminar_python
+        return 0
+    fi
+    decir "Se devuelve a su sitio el Python que una reparación cortada había apartado."
+    rm -rf "${DATOS:?}/python"
+    mv "$anterior" "$DATOS/python" || fallar "No se pudo devolver a su sitio el Python apartado."
+    # An older installer forgot Python's step as it set it aside; the
+    # libraries' step, made with this same Python, still tells it.
+    case $(cat "$PASOS/bibliotecas" 2>/dev/null) in *" $1") hecho python "$1" || marcar python "$1" ;; esac
 }
 
 instalar_ffmpeg() {
@@ -757,12 +1014,19 @@ elegir_gestor() {
 # pip from the installed Python, added to it when it has none; PIP_NOMBRE
 # says which.
 usar_pip() {
-    local version
+    local version rueda
     UV=""
-    if ! version=$("$PY" -I -m pip --version 2>/dev/null); then
+    PIP=("$PY" -u -I -m pip)
+    if ! version=$("${PIP[@]}" --version 2>/dev/null); then
         decir "El Python instalado no trae pip; se añade."
         en_marcha "$PY" -I -m ensurepip --default-pip || fallar "No se pudo añadir pip al Python instalado."
-        version=$("$PY" -I -m pip --version 2>/dev/null) || fallar "pip no arranca en el Python instalado."
+        if ! version=$("${PIP[@]}" --version 2>/dev/null); then
+            # A damaged pip, which ensurepip leaves as it is: the pip in the
+            # interpreter's own wheel does the work, repairing it too.
+            rueda=$(rueda_de_python pip) || fallar "pip no arranca en el Python instalado."
+            PIP=("$PY" -u -I "$rueda/pip")
+            version=$("${PIP[@]}" --version 2>/dev/null) || fallar "pip no arranca en el Python instalado."
+        fi
     fi
     PIP_NOMBRE=${version%% from *}
 }
@@ -807,7 +1071,7 @@ instalar_con_gestor() {
         local extra=()
         case $RUEDAS in http://*) extra+=(--trusted-host "$(sin_clave "$RUEDAS" | cut -d/ -f3)") ;; esac
         if [ -n "${SSL_CERT_FILE:-}" ]; then extra+=(--cert "$SSL_CERT_FILE"); fi
-        en_marcha con_copia "$salida" "$PY" -u -I -m pip --isolated install --disable-pip-version-check --no-input \
+        en_marcha con_copia "$salida" "${PIP[@]}" --isolated install --disable-pip-version-check --no-input \
             --progress-bar off --no-warn-script-location --break-system-packages --prefer-binary \
             --timeout 120 --retries 5 ${extra[@]+"${extra[@]}"} "${ARGUMENTOS[@]}"
         rc=$?
@@ -825,10 +1089,22 @@ instalar_bibliotecas() {
         fallar "Falta el motor en el paquete (ruedas/)."
     fi
     MOTOR_RUEDA=${ruedas[0]}
-    local clave
+    local clave t
     clave="$(suma_de "$REQUISITOS") $(suma_de "$MOTOR_RUEDA") $PYTHON_CLAVE"
+    quitar_a_medias
+    for t in ${A_MEDIAS[@]+"${A_MEDIAS[@]}"}; do
+        decir "La biblioteca ${t%%==*} ${t#*==} quedó a medias; se instala entera."
+        # One the list or the engine gives is installed again as a repair
+        # would, unless this step runs whole anyway; any other from the
+        # interpreter's wheels.
+        if ! es_el_motor "${t%%==*}" && ! requisito_de "${t%%==*}" "${t#*==}" >/dev/null; then
+            REPARAR_AJENAS+=("$t")
+        elif hecho bibliotecas "$clave"; then
+            REPARAR_BIBLIOTECAS+=("$t")
+        fi
+    done
     if hecho bibliotecas "$clave"; then
-        if [ -z "${REPARAR_BIBLIOTECAS[*]+x}" ]; then
+        if [ -z "${REPARAR_BIBLIOTECAS[*]+x}" ] && [ -z "${REPARAR_AJENAS[*]+x}" ]; then
             decir "Las bibliotecas ya estaban instaladas."
             return 0
         fi
@@ -884,8 +1160,14 @@ comprobar() {
     (cd "$DATOS/app" && export VARNO_APP="${ORIGEN%/Contents/Resources/paquete}" &&
         "$PY" -I -m motor --comprobar) ||
         fallar "El motor no se puede cargar con el Python instalado."
+    # Against a power cut: what the steps wrote reaches the disk first, then
+    # the manifest, then the marker, each written whole under another name and
+    # renamed into place. However a cut falls, the marker names only what is
+    # on the disk, and the manifest only files that are there.
+    sync
     # What the interpreter and ffmpeg are made of, so that VARNO can later
-    # tell which of their files changed; the libraries have their own RECORD.
+    # tell which of their files changed; the libraries have their own RECORD,
+    # which is listed too, so that VARNO knows which must be there.
     "$PY" -I - "$DATOS" <<'EOF' || fallar "No se pudo escribir entorno.RECORD en $DATOS."
 import base64, csv, hashlib, os, sys
 
@@ -907,6 +1189,12 @@ def anotar(ruta):
 
 for carpeta, carpetas, archivos in os.walk(os.path.join(datos, "python")):
     enlaces = [c for c in carpetas if os.path.islink(os.path.join(carpeta, c))]
+    if "site-packages" in carpetas and "site-packages" not in enlaces:
+        sitio = os.path.join(carpeta, "site-packages")
+        for nombre in sorted(os.listdir(sitio)):
+            info = os.path.join(sitio, nombre)
+            if nombre.endswith(".dist-info") and os.path.isdir(info) and not os.path.islink(info):
+                anotar(os.path.join(info, "RECORD"))
     carpetas[:] = sorted(c for c in carpetas if c not in enlaces and c not in ("__pycache__", "site-packages"))
     for nombre in sorted(enlaces + [a for a in archivos if not a.endswith(".pyc")]):
         anotar(os.path.join(carpeta, nombre))
@@ -915,14 +1203,44 @@ if os.path.lexists(os.path.join(datos, "bin", "ffmpeg")):
 with open(os.path.join(datos, "entorno.RECORD.parcial"), "w", encoding="utf-8", newline="") as f:
     csv.writer(f, lineterminator="\n").writerows(filas)
 EOF
-    mv -f "$DATOS/entorno.RECORD.parcial" "$DATOS/entorno.RECORD" ||
-        fallar "No se pudo escribir entorno.RECORD en $DATOS."
+    asentar "$DATOS/entorno.RECORD" || fallar "No se pudo escribir entorno.RECORD en $DATOS."
     rmdir "$DESCARGAS" 2>/dev/null
-    decir "Todo listo."
     # The very last act: only now does VARNO count the installation as done.
-    { printf '%s\n' "$VERSION" >"$DATOS/instalado.txt.parcial" &&
-        mv -f "$DATOS/instalado.txt.parcial" "$DATOS/instalado.txt"; } ||
+    { printf '%s\n' "$VERSION" >"$DATOS/instalado.txt.parcial" && asentar "$DATOS/instalado.txt"; } ||
         fallar "No se pudo escribir instalado.txt en $DATOS."
+    # What is there works; what could not be repaired is the last word.
+    [ -z "$SIN_REPARAR" ] || fallar "$SIN_REPARAR"
+    decir "Todo listo."
+}
+
+# Renames $1.parcial to $1 once its bytes are on the disk, then makes the
+# rename last too. A Mac's fsync leaves data in the drive's cache:
+# F_FULLFSYNC empties that cache, the sync of the steps' files included.
+asentar() {
+    "$PY" -I - "$1" <<'EOF'
+import fcntl, os, sys
+
+def firme(fd):
+    try:
+        fcntl.fcntl(fd, fcntl.F_FULLFSYNC)
+    except (AttributeError, OSError):
+        os.fsync(fd)
+
+ruta = sys.argv[1]
+fd = os.open(ruta + ".parcial", os.O_RDWR)
+try:
+    firme(fd)
+finally:
+    os.close(fd)
+os.replace(ruta + ".parcial", ruta)
+fd = os.open(os.path.dirname(ruta), os.O_RDONLY)
+try:
+    firme(fd)
+except OSError:
+    pass  # a folder some systems cannot flush on its own
+finally:
+    os.close(fd)
+EOF
 }
 
 preparar

@@ -49,19 +49,25 @@ def construir_espejo(destino, nombre="varno_prueba"):
     return destino
 
 
-def instalar(casa, espejo, origen, version="1.0.0", entorno=None):
-    """Runs the script as VARNO does, with its PATH; returns its exit status and its lines."""
+def instalar(casa, espejo, origen, version="1.0.0", entorno=None, antes=()):
+    """Runs the script as VARNO does, with its PATH, through the command `antes` if any; returns its exit status
+    and its lines."""
     env = dict(HOME=str(casa), PATH="/usr/bin:/bin:/usr/sbin:/sbin", LANG="C.UTF-8", VARNO_ORIGEN=str(origen),
                VARNO_VERSION=version, VARNO_ESPEJO=str(espejo)) | (entorno or {})
-    r = subprocess.run([BASH, RAIZ / "paquete" / "instalar_mac.sh"], env=env, stdin=subprocess.DEVNULL,
+    r = subprocess.run([*antes, BASH, RAIZ / "paquete" / "instalar_mac.sh"], env=env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=900)
     return r.returncode, r.stdout.decode("utf-8", "replace").splitlines()
 
 
 def escribir(ruta, contenido):
-    """Writes bytes, or a shell script from a str, as an executable file; None removes what is there."""
+    """Writes bytes, or a shell script from a str, as an executable file; None removes what is there; a Path
+    puts a link to it in its place. A link there is replaced, never written through (a venv's lead out of it)."""
+    if contenido is None or ruta.is_symlink() or isinstance(contenido, Path) and ruta.exists():
+        shutil.rmtree(ruta) if ruta.is_dir() and not ruta.is_symlink() else ruta.unlink()
+    if isinstance(contenido, Path):
+        return ruta.symlink_to(contenido)
     if contenido is None:
-        return shutil.rmtree(ruta) if ruta.is_dir() else ruta.unlink()
+        return
     ruta.parent.mkdir(parents=True, exist_ok=True)
     ruta.write_bytes(contenido if isinstance(contenido, bytes) else ("#!/bin/sh\n%s\n" % contenido).encode())
     ruta.chmod(0o755)
