@@ -10,7 +10,7 @@ paquetes=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     fonts-inter
     xvfb xauth xdotool x11-apps imagemagick
-    libssl-dev curl python3 python3-venv python3-setuptools python3-wheel shellcheck clang libclang-rt-14-dev llvm-14 hyperfine time
+    libssl-dev curl python3 python3-venv python3-setuptools python3-wheel shellcheck clang libclang-rt-14-dev llvm-14 hyperfine time strace
     libc++-dev libc++abi-dev bison clang-format
     attr desktop-file-utils
     at-spi2-core dbus dbus-x11 python3-pyatspi
