@@ -67,8 +67,6 @@ class Matar(unittest.TestCase):
         cls.servidor.pedidos, cls.servidor.handle_error = [], lambda *_: None  # a client killed halfway
         cls.servidor.url = "http://127.0.0.1:%d" % cls.servidor.server_port
         threading.Thread(target=cls.servidor.serve_forever, daemon=True).start()
-        cls.addClassCleanup(cls.servidor.server_close)
-        cls.addClassCleanup(cls.servidor.shutdown)
         # Always the same HOME: the commands pip writes name the folder they were made in.
         cls.casa, cls.cwd, cls.tiempo = b / "casa", b / "cwd", {}
         cls.cwd.mkdir()
