@@ -71,3 +71,22 @@ def escribir(ruta, contenido):
     ruta.parent.mkdir(parents=True, exist_ok=True)
     ruta.write_bytes(contenido if isinstance(contenido, bytes) else ("#!/bin/sh\n%s\n" % contenido).encode())
     ruta.chmod(0o755)
+
+
+def rueda_real(nombre, version="1.0", modulos=1):
+    """A wheel laid out as published ones are: a package of `modulos` modules, a console script that pip writes
+    from entry_points.txt, and RECORD last, with the hash and size of every other file."""
+    import base64, hashlib
+    info, z, filas = "%s-%s.dist-info/" % (nombre, version), io.BytesIO(), []
+    archivos = {"%s/m%d.py" % (nombre, i): "VALOR = %d\n%s\n" % (i, "#" * 2000) for i in range(modulos)}
+    archivos |= {nombre + "/__init__.py": "def main():\n    print('%s %s')\n" % (nombre, version),
+                 info + "METADATA": "Metadata-Version: 2.1\nName: %s\nVersion: %s\n" % (nombre, version),
+                 info + "WHEEL": "Wheel-Version: 1.0\nGenerator: a\nRoot-Is-Purelib: true\nTag: py3-none-any\n",
+                 info + "entry_points.txt": "[console_scripts]\n%s = %s:main\n" % (nombre, nombre)}
+    with zipfile.ZipFile(z, "w") as zz:
+        for ruta, texto in archivos.items():
+            zz.writestr(zipfile.ZipInfo(ruta), texto)
+            suma = base64.urlsafe_b64encode(hashlib.sha256(texto.encode()).digest()).rstrip(b"=").decode()
+            filas.append("%s,sha256=%s,%d\n" % (ruta, suma, len(texto.encode())))
+        zz.writestr(zipfile.ZipInfo(info + "RECORD"), "".join(filas) + info + "RECORD,,\n")
+    return z.getvalue()

@@ -26,8 +26,13 @@ foreach(grupo IN ITEMS instalador punta_a_punta empaquetado mantenimiento)
     set_tests_properties(${nombre} PROPERTIES TIMEOUT 900 ENVIRONMENT
         "VARNO_FUENTES=${PROJECT_SOURCE_DIR};VARNO_BUNDLE=${VARNO_BUNDLE};PYTHONDONTWRITEBYTECODE=1")
 endforeach()
+# Random kills, in a mount namespace of their own (unshare -rm) where one can be made, so that a small file system
+# can fill up; a removal probes the engine's port.
+add_test(NAME paquete_matar COMMAND ${Python3_EXECUTABLE} prueba_matar.py WORKING_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/paquete")
+set_tests_properties(paquete_matar PROPERTIES TIMEOUT 900 ENVIRONMENT
+    "VARNO_FUENTES=${PROJECT_SOURCE_DIR};VARNO_BUNDLE=${VARNO_BUNDLE};PYTHONDONTWRITEBYTECODE=1")
 # The engine and the built program bind port 8770, or probe it.
-set_tests_properties(paquete_punta_a_punta paquete_mantenimiento PROPERTIES RESOURCE_LOCK puerto8770)
+set_tests_properties(paquete_punta_a_punta paquete_mantenimiento paquete_matar PROPERTIES RESOURCE_LOCK puerto8770)
 
 # The installer's scenarios once more under a Mac's /bin/bash, GNU bash 3.2,
 # built once from the tarball in terceros/ by a setup test.
