@@ -782,6 +782,10 @@ preparar() {
     parar_motor_en_marcha
     # Leftovers of a run that was stopped halfway.
     rm -rf "$DATOS"/.tmp.* "$DATOS/app.viejo"
+    # What pip, uv and Python's venv leave in the temporary folder when they
+    # are killed goes with the rest of this run's leftovers.
+    nuevo_temporal
+    export TMPDIR="$TEMPORAL"
 
     local libres
     libres=$(df -Pk "$DATOS" 2>/dev/null | awk 'NR == 2 { print $4 }')
