@@ -1,6 +1,5 @@
 #include "fallos/banco.h"
 #include "maintenance/mantenimiento.h"
-#include "maintenance/textos.h"
 
 #include <dlfcn.h>
 #include <optional>
@@ -124,6 +123,7 @@ TEST(Eliminar, TodoALaPapeleraONada) {
             ASSERT_TRUE(montaje.emplace(g.DATOS + "/descargas", QString(), 0).montado);
         }
 
+        const qint64 anunciado = describir(g).bytes; // what the maintenance screen gives
         const Eliminacion e =
             c.alEmpezar ? Eliminacion{recuperarEliminacion(g), 0, {}} : eliminarMotor(g);
         montaje.reset();
@@ -142,8 +142,8 @@ TEST(Eliminar, TodoALaPapeleraONada) {
                   quitado ? instalado.filter(QRegularExpression("^(app[ /]|\\w+\\.log )"))
                           : instalado);
         // The 1 MB file once, and its folders; neither the link's 4 MB nor the engine's own.
-        EXPECT_GE(e.bytes, quitado << 20);
-        EXPECT_LT(e.bytes, quitado ? (1 << 20) + 200'000 : 1);
+        EXPECT_TRUE(!c.apartadas.isEmpty() || e.bytes == (quitado ? anunciado : 0)) << anunciado;
+        EXPECT_TRUE(!quitado || (e.bytes >= 1 << 20 && e.bytes < (1 << 20) + 200'000)) << e.bytes;
     }
 }
 
@@ -168,17 +168,6 @@ TEST(Eliminar, MatadaEnCualquierRenombre) {
         QFile::remove(papelera());
         EXPECT_EQ(conLoTirado(g.DATOS), instalado);
     }
-}
-
-// The size the maintenance screen gives is what the removal frees: a file with two names once.
-TEST(Eliminar, LoQueSeAnunciaSeLibera) {
-    fallos::Banco b("");
-    instalarMotor(b.g.DATOS, b.home() + "/fuera");
-    pruebas::escribir(b.g.PYTHON, "", true);
-    b.d->mantener();
-    ASSERT_TRUE(pruebas::esperarHasta([&] { return b.detalle()->texto().contains("en disco"); }));
-    EXPECT_EQ(b.detalle()->texto().section(" · ", -1),
-              tamano(eliminarMotor(b.g).bytes) + " en disco");
 }
 
 } // namespace
