@@ -9,9 +9,8 @@ namespace {
 
 using pruebas::escribir;
 
-// A small runtime as the installer leaves it: an interpreter that answers, and
-// loads the engine, only when started as the engine is, ffmpeg, one library
-// with its RECORD, the manifest (the library's RECORD in it) and the marker.
+// A small runtime as the installer leaves it: an interpreter that answers, and loads the engine,
+// only when started as the engine is, ffmpeg, one library with its RECORD, manifest and marker.
 struct Motor {
     pruebas::Casa casa;
     Globales g = casa.globales();
@@ -60,10 +59,8 @@ struct Motor {
                      .toUtf8());
     }
     void anadirAlRecord(const QByteArray& lineas) const {
-        QFile f(sitio + "/demo-1.0.dist-info/RECORD");
-        f.open(QIODevice::Append);
-        f.write(lineas);
-        f.close();
+        const QString record = sitio + "/demo-1.0.dist-info/RECORD";
+        escribir(record, pruebas::leer(record) + lineas);
         manifiesto();
     }
 };
