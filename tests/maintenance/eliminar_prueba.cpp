@@ -78,7 +78,6 @@ TEST(Eliminar, TodoALaPapeleraONada) {
         {"a Trash that cannot take it", true, "", false, "la Papelera no lo admite"},
         {"a Trash that is a link", true, "", false, "la Papelera no lo admite"},
         {"a part that cannot be moved", true, "", false, "no se pudo apartar descargas"},
-        {"one cut short, at the next start", true, "instalado.txt python", true, nullptr},
         {"one cut short, then a removal", true, "python bin", false, nullptr},
         {"one cut short, a newer copy in place", true, "python*", true, nullptr},
         // The user's files a link leads to are never taken, nor a folder no removal made.
