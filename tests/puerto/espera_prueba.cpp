@@ -75,7 +75,6 @@ TEST(Espera, SeRindeConLaLineaQueExplica) {
         {"sleep 30", pruebas::http(400, "version"), 0ms, motivo},
         {dosVeces, {}, 0ms, "Error: antes", 3s, true},
         {"exit 1", pruebas::http(200, "{}"), 0ms, motivo, 3s, false, "write-out = \"version\""},
-        {"sleep 30", bien, 0ms, abrio, 3s, false, "output = \"/dev/null\""},
         {ocupado, pruebas::http(404, "version"), 0ms, enUso},
         {ocupado, "version 9\r\n", 0ms, enUso, 3s, false, "http0.9"}, // not HTTP
     };
