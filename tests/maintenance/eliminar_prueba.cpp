@@ -85,8 +85,6 @@ TEST(Eliminar, TodoALaPapeleraONada) {
          "proyecto lleva a python/trabajo, que es parte del motor", "proyecto>python/trabajo"},
         {"a link deep in app into the runtime", true, "", false,
          "app/a/b lleva a descargas, que es parte del motor", "app/a/b>descargas"},
-        {"the set-aside folder a link, at start", false, "", true, nullptr,
-         "Motor de VARNO>../../../Documentos"},
         {"the set-aside folder the user's, at start", false, "", true, nullptr,
          "Motor de VARNO/tesis>../../../Documentos"},
         {"the set-aside folder a link, then a removal", true, "", false,
