@@ -47,9 +47,8 @@ struct Espera {
     }
 };
 
-// Only a status below 400 with "version" within 1.5 s opens, even from another copy
-// after ours died; ~/.curlrc changes nothing. Else the limit ends it with the line that explains
-// why.
+// Only a status below 400 with "version" within 1.5 s opens, even from another copy after ours
+// died; ~/.curlrc changes nothing. Else the limit ends it with the line that explains why.
 TEST(Espera, SeRindeConLaLineaQueExplica) {
     struct Caso {
         QByteArray motor, respuesta; // `respuesta`: what the port answers, if anything
