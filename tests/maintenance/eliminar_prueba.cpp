@@ -66,10 +66,9 @@ void instalarMotor(const QString& datos, const QString& fuera) {
 TEST(Eliminar, TodoALaPapeleraONada) {
     const struct {
         const char* nombre;
-        bool motor; // a whole runtime, else only the user's things
-        QString
-            apartadas;  // what a removal cut short left set aside; "python*": a newer one in place
-        bool alEmpezar; // the start picks it up, else a removal
+        bool motor;         // a whole runtime, else only the user's things
+        QString apartadas;  // what a cut-short removal set aside; "python*": a newer one in place
+        bool alEmpezar;     // the start picks it up, else a removal
         const char* motivo; // why nothing was removed: the Trash a file, or descargas a mount point
         const char* enlace = nullptr; // "link>target", both relative to DATOS
     } casos[] = {
