@@ -12,7 +12,6 @@ TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
         {"1.0.0", "1.0\n", corre, false},
         {"1.0.0", "1.0.0.1\n", corre, false},
         {"1.0.0-rc", "1.0.0-RC\n", corre, false},
-        {"1.0.0", "", corre, false},
         {"1.0.0", "1.0.0\n\xff", corre, false},
         {"", std::nullopt, corre, false},
         {"1.0.0", "1.0.0", falta, false},
