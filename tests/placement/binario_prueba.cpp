@@ -10,9 +10,8 @@ using pruebas::leer;
 namespace {
 
 // One VARNO per data folder: a second start hands over to a first with a window, says so beside
-// one that never answers; nothing goes to the shared temporary folder another user could claim.
-// What a killed one leaves (an empty lock, the runtime a removal set aside) never keeps the next
-// from opening the engine: the runtime goes back before anything is decided.
+// one that never answers, and opens the engine past a killed one's empty lock and set-aside
+// runtime; nothing goes to the shared temporary folder another user could claim.
 TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
     // Installing stands for every screen: a shown window is what a second start finds.
     enum Primera { instalando, relevo, detenida, muerta };
