@@ -41,7 +41,6 @@ struct Banco {
     bool instalado() const { return d->fase() == Delegado::Fase::instalado; }
     Etiqueta* estado() const { return pruebas::vista<Etiqueta>(d->ventana(), "estado"); }
     Etiqueta* detalle() const { return pruebas::vista<Etiqueta>(d->ventana(), "detalle"); }
-    Boton* boton() const { return pruebas::vista<Boton>(d->ventana(), "boton"); }
     QByteArray salida() const { return registro().mid(registro().indexOf('\n') + 1); }
     // The script's pid and its download's, as it wrote them to @/pids.
     QList<QByteArray> pids() const {

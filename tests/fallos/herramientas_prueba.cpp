@@ -24,8 +24,7 @@ TEST(Herramientas, ComoTerminoCadaUna) {
     EXPECT_EQ(correr(t.path() + "/no-existe", {}).estado, -1);
 }
 
-// A process, or what is left of its group, counts while it runs: once ended it does not, reaped
-// or not (nothing may reap a detached one).
+// A process, or what is left of its group, counts while it runs; once ended, reaped or not, never.
 TEST(Herramientas, VivoMientrasCorre) {
     for (const bool grupo : {false, true}) {
         const pid_t hijo = ::fork();

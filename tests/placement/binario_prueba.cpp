@@ -10,10 +10,11 @@ using pruebas::leer;
 namespace {
 
 // One VARNO per data folder: a second start hands over to a first with a window, says so beside
-// one that never answers; nothing goes to the shared temporary folder another user could claim.
+// one that never answers, and opens the engine past a killed one's empty lock and set-aside
+// runtime; nothing goes to the shared temporary folder another user could claim.
 TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
     // Installing stands for every screen: a shown window is what a second start finds.
-    enum Primera { instalando, relevo, detenida };
+    enum Primera { instalando, relevo, detenida, muerta };
     const struct {
         Primera primera;
         QStringList argumentos; // of the second start
@@ -25,6 +26,7 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
         {instalando, {"--icono", "icono.png"}, ""},               // a packaging run never waits
         {instalando, {}, "/otra", "VARNO necesita una pantalla"}, // it ran itself
         {detenida, {}, "", "VARNO no se abre: ya hay otro en marcha que no responde"},
+        {muerta, {}, ""},
     };
     QTemporaryDir compartida;
     ::chmod(QFile::encodeName(compartida.path()), 01777);
@@ -39,21 +41,24 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
     for (const auto& c : casos) {
         SCOPED_TRACE(int(c.primera));
         QTemporaryDir t;
-        const QString datos = t.path() + "/Library/Application Support/VARNO";
+        const QString datos = t.path() + "/Library/Application Support/VARNO",
+                      motor = datos + (c.primera == muerta ? "/Motor de VARNO" : "");
         // This version installed, or an older one to update; an engine that notes its pid.
-        pruebas::escribir(datos + "/instalado.txt", c.primera == relevo ? version : "0.1\n");
-        pruebas::escribir(datos + "/python/bin/python", "#!/bin/sh\necho $$ >> \"$HOME/motor\"\n",
+        const bool instalada = c.primera == relevo || c.primera == muerta;
+        pruebas::escribir(motor + "/instalado.txt", instalada ? version : "0.1\n");
+        pruebas::escribir(motor + "/python/bin/python", "#!/bin/sh\necho $$ >> \"$HOME/motor\"\n",
                           true);
         QDir().mkpath(datos + "/app");
-        std::optional<pruebas::Puerto> motor; // the engine answers, for the hand-off
-        if (c.primera == relevo)
-            motor.emplace(pruebas::http(200));
+        std::optional<pruebas::Puerto> puerto; // the engine answers, for the hand-off
+        if (instalada)
+            puerto.emplace(pruebas::http(200));
         // Without a display unless offscreen: the second would show its own window.
         const auto entorno = [&](const QString& home, bool offscreen) {
             QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-            for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
-                                  "XDG_RUNTIME_DIR", "XDG_DATA_HOME"})
+            for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_DATA_HOME"})
                 e.remove(v);
+            if (c.primera != muerta) // where it finds the lock this test left
+                e.remove("XDG_RUNTIME_DIR");
             e.insert("TMPDIR", compartida.path());
             e.insert("HOME", home);
             if (offscreen)
@@ -62,7 +67,10 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
         };
         QProcess primera, otra;
         primera.setProcessEnvironment(entorno(t.path(), true));
-        primera.start(programa, {"--no-mover"});
+        if (c.primera == muerta)
+            pruebas::escribir(Instancia::nombreDe(datos) + ".lock", "");
+        else
+            primera.start(programa, {"--no-mover"});
         const auto hijo = [&] { return pid_t(leer(t.path() + "/hijo").toInt()); };
         const auto parar = qScopeGuard([&] {
             QList<QByteArray> pids = leer(t.path() + "/motor").split('\n');
@@ -74,9 +82,7 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
         });
         // The first is where the case wants it before the second starts.
         ASSERT_TRUE(esperarHasta(
-            [&] {
-                return c.primera == relevo || leer(datos + "/instalacion.log").contains("== 3/7");
-            },
+            [&] { return instalada || leer(datos + "/instalacion.log").contains("== 3/7"); },
             std::chrono::seconds(60)));
 
         if (c.primera == detenida)
@@ -99,33 +105,16 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
             QDir(compartida.path()).entryList({"*.lock", "*.sock"}, QDir::Files | QDir::System),
             QStringList());
         // Each handed over to the engine and ended well; otherwise the first goes on.
-        EXPECT_TRUE(c.primera == relevo
-                        ? esperarHasta([&] { return primera.state() == QProcess::NotRunning; },
-                                       std::chrono::seconds(60)) &&
-                              primera.exitCode() == 0 && leer(t.path() + "/motor").count('\n') == 2
-                        : primera.state() == QProcess::Running);
+        if (c.primera == muerta)
+            EXPECT_EQ(leer(t.path() + "/motor").count('\n'), 1);
+        else
+            EXPECT_TRUE(c.primera == relevo
+                            ? esperarHasta([&] { return primera.state() == QProcess::NotRunning; },
+                                           std::chrono::seconds(60)) &&
+                                  primera.exitCode() == 0 &&
+                                  leer(t.path() + "/motor").count('\n') == 2
+                            : primera.state() == QProcess::Running);
     }
-}
-
-// What a run killed at any instant leaves (an empty lock, the runtime set aside by a removal) never
-// keeps the next start from opening the engine: the runtime goes back before anything is decided.
-TEST(ColocacionBinario, LoQueDejaUnaMuerte) {
-    QTemporaryDir t;
-    const QString datos = t.path() + "/Library/Application Support/VARNO",
-                  aparte = datos + "/Motor de VARNO";
-    pruebas::escribir(aparte + "/instalado.txt",
-                      leer(pruebas::bundle() + "/Contents/Resources/version.txt"));
-    pruebas::escribir(aparte + "/python/bin/python", "#!/bin/sh\ntouch \"$HOME/motor\"\n", true);
-    QDir().mkpath(datos + "/app");
-    pruebas::escribir(Instancia::nombreDe(datos) + ".lock", "");
-    QProcess varno;
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    e.insert("HOME", t.path());
-    varno.setProcessEnvironment(e);
-    varno.start(pruebas::ejecutable(), {"--no-mover"});
-    EXPECT_TRUE(esperarHasta([&] { return QFileInfo::exists(t.path() + "/motor"); }));
-    varno.kill();
-    varno.waitForFinished();
 }
 
 } // namespace

@@ -205,8 +205,7 @@ TEST_F(Ventana_, MudanzaFallida) {
               QGuiApplication::primaryScreen()->availableGeometry().center());
 }
 
-// A flood of texts is told at once, then once a pause, status before detail, latest texts; hidden
-// labels are not.
+// A flood is told at once, then after a pause status before detail, latest texts; hidden ones not.
 TEST_F(Ventana_, LoQueSeAnuncia) {
     static QStringList oidos;
     lectorDePrueba = [](QAccessibleEvent* e) {
