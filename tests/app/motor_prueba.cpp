@@ -8,14 +8,10 @@ TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
     enum Python { corre, falta, sinPermiso, carpeta };
     // (the bundle's version, the marker or none, the interpreter, installed)
     const std::tuple<const char*, std::optional<QByteArray>, Python, bool> casos[] = {
-        {"1.0.0", "\t1.0.0 \r\n\n", corre, true},
-        {"1.0.0", "1.0\n", corre, false},
-        {"1.0.0", "1.0.0.1\n", corre, false},
-        {"1.0.0-rc", "1.0.0-RC\n", corre, false},
-        {"1.0.0", "1.0.0\n\xff", corre, false},
-        {"", std::nullopt, corre, false},
-        {"1.0.0", "1.0.0", falta, false},
-        {"1.0.0", "1.0.0", sinPermiso, false},
+        {"1.0.0", "\t1.0.0 \r\n\n", corre, true}, {"1.0.0", "1.0\n", corre, false},
+        {"1.0.0", "1.0.0.1\n", corre, false},     {"1.0.0-rc", "1.0.0-RC\n", corre, false},
+        {"1.0.0", "1.0.0\n\xff", corre, false},   {"", std::nullopt, corre, false},
+        {"1.0.0", "1.0.0", falta, false},         {"1.0.0", "1.0.0", sinPermiso, false},
         {"1.0.0", "1.0.0", carpeta, false},
     };
     for (const auto& [version, marca, python, instalada] : casos) {
