@@ -1,51 +1,15 @@
 """The installer script on its own: one real first installation, then each scenario on a copy of it."""
 
-import base64, collections, csv, hashlib, http.server, re, shutil, subprocess, threading, time, unittest
+import base64, collections, csv, hashlib, re, shutil, subprocess, time, unittest
 from pathlib import Path
-from urllib.parse import urlsplit
 
-from comun import BASH, BUNDLE, FFMPEG, FFMPEG_DATOS, RAIZ, construir_espejo, datos_de, escribir, instalar, rueda, temporal
+from comun import (BASH, FFMPEG, FFMPEG_DATOS, RAIZ, construir_espejo, copiar_paquete, datos_de, entorno_de, escribir,
+                   instalar, rueda, servir, sitio, temporal)
 
 SUMA = hashlib.sha256(FFMPEG_DATOS).hexdigest()
 requisito = lambda r: "%s==1.0 --hash=sha256:%s\n" % (r.replace("_", "-"), hashlib.sha256(rueda(r)).hexdigest())
 # A scenario: files and environment (e: mirror, d: data folder; None removes), line, marker after, libraries, URL.
 Caso = collections.namedtuple("Caso", "nombre archivos linea marca requisitos url", defaults=(None, None))
-
-
-def copiar_paquete(destino, requisitos):
-    shutil.copytree(BUNDLE / "Contents/Resources/paquete", destino)
-    (destino / "requisitos.txt").write_text(requisitos)
-    with open(destino / "manifiesto.txt", "a") as m:
-        m.write("ffmpeg linux %s https://example.com/%s\n" % (SUMA, FFMPEG))
-    return destino
-
-
-class Espejo(http.server.BaseHTTPRequestHandler):
-    """A mirror's folder, both as itself and as a proxy for any host, ffmpeg slowly (in about 5 s);
-    each request is recorded as it came (a proxied one names its URL); a range gets the error in rango-responde."""
-
-    def do_GET(self):
-        self.server.pedidos.append(self.path)
-        ruta = self.server.espejo / urlsplit(self.path).path.strip("/")
-        datos = ruta.read_bytes() if ruta.is_file() else "".join(
-            '<a href="/%s">x</a>' % h.relative_to(self.server.espejo) for h in ruta.iterdir()).encode()
-        desde = int(re.match(r"bytes=(\d+)-", self.headers.get("Range", "bytes=0-"))[1])
-        if desde and (self.server.espejo / "rango-responde").is_file():
-            return self.send_error(int((self.server.espejo / "rango-responde").read_text()))
-        self.send_response(206 if desde else 200)
-        self.send_header("Content-Type", "text/html")  # all pip looks at
-        if desde:
-            self.send_header("Content-Range", "bytes %d-%d/%d" % (desde, len(datos) - 1, len(datos)))
-        if not self.server.sin_largo:
-            self.send_header("Content-Length", str(len(datos) - desde))
-        self.end_headers()
-        paso = 20000 if ruta.name == FFMPEG else len(datos) + 1
-        for i in range(desde, len(datos), paso):
-            self.wfile.write(datos[i:i + paso])
-            self.wfile.flush()
-            time.sleep(0.5 if ruta.name == FFMPEG else 0)
-
-    log_message = lambda *_: None
 
 
 class Guion(unittest.TestCase):
@@ -69,7 +33,6 @@ class Guion(unittest.TestCase):
                           and (r.stat().st_mtime_ns > marca or r.suffix == ".parcial")], [])
         subprocess.run([datos / "python/bin/python", "-I", "-c", "import sys, varno_prueba as v\n"
                         "sys.exit(not v.__file__.startswith(sys.prefix + '/'))"], check=True, env={})
-        self.assertFalse((self.base / "fuera").exists())
         # The manifest lists each library's RECORD as it is, and nothing else of site-packages.
         filas = {f[0]: f[1:] for f in csv.reader((datos / "entorno.RECORD").read_text().splitlines()) if "site-packages" in f[0]}
         records = {str(r.relative_to(datos)): r.read_bytes() for r in datos.glob("python/lib/*/site-packages/*.dist-info/RECORD")}
@@ -80,11 +43,10 @@ class Guion(unittest.TestCase):
     def test_what_the_script_finds_and_how_it_ends(self):
         """Each case on a copy of the base installation without ffmpeg, with an older marker; the mirror by its path
         or file URL in turn, or the case's URL, served as itself or by proxy (not telling sizes to http_proxy)."""
-        servidor = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Espejo)
-        threading.Thread(target=servidor.serve_forever, daemon=True).start()
+        servidor = servir(pausa=0.5)
         self.addCleanup(servidor.server_close)
         self.addCleanup(servidor.shutdown)
-        proxy, por_nombre = "http://127.0.0.1:%d" % servidor.server_port, "http://varno-espejo.invalid"
+        proxy, por_nombre = servidor.url, "http://varno-espejo.invalid"
         scutil = ("cat <<'FIN'\n<dictionary> {\n  ExceptionsList : <array> {\n    0 : *.empresa.local\n  }\n"
                   "  HTTPSEnable : 1\n  HTTPSPort : %d\n  HTTPSProxy : 127.0.0.1\n  HTTPEnable : 1\n"
                   "  HTTPPort : %d\n  HTTPProxy : 127.0.0.1\n  __SCOPED__ : <dictionary> {\n"
@@ -192,8 +154,7 @@ class Guion(unittest.TestCase):
         ajeno = subprocess.Popen(["sleep", "60"])
         self.addCleanup(lambda: (ajeno.kill(), ajeno.wait()))
         escribir(datos / ".instalando", Path(str(ajeno.pid)))
-        entorno = dict(HOME=str(casa), PATH="%s/bin:/usr/bin:/bin" % casa, VARNO_ORIGEN=str(self.origen),
-                       VARNO_VERSION="1.0.0", VARNO_ESPEJO=str(self.base / "espejo local"))
+        entorno = entorno_de(casa, self.base / "espejo local", self.origen) | dict(PATH="%s/bin:/usr/bin:/bin" % casa)
 
         def colgada(*padre):  # a run in its own group, as VARNO starts it, once it waits on the download
             p = subprocess.Popen([*padre, BASH, RAIZ / "paquete/instalar_mac.sh"], env=entorno, start_new_session=True,
@@ -243,7 +204,6 @@ class Guion(unittest.TestCase):
         """Each case on a copy of the base installation: one file damaged (None: deleted), a run told to repair
         it; the file is as the first installation left it, the other watched files are untouched, nothing else is
         downloaded, and the marker is there either way."""
-        sitio = lambda d: next((d / "python/lib").glob("python3*/site-packages"))
         pip = next(sitio(datos_de(self.base / "casa")).glob("pip-*.dist-info")).name[4:-10]
         vigilados = {"libreria": lambda d: sitio(d) / "varno_prueba/__init__.py", "pip": lambda d: sitio(d) / "pip/__init__.py",
                      "motor": lambda d: sitio(d) / "motor/__init__.py", "ffmpeg": lambda d: d / "bin/ffmpeg",

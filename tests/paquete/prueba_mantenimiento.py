@@ -1,9 +1,9 @@
 """Maintenance from a terminal on runtimes installed from the offline mirror: a fresh one checks clean; each damage
 is found by --verificar, mended offline by --reparar and gone at the next check; removal; the exit codes."""
 
-import os, re, subprocess, unittest
+import os, subprocess, unittest
 
-from comun import BUNDLE, construir_espejo, datos_de, instalar, temporal
+from comun import BUNDLE, construir_espejo, datos_de, instalar, sitio, temporal
 
 
 def varno(casa, espejo, *opciones):
@@ -15,7 +15,6 @@ def varno(casa, espejo, *opciones):
     return r.returncode, r.stdout.decode() + r.stderr.decode()
 
 
-sitio = lambda datos: next((datos / "python/lib").glob("python3*/site-packages"))
 record_del_motor = lambda datos: next(sitio(datos).glob("varno_motor-*.dist-info")) / "RECORD"
 
 
@@ -41,11 +40,6 @@ class Mantenimiento(unittest.TestCase):
             ("a byte changed in a library", lambda d: cambiar(sitio(d) / "motor/__init__.py", lambda t: t[:-1] + "#"),
              "motor/__init__.py: su contenido cambió"),
             ("a file deleted", lambda d: (d / "python/pyvenv.cfg").unlink(), "Python: python/pyvenv.cfg: falta"),
-            ("a damaged RECORD",
-             lambda d: cambiar(record_del_motor(d), lambda t: re.sub("sha256=[^,]+", "sha256=no*base64", t, 1)), "RECORD"),
-            ("the interpreter not executable",  # a plain file in the link's place: never written through it
-             lambda d: (d / "python/bin/python").unlink() or (d / "python/bin/python").write_text("#!/bin/sh\n"),
-             "python/bin/python"),
             ("the marker naming another version", lambda d: (d / "instalado.txt").write_text("0.9\n"),
              "La marca de instalación"),
             ("an entry outside the runtime",
@@ -65,7 +59,6 @@ class Mantenimiento(unittest.TestCase):
 
     def test_removal_keeps_the_work_and_the_logs_and_the_exit_codes(self):
         casa, datos = self.instalado("quitar")
-        self.assertEqual(varno(casa, self.espejo, "--verificar")[0], 0)  # the installer's manifest holds
         (datos / "mesa.log").write_text("registro\n")
         self.assertEqual(varno(casa, self.espejo, "--verificar", "--eliminar-motor")[0], 2)
         rc, salida = varno(casa, self.espejo, "--eliminar-motor")

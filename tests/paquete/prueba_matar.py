@@ -3,11 +3,10 @@ VARNO's group or to the installer's (which leads its own), by SIGTERM as closing
 disk. Then the operation runs again and ends well, the check is clean, nothing is left behind or fetched twice, and
 the user's work and logs are as they were. VARNO_MATAR_SEMILLA replays a run, VARNO_MATAR_ENSAYOS lengthens it."""
 
-import functools, hashlib, http.server, os, random, re, shutil, signal, subprocess, sys, tempfile, threading
-import time, unittest
+import hashlib, os, random, re, shutil, signal, subprocess, sys, tempfile, time, unittest
 from pathlib import Path
 
-from comun import BASH, BUNDLE, FFMPEG, FFMPEG_DATOS, construir_espejo, datos_de, rueda_real, temporal
+from comun import BASH, BUNDLE, construir_espejo, copiar_paquete, datos_de, entorno_de, rueda, servir, sitio, temporal
 
 SEMILLA = int(os.environ.get("VARNO_MATAR_SEMILLA") or random.randrange(1 << 32))
 ENSAYOS = int(os.environ.get("VARNO_MATAR_ENSAYOS") or 14)
@@ -18,18 +17,6 @@ MODOS = {"instalacion": ["kill instalador", "cerrar ventana", "disco lleno"],  #
 VIEJAS, NUEVAS = ["varno_uno==1.0", "varno_dos==0.9"], ["varno_uno==1.0", "varno_dos==1.0", "varno_tres==1.0"]
 RESTOS = re.compile(r".*\.parcial|\.tmp\..*|python\.anterior|Motor de VARNO|RECORD.+|.*\.nuevo")
 SUYOS = ["app/trabajo.txt", "mesa.log", "motor-salida.log"]
-
-
-class Espejo(http.server.SimpleHTTPRequestHandler):
-    """Notes each file it sends whole; ffmpeg comes in about a second, so that a kill can land in its download."""
-
-    def copyfile(self, origen, destino):
-        while bloque := origen.read(20000):
-            destino.write(bloque)
-            time.sleep(0.1 if self.path.endswith(FFMPEG) else 0)
-        self.server.pedidos.append(self.path)
-
-    log_message = lambda *_: None
 
 
 def procesos(casa):
@@ -51,22 +38,15 @@ class Matar(unittest.TestCase):
         cls.base = b = temporal(cls.enterClassContext)
         espejo, listas = construir_espejo(b / "espejo"), {}
         for libreria in set(VIEJAS + NUEVAS):
-            rueda = rueda_real(*libreria.split("=="), modulos=100)
-            (espejo / "ruedas" / ("%s-%s-py3-none-any.whl" % tuple(libreria.split("==")))).write_bytes(rueda)
-            listas[libreria] = "%s --hash=sha256:%s\n" % (libreria, hashlib.sha256(rueda).hexdigest())
+            hecha = rueda(*libreria.split("=="), modulos=100)
+            (espejo / "ruedas" / ("%s-%s-py3-none-any.whl" % tuple(libreria.split("==")))).write_bytes(hecha)
+            listas[libreria] = "%s --hash=sha256:%s\n" % (libreria, hashlib.sha256(hecha).hexdigest())
         # A bundle of its own, whose lists a repair reads; the update comes from an older list of libraries.
         shutil.copytree(BUNDLE, b / "VARNO.app", symlinks=True)
-        cls.paquete, cls.viejo = b / "VARNO.app/Contents/Resources/paquete", b / "viejo"
-        with open(cls.paquete / "manifiesto.txt", "a") as m:
-            m.write("ffmpeg linux %s https://example.com/%s\n" % (hashlib.sha256(FFMPEG_DATOS).hexdigest(), FFMPEG))
-        shutil.copytree(cls.paquete, cls.viejo)
-        for paquete, libs in ((cls.paquete, NUEVAS), (cls.viejo, VIEJAS)):
-            (paquete / "requisitos.txt").write_text("".join(listas[l] for l in libs))
+        cls.paquete, cls.viejo = (copiar_paquete(b / ruta, "".join(listas[l] for l in libs)) for ruta, libs in
+                                  (("VARNO.app/Contents/Resources/paquete", NUEVAS), ("viejo", VIEJAS)))
         cls.version = (BUNDLE / "Contents/Resources/version.txt").read_text().strip()
-        cls.servidor = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Espejo, directory=espejo))
-        cls.servidor.pedidos, cls.servidor.handle_error = [], lambda *_: None  # a client killed halfway
-        cls.servidor.url = "http://127.0.0.1:%d" % cls.servidor.server_port
-        threading.Thread(target=cls.servidor.serve_forever, daemon=True).start()
+        cls.servidor = servir(espejo)  # ffmpeg comes in about a second, so that a kill can land in its download
         # Always the same HOME: the commands pip writes name the folder they were made in.
         cls.casa, cls.cwd, cls.tiempo = b / "casa", b / "cwd", {}
         cls.cwd.mkdir()
@@ -94,7 +74,7 @@ class Matar(unittest.TestCase):
         if estado.startswith("s-"):
             shutil.copytree(cls.base / estado, cls.casa, symlinks=True, dirs_exist_ok=True)
         if operacion == "reparacion":  # a library's file, the interpreter and ffmpeg damaged
-            (next((datos / "python/lib").glob("python3*/site-packages")) / "varno_uno/m0.py").write_text("")
+            (sitio(datos) / "varno_uno/m0.py").write_text("")
             (datos / "python/pyvenv.cfg").unlink()
             (datos / "bin/ffmpeg").write_text("#!/bin/sh\n")
         for carpeta in ("run", "tmp", datos / "app"):
@@ -107,11 +87,9 @@ class Matar(unittest.TestCase):
         """An operation, leading its own group as VARNO and the installer do; its output goes to a file."""
         opciones = {"actualizacion": ["--no-mover"], "reparacion": ["--reparar"],
                     "eliminacion": ["--eliminar-motor"]}.get(operacion, opciones)
-        env = dict(HOME=str(cls.casa), TMPDIR=str(cls.casa / "tmp"), XDG_RUNTIME_DIR=str(cls.casa / "run"),
-                   PATH="/usr/bin:/bin:/usr/sbin:/sbin", LANG="C.UTF-8", VARNO_ESPEJO=cls.servidor.url,
-                   QT_QPA_PLATFORM="offscreen",
-                   VARNO_ORIGEN=str(cls.viejo if estado == "viejo" else cls.paquete),
-                   VARNO_VERSION="0.9" if estado == "viejo" else cls.version)
+        origen = (cls.viejo, "0.9") if estado == "viejo" else (cls.paquete, cls.version)
+        env = entorno_de(cls.casa, cls.servidor.url, *origen) | dict(
+            QT_QPA_PLATFORM="offscreen", TMPDIR=str(cls.casa / "tmp"), XDG_RUNTIME_DIR=str(cls.casa / "run"))
         orden = [cls.base / "VARNO.app/Contents/MacOS/VARNO", *opciones] if opciones else [BASH, cls.paquete /
                                                                                          "instalar_mac.sh"]
         p = subprocess.Popen(orden, env=env, cwd=cls.cwd, stdin=subprocess.DEVNULL, start_new_session=True,
@@ -169,8 +147,8 @@ class Matar(unittest.TestCase):
                 mal += ["%s ended %d: %s" % (opciones or "the next run", rc, salida.splitlines()[-3:])] * (rc != 0)
             for nombre in NUEVAS:  # each library whole: the command pip writes for it, and all its modules
                 orden = datos / "python/bin" / nombre.split("==")[0]
-                sitio = next((datos / "python/lib").glob("python3*/site-packages/" + orden.name), datos)
-                if len(list(sitio.glob("m*.py"))) != 100 or not orden.is_file() or subprocess.run(
+                carpeta = next((datos / "python/lib").glob("python3*/site-packages/" + orden.name), datos)
+                if len(list(carpeta.glob("m*.py"))) != 100 or not orden.is_file() or subprocess.run(
                         [orden], capture_output=True, text=True, timeout=60).stdout != nombre.replace("==", " ") + "\n":
                     mal.append("%s is not whole" % nombre)
             for _ in range(20):  # a moment for what ends by itself (a progress loop's sleep); the engine may stay
