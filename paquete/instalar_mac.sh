@@ -1060,9 +1060,12 @@ instalar_con_gestor() {
     # stall from throwing away a long step.
     if [ -n "$UV" ]; then
         para_el_gestor "$@"
+        # uv leaves the compiling to compilar_bibliotecas unless asked.
+        latir "Instalando las bibliotecas"
         en_marcha con_copia "$salida" env UV_HTTP_TIMEOUT=120 UV_HTTP_RETRIES=5 \
             "$UV" pip install --no-config --no-progress --python "$PY" --break-system-packages "${ARGUMENTOS[@]}"
         rc=$?
+        dejar_de_latir
         # An older uv refuses options it does not know before it does
         # anything: pip does the work instead, this time and from now on.
         if [ "$rc" -eq 2 ] && grep -qE "unexpected argument|wasn't expected|unrecognized" "$salida"; then
@@ -1075,15 +1078,70 @@ instalar_con_gestor() {
         local extra=()
         case $RUEDAS in http://*) extra+=(--trusted-host "$(sin_clave "$RUEDAS" | cut -d/ -f3)") ;; esac
         if [ -n "${SSL_CERT_FILE:-}" ]; then extra+=(--cert "$SSL_CERT_FILE"); fi
+        # Compiled afterwards, in parallel (compilar_bibliotecas), instead of one file at a time.
+        latir "Instalando las bibliotecas"
         en_marcha con_copia "$salida" "${PIP[@]}" --isolated install --disable-pip-version-check --no-input \
-            --progress-bar off --no-warn-script-location --break-system-packages --prefer-binary \
+            --progress-bar off --no-warn-script-location --break-system-packages --prefer-binary --no-compile \
             --timeout 120 --retries 5 ${extra[@]+"${extra[@]}"} "${ARGUMENTOS[@]}"
         rc=$?
+        dejar_de_latir
     fi
     if [ "$rc" -ne 0 ] && grep -qi -e CERTIFICATE_VERIFY_FAILED -e 'invalid peer certificate' "$salida"; then
         fallar_por_certificado
     fi
     [ "$rc" -eq 0 ] || fallar "$que (el instalador terminó con el código $rc)."
+}
+
+# A line each second while a long command is silent, so that the window
+# keeps moving and says what is being done.
+latir() {
+    local texto=$1 n=0
+    while sleep 1 && kill -0 "$$" 2>/dev/null; do
+        n=$((n + 1))
+        decir "$texto ($n s)…"
+    done &
+    VIGIA=$!
+}
+dejar_de_latir() {
+    [ -n "$VIGIA" ] || return 0
+    kill "$VIGIA" 2>/dev/null
+    wait "$VIGIA" 2>/dev/null
+    VIGIA=""
+}
+
+# Every module in site-packages compiled to bytecode, one process per core,
+# so that the engine's first start does not compile them one by one. Those
+# already compiled from their source as it is are left be; stamps of the
+# source's time and size make a compiled file that no longer matches its
+# source be ignored and made again. Files a killed run left half written go.
+compilar_bibliotecas() {
+    local sitio
+    sitio=$(sitio_de "$DATOS/python")
+    sin_enlaces "$DATOS/python" "$sitio" || return 0
+    decir "Compilando las bibliotecas…"
+    en_marcha "$PY" -I -u -c '
+import compileall, functools, multiprocessing, os, py_compile, re, sys, threading, time
+sitio, hechos, modulos = sys.argv[1], [0], []
+a_medias = re.compile(r"\.pyc\.\d+$")
+for carpeta, carpetas, archivos in os.walk(sitio):
+    carpetas.sort()
+    for a in sorted(archivos):
+        if a.endswith(".py"):
+            modulos.append(os.path.join(carpeta, a))
+        elif a_medias.search(a) and os.path.basename(carpeta) == "__pycache__":
+            os.remove(os.path.join(carpeta, a))
+def avisar():
+    while True:
+        time.sleep(1)
+        print("Compilando las bibliotecas: %d de %d módulos…" % (hechos[0], len(modulos)), flush=True)
+threading.Thread(target=avisar, daemon=True).start()
+# A module that does not compile is left to Python, as pip does.
+compilar = functools.partial(compileall.compile_file, quiet=2,
+                             invalidation_mode=py_compile.PycInvalidationMode.TIMESTAMP)
+with multiprocessing.Pool(os.cpu_count() or 1) as hilos:
+    for _ in hilos.imap_unordered(compilar, modulos, chunksize=32):
+        hechos[0] += 1
+' "$DATOS/python/$sitio" || fallar "No se pudieron compilar las bibliotecas."
 }
 
 instalar_bibliotecas() {
@@ -1113,6 +1171,7 @@ instalar_bibliotecas() {
             return 0
         fi
         reparar_bibliotecas
+        compilar_bibliotecas
         return 0
     fi
     olvidar bibliotecas
@@ -1137,6 +1196,7 @@ instalar_bibliotecas() {
     # A library already there at its version is left as it is: one to repair
     # is installed again over it.
     reparar_bibliotecas
+    compilar_bibliotecas
     marcar bibliotecas "$clave"
 }
 

@@ -83,21 +83,27 @@ class Mantenimiento(unittest.TestCase):
         self.assertEqual(rc, 0, "\n".join(lineas))
         print("\n5 000 files installed in %.1f s" % (time.monotonic() - antes), file=sys.stderr)
         self.assertEqual(varno(casa, espejo, "--verificar", bundle=bundle)[0], 0)
-        tablas = sitio(datos) / "tablas"
-        modulos = sorted(tablas.rglob("*.py"), key=str)
-        for m in modulos[1:3]:
+        modulos = sorted((m for m in (sitio(datos) / "tablas").rglob("*.py") if m.name != "__init__.py"), key=str)
+        compilados = lambda: [m.name for m in modulos if not any(m.parent.glob("__pycache__/%s.*.pyc" % m.stem))]
+        self.assertEqual(compilados(), [])
+        for m in modulos[:2]:
             m.unlink()
-        # Its first line, a docstring, becomes code of the same size.
-        cambiar(modulos[3], lambda t: "DANADO = 1".ljust(t.index("\n"), "#") + t[t.index("\n"):])
-        (tablas / "anadido.py").write_text("X = 1\n")
+        # Its first line, a docstring, becomes code of the same size, which Python then compiles and keeps.
+        cambiar(modulos[2], lambda t: "DANADO = 1".ljust(t.index("\n"), "#") + t[t.index("\n"):])
+        importar = lambda: subprocess.run(
+            [datos / "python/bin/python", "-I", "-c", "import %s as m; print(hasattr(m, 'DANADO'))" % ".".join(
+                modulos[2].relative_to(sitio(datos)).with_suffix("").parts)], capture_output=True, text=True).stdout
+        self.assertEqual(importar(), "True\n")
+        (modulos[0].parent / "anadido.py").write_text("X = 1\n")
         rc, salida = varno(casa, espejo, "--verificar", bundle=bundle)
         self.assertEqual(rc, 1, salida)
-        for m, dice in [(modulos[1], "falta"), (modulos[2], "falta"), (modulos[3], "su contenido cambió")]:
+        for m, dice in [(modulos[0], "falta"), (modulos[1], "falta"), (modulos[2], "su contenido cambió")]:
             self.assertIn("%s: %s" % (m.relative_to(sitio(datos)), dice), salida)
         self.assertNotIn("anadido.py", salida)  # a file no RECORD lists is not looked at
         rc, salida = varno(casa, espejo, "--reparar", bundle=bundle)
         self.assertEqual((rc, "El motor quedó reparado." in salida), (0, True), salida)
         self.assertEqual(varno(casa, espejo, "--verificar", bundle=bundle)[0], 0)
+        self.assertEqual((compilados(), importar()), ([], "False\n"))  # compiled again, from the mended source
         rc, salida = varno(casa, espejo, "--eliminar-motor", bundle=bundle)
         self.assertEqual(rc, 0, salida)
         self.assertEqual(sorted(os.listdir(datos)), ["app", "instalacion.log"])
