@@ -1122,6 +1122,11 @@ compilar_bibliotecas() {
     en_marcha "$PY" -I -u -c '
 import compileall, functools, multiprocessing, os, py_compile, re, sys, threading, time
 sitio, hechos, modulos = sys.argv[1], [0], []
+def avisar():
+    while True:
+        time.sleep(1)
+        print("Compilando las bibliotecas: %d de %d módulos…" % (hechos[0], len(modulos)), flush=True)
+threading.Thread(target=avisar, daemon=True).start()
 a_medias = re.compile(r"\.pyc\.\d+$")
 for carpeta, carpetas, archivos in os.walk(sitio):
     carpetas.sort()
@@ -1130,11 +1135,6 @@ for carpeta, carpetas, archivos in os.walk(sitio):
             modulos.append(os.path.join(carpeta, a))
         elif a_medias.search(a) and os.path.basename(carpeta) == "__pycache__":
             os.remove(os.path.join(carpeta, a))
-def avisar():
-    while True:
-        time.sleep(1)
-        print("Compilando las bibliotecas: %d de %d módulos…" % (hechos[0], len(modulos)), flush=True)
-threading.Thread(target=avisar, daemon=True).start()
 # A module that does not compile is left to Python, as pip does.
 compilar = functools.partial(compileall.compile_file, quiet=2,
                              invalidation_mode=py_compile.PycInvalidationMode.TIMESTAMP)
