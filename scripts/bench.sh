@@ -10,6 +10,8 @@ build-bench/bench/bench_bomba
 build-bench/bench/bench_listo "${LISTO_CORRIDAS:-20}"
 build-bench/bench/bench_png
 build-bench/bench/bench_verificar
+# The first installation and maintenance at real size (about 2 GB and 100 000 files; the wheels are made once).
+python3 bench/escala.py build-bench
 bash bench/procesos.sh build-bench
 # Random kills, longer than in the test command: how many trials, how many recovered, and the time.
 VARNO_BUNDLE="$PWD/build-bench/VARNO.app" VARNO_MATAR_ENSAYOS=${MATAR_ENSAYOS:-70} PYTHONDONTWRITEBYTECODE=1 \
