@@ -127,8 +127,9 @@ def medir(espejo, tmp):
     describe, mide, bibliotecas, tamano = r.stdout.split()
     print("Maintenance screen's description (%s libraries, %.2f GB): %.2f s, of which the size %.2f s (target < 2 s)"
           % (bibliotecas, int(tamano) / 1e9, float(describe), float(mide)))
+    todos = sum(len(a) for _, _, a in os.walk(datos))
     quitar = reloj([*varno, "--eliminar-motor"], env=entorno)
-    print("Removal to the Trash (%d files): %.2f s (target < 2 s)" % (len(archivos), quitar), flush=True)
+    print("Removal to the Trash (%d files): %.2f s (target < 2 s)" % (todos, quitar), flush=True)
 
 
 if __name__ == "__main__":
