@@ -36,36 +36,25 @@ TEST(Decodificador, UnaSustitucionPorTrozoInvalido) {
                           u"अx€y\uFFFDz\uFFFD😀\U00040000\uFFFD"));
 }
 
-// A run on its own reading thread, heard only when the test hands its calls over.
-struct Escucha : OyenteInstalacion {
+// A run, heard only when the test hands its calls over.
+struct Escucha {
     QTemporaryDir t;
-    QObject contexto;
-    QThread hilo;
-    Instalacion* corrida =
-        new Instalacion({"/bin/bash", t.filePath("guion"), t.filePath("registro"),
-                         QProcessEnvironment::systemEnvironment()},
-                        &contexto, this);
+    std::unique_ptr<Instalacion> corrida = std::make_unique<Instalacion>(Instalacion::Parametros{
+        "/bin/bash", t.filePath("guion"), t.filePath("registro"),
+        QProcessEnvironment::systemEnvironment(), std::chrono::seconds(10), {}});
     QStringList oidas;
     int trozos = 0;
     std::optional<bool> fin;
     explicit Escucha(const QByteArray& guion) {
         pruebas::escribir(t.filePath("guion"), guion);
-        corrida->moveToThread(&hilo), hilo.start();
-        QMetaObject::invokeMethod(corrida, &Instalacion::arrancar, Qt::QueuedConnection);
+        QObject::connect(corrida.get(), &Instalacion::lineas, [this](const Trozo& t) {
+            for (qsizetype i = 0; i < t.cuantas(); ++i)
+                oidas.append(t.linea(i).toString());
+            ++trozos;
+        });
+        QObject::connect(corrida.get(), &Instalacion::termino, [this](bool b) { fin = b; });
+        corrida->arrancar();
     }
-    void desmontar() {
-        if (Instalacion* c = std::exchange(corrida, nullptr))
-            c->soltar(), QMetaObject::invokeMethod(
-                             c, [c] { delete c; }, Qt::BlockingQueuedConnection);
-    }
-    ~Escucha() override { desmontar(), hilo.quit(), hilo.wait(); }
-    void lineas(const Trozo& t) override {
-        for (qsizetype i = 0; i < t.cuantas(); ++i)
-            oidas.append(t.linea(i).toString());
-        ++trozos;
-    }
-    void termino(bool bien) override { fin = bien; }
-    void noEmpezo(const QString&) override { fin = false; }
 };
 
 // While the window is behind, reading waits once eight chunks are on their way to it.
@@ -76,7 +65,7 @@ TEST(Inundacion, LaVentanaVaComoMuchoOchoTrozosDetras) {
     for (qint64 antes = -1; antes != registrado() || antes <= 0; QThread::msleep(1000))
         antes = registrado();
     // Only the calls queued before this one are delivered by it.
-    QCoreApplication::sendPostedEvents(&e.contexto, QEvent::MetaCall);
+    QCoreApplication::sendPostedEvents(e.corrida.get(), QEvent::MetaCall);
     EXPECT_EQ(e.trozos, Instalacion::maximoEnCamino);
 }
 
@@ -85,8 +74,8 @@ TEST(FinDelInstalador, NadaLlegaAlOyenteTrasDesmontar) {
     Escucha e(
         "trap 'echo interrumpido; exit 3' TERM\necho empieza\nwhile :; do sleep 0.05; done\n");
     ASSERT_TRUE(pruebas::esperarHasta([&] { return !e.oidas.isEmpty(); }));
-    e.desmontar();
-    QCoreApplication::sendPostedEvents(&e.contexto, QEvent::MetaCall);
+    e.corrida.reset();
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(std::pair(e.oidas, e.fin), std::pair(QStringList{"empieza"}, std::optional<bool>()));
     const QByteArray registro = pruebas::leer(e.t.filePath("registro"));
     EXPECT_TRUE(registro.startsWith("empieza\n") && registro.endsWith("\ninterrumpido\n"));
