@@ -67,10 +67,10 @@ void Delegado::empezar() {
 void Delegado::instalar() {
     // A run that is still being torn down must not outlive its replacement.
     delete instalacion_.data();
-    auto* run = new Instalacion(
-        parametrosDelInstalador(g_, e_.reparando ? aReparar(e_.informe) : QString(),
-                                tiempos_.graciaInstalador),
-        this);
+    auto* run =
+        new Instalacion(parametrosDelInstalador(g_, e_.reparando ? aReparar(e_.informe) : QString(),
+                                                tiempos_.graciaInstalador),
+                        this);
     instalacion_ = run;
     connect(run, &Instalacion::lineas, this, &Delegado::lineas);
     // The run is let go after its end, from the event loop: not inside its own signal.

@@ -60,7 +60,8 @@ Transicion alEmpezar(const Estado& e) {
     s.progreso = {};
     s.barra = 0.0;
     return en(std::move(s), Fase::instalando,
-              e.actualizando ? QStringLiteral("Actualizando VARNO…") : QStringLiteral("Preparando…"),
+              e.actualizando ? QStringLiteral("Actualizando VARNO…")
+                             : QStringLiteral("Preparando…"),
               QString(), {Efecto::instalar});
 }
 
@@ -239,8 +240,8 @@ Pantalla pantalla(const Estado& e) {
     else if (e.fase == Fase::instalando && e.actualizando)
         boton = QStringLiteral("Actualizando…");
     // Nothing moves on the screens that only tell or ask.
-    const bool quieta = e.fase == Fase::mantenimiento || e.fase == Fase::noEliminado ||
-                        e.fase == Fase::eliminado;
+    const bool quieta =
+        e.fase == Fase::mantenimiento || e.fase == Fase::noEliminado || e.fase == Fase::eliminado;
     // The first screen has no detail line, but a failed move is told where it would stand.
     const bool aviso = !a.abajo && !e.aviso.isEmpty();
     return {boton,
@@ -266,8 +267,9 @@ QList<Captura> capturas() {
         {"inicio", Estado{}},
         {"instalando", con(Fase::instalando, "Paso 5 de 7 · Las bibliotecas",
                            "Downloading torch (60.5MiB)", 0.5)},
-        {"instalado", con(Fase::instalado, "VARNO está instalado.",
-                          "Se abre ahora. Las próximas veces, desde Aplicaciones o Launchpad.", 1.0)},
+        {"instalado",
+         con(Fase::instalado, "VARNO está instalado.",
+             "Se abre ahora. Las próximas veces, desde Aplicaciones o Launchpad.", 1.0)},
         {"fallo", con(Fase::fallo, "No se pudo terminar la instalación.",
                       "No se pudo descargar ffmpeg. Puedes reintentar: lo ya descargado no se "
                       "vuelve a descargar.",

@@ -93,13 +93,13 @@ bool cierrePregunta(const Estado& e, bool instaladorCorre);
 
 // What the window shows in a state.
 struct Pantalla {
-    QString boton;      // the main button's title
-    bool activo;        // whether it acts
-    QString secundario; // the second button's title; empty: hidden
+    QString boton;                         // the main button's title
+    bool activo;                           // whether it acts
+    QString secundario;                    // the second button's title; empty: hidden
     enum Color { papel, bien, mal } color; // the status line's
-    bool abajo;         // status, detail and bar show, rather than the first screen's text
-    bool barra;         // the bar shows
-    bool detalle;       // the detail line shows
+    bool abajo;   // status, detail and bar show, rather than the first screen's text
+    bool barra;   // the bar shows
+    bool detalle; // the detail line shows
     QString estado, textoDetalle;
     double valor;
     bool operator==(const Pantalla&) const = default;

@@ -140,8 +140,8 @@ void Instalacion::Lectura::abrirRegistro() {
         QSaveFile nuevo(p_.registro);
         // Flushed first: a commit would put an empty file in place of the last
         // log when only the flush meets a full disk.
-        if (!nuevo.open(QIODevice::WriteOnly) ||
-            nuevo.write(p_.cabecera) != p_.cabecera.size() || !nuevo.flush() || !nuevo.commit()) {
+        if (!nuevo.open(QIODevice::WriteOnly) || nuevo.write(p_.cabecera) != p_.cabecera.size() ||
+            !nuevo.flush() || !nuevo.commit()) {
             // A folder that takes no new file may still hold a log we can write:
             // it is then replaced in place, or the run would be appended to the last one.
             QFile enSuSitio(p_.registro);
@@ -239,10 +239,11 @@ void Instalacion::Lectura::alFallar(QProcess::ProcessError error) {
 Instalacion::Parametros parametrosDelInstalador(const Globales& g, const QString& reparar,
                                                 std::chrono::milliseconds gracia) {
     const QString paquete = QDir(g.RECURSOS).filePath(QStringLiteral("paquete"));
-    return {g.herramientas.bash,
-            paquete + QStringLiteral("/instalar_mac.sh"),
-            g.REGISTRO,
-            entornoInstalador(QProcessEnvironment::systemEnvironment(), paquete, g.VERSION, reparar),
-            gracia,
-            cabeceraRegistro(g.VERSION, QDateTime::currentDateTimeUtc()).toUtf8()};
+    return {
+        g.herramientas.bash,
+        paquete + QStringLiteral("/instalar_mac.sh"),
+        g.REGISTRO,
+        entornoInstalador(QProcessEnvironment::systemEnvironment(), paquete, g.VERSION, reparar),
+        gracia,
+        cabeceraRegistro(g.VERSION, QDateTime::currentDateTimeUtc()).toUtf8()};
 }

@@ -14,9 +14,11 @@ Verificador::~Verificador() {
 void Verificador::arrancar() {
     hilo_.reset(QThread::create([this] {
         const Informe i = verificar(g_, parar_, [this](const AvanceVerificacion& a) {
-            QMetaObject::invokeMethod(this, [this, a] { emit avanza(a); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, a] { emit avanza(a); }, Qt::QueuedConnection);
         });
-        QMetaObject::invokeMethod(this, [this, i] { emit termino(i); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, i] { emit termino(i); }, Qt::QueuedConnection);
     }));
     hilo_->setObjectName(QStringLiteral("varno.verificacion"));
     hilo_->start();

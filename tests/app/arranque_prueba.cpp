@@ -68,7 +68,8 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
 }
 
 // From a terminal, leftovers alone are something to remove, and the installer's output reaches it
-// as plain text, logged as the window logs it: a control character shows as U+FFFD instead of acting there.
+// as plain text, logged as the window logs it: a control character shows as U+FFFD instead of
+// acting there.
 TEST(Consola, LineasLlanas) {
     using M = Opciones::Mantenimiento;
     for (const auto& [opcion, deja, dice] :
@@ -87,7 +88,8 @@ TEST(Consola, LineasLlanas) {
         const std::string salida = ::testing::internal::GetCapturedStdout();
         EXPECT_NE(salida.find(dice), std::string::npos) << salida;
         // A repair's run has a log of its own, as from the window.
-        EXPECT_EQ(pruebas::leer(g.REGISTRO).startsWith("VARNO 1.0.0: instalación "), opcion == M::reparar);
+        EXPECT_EQ(pruebas::leer(g.REGISTRO).startsWith("VARNO 1.0.0: instalación "),
+                  opcion == M::reparar);
     }
 }
 

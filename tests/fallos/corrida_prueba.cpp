@@ -39,9 +39,13 @@ TEST(Decodificador, UnaSustitucionPorTrozoInvalido) {
 // A run, heard only when the test hands its calls over.
 struct Escucha {
     QTemporaryDir t;
-    std::unique_ptr<Instalacion> corrida = std::make_unique<Instalacion>(Instalacion::Parametros{
-        "/bin/bash", t.filePath("guion"), t.filePath("registro"),
-        QProcessEnvironment::systemEnvironment(), std::chrono::seconds(10), {}});
+    std::unique_ptr<Instalacion> corrida = std::make_unique<Instalacion>(
+        Instalacion::Parametros{"/bin/bash",
+                                t.filePath("guion"),
+                                t.filePath("registro"),
+                                QProcessEnvironment::systemEnvironment(),
+                                std::chrono::seconds(10),
+                                {}});
     QStringList oidas;
     int trozos = 0;
     std::optional<bool> fin;

@@ -149,9 +149,8 @@ TEST_F(Ventana_, LosDosBotones) {
             tecla(boton, Qt::Key_Space);
         },
     };
-    for (const auto& [f, empieza, abre] : {std::tuple(Fase::fallo, 1, 0),
-                                           {Fase::noAbrio, 0, 1},
-                                           {Fase::abriendo, 0, 0}}) {
+    for (const auto& [f, empieza, abre] :
+         {std::tuple(Fase::fallo, 1, 0), {Fase::noAbrio, 0, 1}, {Fase::abriendo, 0, 0}}) {
         SCOPED_TRACE(int(f));
         for (int i = 0; i < int(std::size(maneras)); ++i) {
             d.mostrar(f);
