@@ -10,6 +10,7 @@ build-bench/bench/bench_bomba
 build-bench/bench/bench_listo "${LISTO_CORRIDAS:-20}"
 build-bench/bench/bench_png
 build-bench/bench/bench_verificar
+build-bench/bench/bench_viaje
 bash bench/procesos.sh build-bench
 # Random kills, longer than in the test command: how many trials, how many recovered, and the time.
 VARNO_BUNDLE="$PWD/build-bench/VARNO.app" VARNO_MATAR_ENSAYOS=${MATAR_ENSAYOS:-70} PYTHONDONTWRITEBYTECODE=1 \
