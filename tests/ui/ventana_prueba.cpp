@@ -89,7 +89,6 @@ struct DelegadoDePrueba : Delegado {
     }
     bool instaladorCorre() const override { return corre; }
     void cancelarInstalacion() override { ++cancelaciones; }
-    bool motorResponde() override { return false; }
 };
 
 using Fase = Delegado::Fase;
