@@ -31,8 +31,7 @@ TEST(Lanzador, CadaEventoDesdeCadaEstado) {
         // clang-format off
         {"instalar", alPulsar(en(F::inicio)), F::instalando, "Preparando…", "", {E::instalar}},
         {"reintentar", alPulsar(en(F::fallo, "x")), F::instalando, "Preparando…", "", {E::instalar}},
-        {"actualizar", alEmpezar(en(F::inicio, "", true)), F::instalando,
-         "Actualizando VARNO…", "", {E::instalar}},
+        {"actualizar", alEmpezar(en(F::inicio, "", true)), F::instalando, "Actualizando VARNO…", "", {E::instalar}},
         {"reparar", alPulsar(en(F::averiado)), F::instalando, "Preparando…", "", {E::instalar}},
         {"instalar de nuevo", alPulsar(en(F::eliminado)), F::instalando, "Preparando…", "", {E::instalar}},
         {"líneas", conLineas(en(F::instalando, "antes"), trozo), F::instalando,
@@ -83,8 +82,7 @@ TEST(Lanzador, CadaEventoDesdeCadaEstado) {
          "El motor está en la Papelera.",
          "Al vaciarla se liberan 2,1 GB. La próxima vez, VARNO lo instalará de nuevo.", {}},
         {"ver el registro", alPulsarSecundario(en(F::fallo)), F::fallo, "", "", {E::verRegistro}},
-        {"ver la salida del motor", alPulsarSecundario(en(F::noAbrio)), F::noAbrio,
-         "", "", {E::verSalidaDelMotor}},
+        {"ver la salida del motor", alPulsarSecundario(en(F::noAbrio)), F::noAbrio, "", "", {E::verSalidaDelMotor}},
         {"eliminar", alPulsarSecundario(en(F::noEliminado)), F::noEliminado, "", "", {E::preguntarSiEliminar}},
         {"ver el informe", alPulsarSecundario(en(F::averiado)), F::averiado, "", "", {E::verInforme}},
         // clang-format on
