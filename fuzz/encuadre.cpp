@@ -11,9 +11,8 @@ namespace {
 
 // The decoder's rule on Qt's judgment of what is well formed: each character as Qt decodes it,
 // else one U+FFFD for the maximal subpart there, the longest stretch (three bytes at most) that
-// begins some well-formed character, or else one byte. Qt's own replacement differs by design
-// (one U+FFFD per byte of the subpart, nothing for a sequence left unfinished in chunked decoding,
-// a mark at the start dropped): `Decodificador.UnaSustitucionPorTrozoInvalido` holds those cases.
+// begins some well-formed character, or else one byte. Where Qt's own replacement differs by
+// design, `Decodificador.UnaSustitucionPorTrozoInvalido` holds the cases.
 qsizetype caracter(QByteArrayView b, QChar* c) { // how many UTF-16 units, or 0 when malformed
     QStringDecoder d(QStringDecoder::Utf8,
                      QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);

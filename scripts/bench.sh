@@ -10,6 +10,7 @@ build-bench/bench/bench_bomba
 build-bench/bench/bench_listo "${LISTO_CORRIDAS:-20}"
 build-bench/bench/bench_png
 build-bench/bench/bench_verificar
+build-bench/bench/bench_viaje
 # The first installation and maintenance at real size (about 2 GB and 100 000 files; the wheels are made once).
 python3 bench/escala.py build-bench
 bash bench/procesos.sh build-bench

@@ -9,11 +9,11 @@
 #include "installer/protocolo.h"
 #include "maintenance/mantenimiento.h"
 #include "maintenance/textos.h"
+#include "maintenance/verificador.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QThread>
 #include <cstdio>
 
 namespace {
@@ -39,30 +39,37 @@ bool hayMotor(const Globales& g) {
            QFileInfo::exists(g.DATOS + QStringLiteral("/instalado.txt"));
 }
 
-// The installer's output, line by line, as it comes.
-class Eco : public QObject, public OyenteInstalacion {
-public:
+// The installer's output, line by line, as it comes; the same run the window
+// drives, with the same log.
+bool instalarConEco(const Globales& g, const QString& reparar) {
+    Instalacion run(parametrosDelInstalador(g, reparar));
     QEventLoop bucle;
     bool bien = false;
-
-    void lineas(const Trozo& t) override {
+    QObject::connect(&run, &Instalacion::lineas, [](const Trozo& t) {
         for (qsizetype i = 0; i < t.cuantas(); ++i)
             if (const QString l = sinFormatoBidi(t.linea(i)).trimmed(); !l.isEmpty())
                 decir(l);
-    }
-    void termino(bool b) override {
-        bien = b;
-        bucle.quit();
-    }
-    void noEmpezo(const QString& motivo) override {
+    });
+    QObject::connect(&run, &Instalacion::termino, [&](bool b) { bien = b, bucle.quit(); });
+    QObject::connect(&run, &Instalacion::noEmpezo, [&](const QString& motivo) {
         decir(motivo);
         bucle.quit();
-    }
-};
+    });
+    run.arrancar();
+    bucle.exec();
+    return bien;
+}
 
 Informe verificarYContar(const Globales& g) {
-    const std::atomic<bool> nunca{false};
-    const Informe i = verificar(g, nunca);
+    Verificador v(g);
+    QEventLoop bucle;
+    Informe i;
+    QObject::connect(&v, &Verificador::termino, [&](const Informe& informe) {
+        i = informe;
+        bucle.quit();
+    });
+    v.arrancar();
+    bucle.exec();
     decir(estadoDelInforme(i));
     if (i.sano())
         decir(detalleDelInforme(i));
@@ -77,24 +84,8 @@ int reparar(const Globales& g) {
         return 0;
     // With nothing to reinstall (a marker that names another version), the
     // installer's own run, which skips what is done, puts it right.
-    const QString que = aReparar(antes);
     decir(QStringLiteral("Reparando…"));
-    QDir().mkpath(g.DATOS);
-    Instalacion::Parametros p = parametrosDelInstalador(g, que);
-    Eco eco;
-    QThread lectura;
-    lectura.setObjectName(QStringLiteral("varno.lectura"));
-    auto* corrida = new Instalacion(std::move(p), &eco, &eco);
-    corrida->moveToThread(&lectura);
-    lectura.start();
-    QMetaObject::invokeMethod(corrida, &Instalacion::arrancar, Qt::QueuedConnection);
-    eco.bucle.exec();
-    corrida->soltar();
-    QMetaObject::invokeMethod(
-        corrida, [corrida] { delete corrida; }, Qt::BlockingQueuedConnection);
-    lectura.quit();
-    lectura.wait();
-    if (!eco.bien) {
+    if (!instalarConEco(g, aReparar(antes))) {
         decir(QStringLiteral("La reparación no terminó; el motivo está en %1.").arg(g.REGISTRO));
         return 1;
     }

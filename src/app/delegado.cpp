@@ -4,7 +4,10 @@
 
 #include "artwork/arte.h"
 #include "base/proceso.h"
+#include "engine/espera.h"
 #include "engine/motor.h"
+#include "installer/instalacion.h"
+#include "maintenance/verificador.h"
 #include "placement/colocacion.h"
 #include "ui/ventana.h"
 #include "ui/vistas.h"
@@ -19,23 +22,16 @@
 Delegado::Delegado(Globales globalesDados, Tiempos t, QObject* parent)
     : QObject(parent)
     , g_(std::move(globalesDados))
-    , tiempos_(t) {
-    cola_.setObjectName(QStringLiteral("varno.lectura"));
-}
+    , tiempos_(t) {}
 
 Delegado::~Delegado() {
-    // The engine wait and the installer run post to this object: both end
-    // here, before anything they could reach is gone.
+    // The long work ends here, before anything it could reach is gone: each
+    // object stops and waits for its own thread.
     cerrando_ = true;
-    esperas_.waitForDone();
-    if (Instalacion* corriendo = proceso_.data()) {
-        // Reading may be waiting for this object to show lines it never will.
-        corriendo->soltar();
-        QMetaObject::invokeMethod(
-            corriendo, [corriendo] { delete corriendo; }, Qt::BlockingQueuedConnection);
-    }
-    cola_.quit();
-    cola_.wait();
+    aparte_.waitForDone();
+    delete instalacion_.data();
+    espera_.reset();
+    verificador_.reset();
 }
 
 void Delegado::applicationDidFinishLaunching(const Opciones& opciones) {
@@ -53,10 +49,14 @@ QString Delegado::escribirFondoDmg(const QString& ruta, double escala) {
 
 QString Delegado::escribirCaptura(const QString& ruta, qint64 pantalla) {
     construir();
+    const QList<Captura> todas = capturas();
     // A screen that does not exist is not captured: nothing is written.
-    if (pantalla < 0 || pantalla > qint64(Fase::noAbrio))
-        return QStringLiteral("la pantalla %1 no existe (son de la 0 a la 5)").arg(pantalla);
-    mostrar(Fase(pantalla), true);
+    if (pantalla < 0 || pantalla >= todas.size())
+        return QStringLiteral("la pantalla %1 no existe (son de la 0 a la %2)")
+            .arg(pantalla)
+            .arg(todas.size() - 1);
+    e_ = todas[pantalla].estado;
+    pintar();
     return captura(ventana_->contenido(), ruta);
 }
 
@@ -72,7 +72,7 @@ bool Delegado::moverAAplicaciones() {
     const Mudanza m = ::moverAAplicaciones(g_, noMover_);
     if (!m.fallo.isEmpty()) {
         avisar(m.fallo);
-        avisoMudanza_ = m.fallo;
+        e_.aviso = m.fallo;
     }
     return m.reiniciar;
 }
@@ -109,7 +109,7 @@ bool Delegado::hayInstalacionAnterior() {
 }
 
 void Delegado::fijarActualizando(bool valor) {
-    actualizando_ = valor;
+    e_.actualizando = valor;
 }
 
 bool Delegado::mostrarVentana(const QString& titulo) {
@@ -123,11 +123,7 @@ bool Delegado::mostrarVentana(const QString& titulo) {
     construir();
     if (!titulo.isEmpty())
         ventana_->setWindowTitle(titulo);
-    if (!avisoMudanza_.isEmpty()) {
-        // Below the first screen's text, where the detail stands on the others.
-        detalle_->fijarTexto(avisoMudanza_);
-        detalle_->setVisible(estado_->isHidden());
-    }
+    pintar();
     // The content is centred: before the window is shown, the frame the
     // window manager will add is not known yet.
     if (const QScreen* pantalla = QGuiApplication::primaryScreen()) {

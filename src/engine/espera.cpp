@@ -44,3 +44,41 @@ void esperarMotor(const Globales& g, const Tiempos& tiempos, std::optional<qint6
                 std::min<std::chrono::nanoseconds>(pausa.remainingTimeAsDuration(), 50ms));
     }
 }
+
+namespace {
+// Hands each call of the waiting thread on to the object's own thread.
+struct Relevo : OyenteEspera {
+    EsperaMotor* e;
+    template <typename F> void dar(F f) { QMetaObject::invokeMethod(e, f, Qt::QueuedConnection); }
+    void esperaAvanza(double v) override {
+        dar([e = e, v] { emit e->avanza(v); });
+    }
+    void motorAbrio() override {
+        dar([e = e] { emit e->abrio(); });
+    }
+    void motorNoAbrio() override {
+        dar([e = e] { emit e->noAbrio(); });
+    }
+    void puertoAjeno() override {
+        dar([e = e] { emit e->puertoAjeno(); });
+    }
+};
+} // namespace
+
+EsperaMotor::EsperaMotor(Globales g, Tiempos t, std::optional<qint64> motor,
+                         std::chrono::steady_clock::time_point inicio, QObject* parent)
+    : QObject(parent) {
+    hilo_.reset(QThread::create([this, g = std::move(g), t, motor, inicio] {
+        Relevo r;
+        r.e = this;
+        esperarMotor(g, t, motor, inicio, parar_, r);
+    }));
+    hilo_->setObjectName(QStringLiteral("varno.espera"));
+    hilo_->start();
+}
+
+EsperaMotor::~EsperaMotor() {
+    // What the thread queued on this object goes with it.
+    parar_ = true;
+    hilo_->wait();
+}

@@ -3,8 +3,12 @@
 #include "base/globales.h"
 #include "base/tiempos.h"
 
+#include <QObject>
+#include <QThread>
+
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <optional>
 
 // The bar while the engine is awaited: from 0.04 along a 90-second line,
@@ -33,3 +37,24 @@ public:
 void esperarMotor(const Globales& g, const Tiempos& tiempos, std::optional<qint64> motor,
                   std::chrono::steady_clock::time_point inicio, const std::atomic<bool>& parar,
                   OyenteEspera& oyente);
+
+// The wait as the window and the tests drive it: it starts at once on a thread
+// of its own and tells of itself by signals on its owner's thread, exactly one
+// of the three ends last. Destroying it stops the wait and waits for the thread.
+class EsperaMotor : public QObject {
+    Q_OBJECT
+public:
+    EsperaMotor(Globales g, Tiempos t, std::optional<qint64> motor,
+                std::chrono::steady_clock::time_point inicio, QObject* parent = nullptr);
+    ~EsperaMotor() override;
+
+signals:
+    void avanza(double valor);
+    void abrio();
+    void noAbrio();
+    void puertoAjeno();
+
+private:
+    std::atomic<bool> parar_{false};
+    std::unique_ptr<QThread> hilo_;
+};

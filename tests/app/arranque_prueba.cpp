@@ -68,7 +68,8 @@ TEST(Decision, CadaSituacionLlevaASuDesenlace) {
 }
 
 // From a terminal, leftovers alone are something to remove, and the installer's output reaches it
-// as plain text: a control character shows as U+FFFD instead of acting there.
+// as plain text, logged as the window logs it: a control character shows as U+FFFD instead of
+// acting there.
 TEST(Consola, LineasLlanas) {
     using M = Opciones::Mantenimiento;
     for (const auto& [opcion, deja, dice] :
@@ -77,6 +78,7 @@ TEST(Consola, LineasLlanas) {
         pruebas::Casa casa;
         const Globales g = casa.globales();
         pruebas::escribir(g.DATOS + '/' + deja, "", true);
+        pruebas::escribir(g.REGISTRO, "la corrida anterior\n");
         pruebas::escribir(g.RECURSOS + "/paquete/instalar_mac.sh",
                           "printf '\\033]0;x\\a\\033[2Jrojo\\tb\\302\\233\\n'\n");
         Opciones o;
@@ -85,6 +87,9 @@ TEST(Consola, LineasLlanas) {
         EXPECT_EQ(mantenerEnConsola(o, g), opcion == M::reparar);
         const std::string salida = ::testing::internal::GetCapturedStdout();
         EXPECT_NE(salida.find(dice), std::string::npos) << salida;
+        // A repair's run has a log of its own, as from the window.
+        EXPECT_EQ(pruebas::leer(g.REGISTRO).startsWith("VARNO 1.0.0: instalación "),
+                  opcion == M::reparar);
     }
 }
 

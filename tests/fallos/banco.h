@@ -39,7 +39,6 @@ struct Banco {
     QString home() const { return casa.home(); }
     QByteArray registro() const { return pruebas::leer(g.REGISTRO); }
     bool instalado() const { return d->fase() == Delegado::Fase::instalado; }
-    Etiqueta* estado() const { return pruebas::vista<Etiqueta>(d->ventana(), "estado"); }
     Etiqueta* detalle() const { return pruebas::vista<Etiqueta>(d->ventana(), "detalle"); }
     QByteArray salida() const { return registro().mid(registro().indexOf('\n') + 1); }
     // The script's pid and its download's, as it wrote them to @/pids.

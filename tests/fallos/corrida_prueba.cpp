@@ -36,36 +36,29 @@ TEST(Decodificador, UnaSustitucionPorTrozoInvalido) {
                           u"अx€y\uFFFDz\uFFFD😀\U00040000\uFFFD"));
 }
 
-// A run on its own reading thread, heard only when the test hands its calls over.
-struct Escucha : OyenteInstalacion {
+// A run, heard only when the test hands its calls over.
+struct Escucha {
     QTemporaryDir t;
-    QObject contexto;
-    QThread hilo;
-    Instalacion* corrida =
-        new Instalacion({"/bin/bash", t.filePath("guion"), t.filePath("registro"),
-                         QProcessEnvironment::systemEnvironment()},
-                        &contexto, this);
+    std::unique_ptr<Instalacion> corrida = std::make_unique<Instalacion>(
+        Instalacion::Parametros{"/bin/bash",
+                                t.filePath("guion"),
+                                t.filePath("registro"),
+                                QProcessEnvironment::systemEnvironment(),
+                                std::chrono::seconds(10),
+                                {}});
     QStringList oidas;
     int trozos = 0;
     std::optional<bool> fin;
     explicit Escucha(const QByteArray& guion) {
         pruebas::escribir(t.filePath("guion"), guion);
-        corrida->moveToThread(&hilo), hilo.start();
-        QMetaObject::invokeMethod(corrida, &Instalacion::arrancar, Qt::QueuedConnection);
+        QObject::connect(corrida.get(), &Instalacion::lineas, [this](const Trozo& t) {
+            for (qsizetype i = 0; i < t.cuantas(); ++i)
+                oidas.append(t.linea(i).toString());
+            ++trozos;
+        });
+        QObject::connect(corrida.get(), &Instalacion::termino, [this](bool b) { fin = b; });
+        corrida->arrancar();
     }
-    void desmontar() {
-        if (Instalacion* c = std::exchange(corrida, nullptr))
-            c->soltar(), QMetaObject::invokeMethod(
-                             c, [c] { delete c; }, Qt::BlockingQueuedConnection);
-    }
-    ~Escucha() override { desmontar(), hilo.quit(), hilo.wait(); }
-    void lineas(const Trozo& t) override {
-        for (qsizetype i = 0; i < t.cuantas(); ++i)
-            oidas.append(t.linea(i).toString());
-        ++trozos;
-    }
-    void termino(bool bien) override { fin = bien; }
-    void noEmpezo(const QString&) override { fin = false; }
 };
 
 // While the window is behind, reading waits once eight chunks are on their way to it.
@@ -76,7 +69,7 @@ TEST(Inundacion, LaVentanaVaComoMuchoOchoTrozosDetras) {
     for (qint64 antes = -1; antes != registrado() || antes <= 0; QThread::msleep(1000))
         antes = registrado();
     // Only the calls queued before this one are delivered by it.
-    QCoreApplication::sendPostedEvents(&e.contexto, QEvent::MetaCall);
+    QCoreApplication::sendPostedEvents(e.corrida.get(), QEvent::MetaCall);
     EXPECT_EQ(e.trozos, Instalacion::maximoEnCamino);
 }
 
@@ -85,8 +78,8 @@ TEST(FinDelInstalador, NadaLlegaAlOyenteTrasDesmontar) {
     Escucha e(
         "trap 'echo interrumpido; exit 3' TERM\necho empieza\nwhile :; do sleep 0.05; done\n");
     ASSERT_TRUE(pruebas::esperarHasta([&] { return !e.oidas.isEmpty(); }));
-    e.desmontar();
-    QCoreApplication::sendPostedEvents(&e.contexto, QEvent::MetaCall);
+    e.corrida.reset();
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(std::pair(e.oidas, e.fin), std::pair(QStringList{"empieza"}, std::optional<bool>()));
     const QByteArray registro = pruebas::leer(e.t.filePath("registro"));
     EXPECT_TRUE(registro.startsWith("empieza\n") && registro.endsWith("\ninterrumpido\n"));
@@ -179,13 +172,12 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
             const Etiqueta& e = *b.detalle();
             EXPECT_TRUE(e.texto().startsWith(c.mostrada + "  —  Puedes reintentar"))
                 << e.texto().left(200).toStdString();
-            // Nothing is left that could write into the data folder beside the retry.
-            EXPECT_TRUE(pruebas::esperarHasta([&] { return !sigueVivo(descarga); }));
             b.cambiarGuion("echo '== 7/7 Listo'\necho reintento\nexit 0\n");
             ASSERT_TRUE(b.correr());
             EXPECT_TRUE(b.instalado());
             EXPECT_EQ(b.salida(), cabe ? "== 7/7 Listo\nreintento\n" : "");
         }
+        // Nothing a failed run started is left to write into the data folder beside the retry.
         EXPECT_EQ(sigueVivo(descarga), bien);
         ::kill(descarga, SIGKILL);
     }
@@ -208,9 +200,8 @@ TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
     for (const auto& c : casos) {
         SCOPED_TRACE(c.fin);
         fallos::Banco b(c.guion);
-        const Globales g = b.g;
         const auto temporales = [&] {
-            return QDir(g.DATOS).entryList({".tmp.*"}, QDir::AllEntries | QDir::Hidden);
+            return QDir(b.g.DATOS).entryList({".tmp.*"}, QDir::AllEntries | QDir::Hidden);
         };
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
         if (c.guion.isEmpty()) {
@@ -219,7 +210,7 @@ TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
                       0);
             ASSERT_EQ(QProcess::execute("/bin/cp",
                                         {"-a", pruebas::bundle() + "/Contents/Resources/paquete/.",
-                                         g.RECURSOS + "/paquete"}),
+                                         b.g.RECURSOS + "/paquete"}),
                       0);
             qputenv("VARNO_ESPEJO", (b.home() + "/espejo").toUtf8());
         }
@@ -240,8 +231,8 @@ TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
         reloj.start(10);
         EXPECT_TRUE(!c.cerrar || b.d->ventana()->close());
         b.d.reset();
-        EXPECT_TRUE(pruebas::leer(g.REGISTRO).endsWith(c.fin))
-            << pruebas::leer(g.REGISTRO).right(300).toStdString();
+        EXPECT_TRUE(pruebas::leer(b.g.REGISTRO).endsWith(c.fin))
+            << pruebas::leer(b.g.REGISTRO).right(300).toStdString();
         EXPECT_EQ(temporales(), QStringList());
         for (const QByteArray& pid : vivos)
             EXPECT_FALSE(sigueVivo(pid.toLongLong())) << pid.toStdString();

@@ -113,8 +113,7 @@ class Empaquetado(unittest.TestCase):
         firmas = lambda opciones: ["codesign --force --sign %s %s" % (opciones, r) for r in rutas] + [
             "codesign --verify --deep --strict %s" % app]
         notarizar = ["bash", RAIZ / "scripts/notarizar.sh", dmg, "perfil"]
-        pasos = ["xcrun notarytool submit %s --keychain-profile perfil --wait" % dmg,
-                 "xcrun stapler staple %s" % dmg,
+        pasos = ["xcrun notarytool submit %s --keychain-profile perfil --wait" % dmg, "xcrun stapler staple %s" % dmg,
                  "spctl --assess --type open --context context:primary-signature -v %s" % dmg]
         casos = [  # name, command, stand-in that fails, notarization's verdict, calls expected, line told
             ("ad hoc", firma(), "", "", firmas("-"), ""),

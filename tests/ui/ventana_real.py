@@ -51,8 +51,7 @@ def una(rol, nombre=None):
 
 def leer(casa):  # through AT-SPI, pressed as a screen reader presses it
     import pyatspi
-    primera = {("frame", "Instalar VARNO"), ("image", "VARNO"), ("label", "VARNO"),
-               ("push button", "Instalar")}
+    primera = {("frame", "Instalar VARNO"), ("image", "VARNO"), ("label", "VARNO"), ("push button", "Instalar")}
     hay = esperar(lambda: primera <= {(r, n) for r, n, _ in vistas()})
     if not comprobar(hay, "primera pantalla incompleta"):
         return
