@@ -85,6 +85,11 @@ int main(int argc, char** argv) {
     {
         Delegado d(g);
         d.mostrarVentana("VARNO");
+        // The window's first paint, once at launch, is not part of the journey.
+        QElapsedTimer pintada;
+        pintada.start();
+        while (pintada.elapsed() < 300)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         d.mantener();
         QTimer responder; // confirms the removal when it asks
         QObject::connect(&responder, &QTimer::timeout, [] {
