@@ -63,11 +63,8 @@ Instalado describir(const Globales& g);
 // nothing in the report can be repaired by reinstalling.
 QString aReparar(const Informe& informe);
 
-// The parts of the runtime present in DATOS, by their names there: the
-// interpreter, ffmpeg, the marker, the manifest and the leftovers of
-// unfinished runs. Everything else in DATOS is the user's.
-QStringList partesDelMotor(const Globales& g);
-// Their space on disk, as a removal frees it.
+// The space on disk of the runtime's parts present in DATOS
+// (`partes::presentes`), as a removal frees it.
 qint64 tamanoDelMotor(const Globales& g);
 
 // Sends the runtime's parts to the Trash, keeping DATOS/app and the logs.

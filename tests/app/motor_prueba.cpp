@@ -1,20 +1,28 @@
 #include "comun/comun.h"
 #include "engine/motor.h"
+#include "engine/partes.h"
 
 namespace {
 
-// Installed only when the marker, trimmed, is the bundle's version and the interpreter runs.
+// Installed only when the marker, trimmed, is the bundle's version and the interpreter runs; an
+// earlier one with any marker; leftovers with either.
 TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
     enum Python { corre, falta, sinPermiso, carpeta };
-    // (the bundle's version, the marker or none, the interpreter, installed)
-    const std::tuple<const char*, std::optional<QByteArray>, Python, bool> casos[] = {
-        {"1.0.0", "\t1.0.0 \r\n\n", corre, true}, {"1.0.0", "1.0\n", corre, false},
-        {"1.0.0", "1.0.0.1\n", corre, false},     {"1.0.0-rc", "1.0.0-RC\n", corre, false},
-        {"1.0.0", "1.0.0\n\xff", corre, false},   {"", std::nullopt, corre, false},
-        {"1.0.0", "1.0.0", falta, false},         {"1.0.0", "1.0.0", sinPermiso, false},
-        {"1.0.0", "1.0.0", carpeta, false},
+    using E = EstadoDelMotor;
+    // (the bundle's version, the marker or none, the interpreter, what DATOS holds)
+    const std::tuple<const char*, std::optional<QByteArray>, Python, E> casos[] = {
+        {"1.0.0", "\t1.0.0 \r\n\n", corre, E::instalado},
+        {"1.0.0", "1.0\n", corre, E::anterior},
+        {"1.0.0", "1.0.0.1\n", corre, E::anterior},
+        {"1.0.0-rc", "1.0.0-RC\n", corre, E::anterior},
+        {"1.0.0", "1.0.0\n\xff", corre, E::anterior},
+        {"", std::nullopt, corre, E::restos},
+        {"1.0.0", "1.0.0", falta, E::restos},
+        {"1.0.0", "1.0.0", sinPermiso, E::restos},
+        {"1.0.0", "1.0.0", carpeta, E::restos},
+        {"1.0.0", std::nullopt, falta, E::ninguno},
     };
-    for (const auto& [version, marca, python, instalada] : casos) {
+    for (const auto& [version, marca, python, estado] : casos) {
         SCOPED_TRACE(marca.value_or("-").toStdString() + " / " + std::to_string(python));
         pruebas::Casa casa;
         const Globales g = casa.globales(version);
@@ -24,7 +32,7 @@ TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
             QDir().mkpath(g.PYTHON);
         else if (python != falta)
             pruebas::escribir(g.PYTHON, "#!/bin/sh\n", python == corre);
-        EXPECT_EQ(instalado(g), instalada);
+        EXPECT_EQ(estadoDelMotor(g), estado);
     }
 }
 

@@ -49,8 +49,9 @@ QStringList conLoTirado(const QString& datos) {
 // 4 MB outside, the engine's 4 MB working folder.
 void instalarMotor(const QString& datos, const QString& fuera) {
     const QByteArray mega(1 << 20, 'x');
-    for (const char* r : {"instalado.txt", "entorno.RECORD", ".pasos/python", "descargas/b.parcial",
-                          ".tmp.a1/f", "app.viejo/f", "instalacion.log", "mesa.log"})
+    for (const char* r :
+         {"instalado.txt", "entorno.RECORD", "entorno.RECORD.parcial", ".pasos/python",
+          "descargas/b.parcial", ".tmp.a1/f", "app.viejo/f", "instalacion.log", "mesa.log"})
         pruebas::escribir(datos + '/' + r, "1.0.0\n");
     pruebas::escribir(datos + "/python/lib/grande", mega);
     QFile::link(datos + "/python/lib/grande", datos + "/python/lib/otro-nombre");
