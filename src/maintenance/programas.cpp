@@ -5,10 +5,8 @@
 #include "engine/partes.h"
 #include "maintenance/confinamiento.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,31 +19,19 @@ const QString NO_ARRANCA = QStringLiteral("no arranca");
 
 // A program of the runtime run as the engine runs: without a shell, with the
 // engine's environment, from DATOS/app. Its output when it ended by itself
-// with status 0; nothing when not, when it outlived `limite` or when `parar`
+// with status 0; nothing when not, when it outlived its time or when `parar`
 // was set meanwhile.
 std::optional<QString> correrComoElMotor(const Globales& g, const QString& programa,
                                          const QStringList& argumentos,
                                          const std::atomic<bool>& parar) {
-    QProcess p;
-    p.setProgram(programa);
-    p.setArguments(argumentos);
-    p.setWorkingDirectory(QDir(g.DATOS).filePath(partes::trabajo));
-    p.setProcessEnvironment(entornoDelMotor(QProcessEnvironment::systemEnvironment(), g.BUNDLE));
-    p.setStandardInputFile(QProcess::nullDevice());
-    p.setStandardErrorFile(QProcess::nullDevice());
-    p.start(QIODevice::ReadOnly);
-    const QDeadlineTimer plazo(limiteHerramienta);
-    bool acabado = false;
-    while (!acabado && !parar && !plazo.hasExpired() && p.state() != QProcess::NotRunning)
-        acabado = p.waitForFinished(50);
-    if (!acabado) {
-        p.kill();
-        p.waitForFinished(-1);
+    const Corrida c =
+        correr(programa, argumentos,
+               {.carpeta = QDir(g.DATOS).filePath(partes::trabajo),
+                .entorno = entornoDelMotor(QProcessEnvironment::systemEnvironment(), g.BUNDLE),
+                .parar = &parar});
+    if (!c.bien())
         return std::nullopt;
-    }
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return std::nullopt;
-    return decodificar(p.readAllStandardOutput()).trimmed();
+    return c.salida.trimmed();
 }
 
 const QStringList ARGUMENTOS_PYTHON = {
