@@ -1,3 +1,4 @@
+#include "engine/partes.h"
 #include "fallos/banco.h"
 #include "maintenance/mantenimiento.h"
 
@@ -165,6 +166,23 @@ TEST(Eliminar, MatadaEnCualquierRenombre) {
         QFile::remove(papelera());
         EXPECT_EQ(conLoTirado(g.DATOS), instalado);
     }
+}
+
+// What the installer makes in DATOS is the runtime, but for the engine's folder, its log and the
+// lock of a run; and each part of the runtime is something the installer makes.
+TEST(Partes, LasQueHaceElInstalador) {
+    const QString guion = pruebas::leer(VARNO_FUENTES "/paquete/instalar_mac.sh");
+    QSet<QString> hechas;
+    static const QRegularExpression enDatos(R"(\$DATOS/(\.?[\w-]+(?:\.[\w-]+)*))");
+    for (const auto& m : enDatos.globalMatch(guion))
+        hechas << m.captured(1);
+    for (const QString& n :
+         {partes::trabajo, QStringLiteral("instalacion.log"), QStringLiteral(".instalando")})
+        EXPECT_TRUE(hechas.remove(n)) << n.toStdString();
+    for (const QString& n : hechas)
+        EXPECT_TRUE(partes::esParte(n)) << n.toStdString();
+    for (const QString& n : partes::nombres())
+        EXPECT_TRUE(guion.contains(n)) << n.toStdString();
 }
 
 } // namespace
