@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <condition_variable>
@@ -16,7 +17,6 @@
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -162,9 +162,11 @@ Informe verificar(const Globales& g, const std::atomic<bool>& parar,
                   const std::function<void(const AvanceVerificacion&)>& avance, int hilos) {
     QElapsedTimer reloj;
     reloj.start();
-    // The programs mostly wait: they run meanwhile, from the start.
+    // A pool of its own, so that the program's shared one is never held up by
+    // this. The programs mostly wait: they run meanwhile, from the start.
+    QThreadPool trabajo;
     QList<Problema> deProgramas;
-    std::thread programas([&] { probarProgramas(g, parar, deProgramas); });
+    trabajo.start([&] { probarProgramas(g, parar, deProgramas); });
 
     const Confinamiento c(g.DATOS);
     Problemas problemas;
@@ -198,12 +200,10 @@ Informe verificar(const Globales& g, const std::atomic<bool>& parar,
 
     const int n = int(std::clamp<qsizetype>(hilos > 0 ? hilos : QThread::idealThreadCount(), 1,
                                             std::max<qsizetype>(qsizetype(r.tareas.size()), 1)));
-    std::vector<std::thread> trabajadores;
+    trabajo.setMaxThreadCount(n + 1);
     for (int i = 0; i < n; ++i)
-        trabajadores.emplace_back([&m] { m.trabajar(); });
-    for (std::thread& t : trabajadores)
-        t.join();
-    programas.join();
+        trabajo.start([&m] { m.trabajar(); });
+    trabajo.waitForDone();
     if (avance)
         avance(m.ahora());
     for (const Problema& p : deProgramas)
