@@ -20,8 +20,7 @@ TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
         {"1.0.0", "1.0.0", falta, E::restos},
         {"1.0.0", "1.0.0", sinPermiso, E::restos},
         {"1.0.0", "1.0.0", carpeta, E::restos},
-        {"1.0.0", std::nullopt, falta, E::ninguno},
-    };
+        {"1.0.0", std::nullopt, falta, E::ninguno}};
     for (const auto& [version, marca, python, estado] : casos) {
         SCOPED_TRACE(marca.value_or("-").toStdString() + " / " + std::to_string(python));
         pruebas::Casa casa;
