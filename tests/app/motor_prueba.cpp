@@ -8,19 +8,19 @@ namespace {
 // earlier one with any marker; leftovers with either.
 TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
     enum Python { corre, falta, sinPermiso, carpeta };
-    using E = EstadoDelMotor;
+    using enum EstadoDelMotor;
     // (the bundle's version, the marker or none, the interpreter, what DATOS holds)
-    const std::tuple<const char*, std::optional<QByteArray>, Python, E> casos[] = {
-        {"1.0.0", "\t1.0.0 \r\n\n", corre, E::instalado},
-        {"1.0.0", "1.0\n", corre, E::anterior},
-        {"1.0.0", "1.0.0.1\n", corre, E::anterior},
-        {"1.0.0-rc", "1.0.0-RC\n", corre, E::anterior},
-        {"1.0.0", "1.0.0\n\xff", corre, E::anterior},
-        {"", std::nullopt, corre, E::restos},
-        {"1.0.0", "1.0.0", falta, E::restos},
-        {"1.0.0", "1.0.0", sinPermiso, E::restos},
-        {"1.0.0", "1.0.0", carpeta, E::restos},
-        {"1.0.0", std::nullopt, falta, E::ninguno}};
+    const std::tuple<const char*, std::optional<QByteArray>, Python, EstadoDelMotor> casos[] = {
+        {"1.0.0", "\t1.0.0 \r\n\n", corre, instalado},
+        {"1.0.0", "1.0\n", corre, anterior},
+        {"1.0.0", "1.0.0.1\n", corre, anterior},
+        {"1.0.0-rc", "1.0.0-RC\n", corre, anterior},
+        {"1.0.0", "1.0.0\n\xff", corre, anterior},
+        {"", std::nullopt, corre, restos},
+        {"1.0.0", "1.0.0", falta, restos},
+        {"1.0.0", "1.0.0", sinPermiso, restos},
+        {"1.0.0", "1.0.0", carpeta, restos},
+        {"1.0.0", std::nullopt, falta, ninguno}};
     for (const auto& [version, marca, python, estado] : casos) {
         SCOPED_TRACE(marca.value_or("-").toStdString() + " / " + std::to_string(python));
         pruebas::Casa casa;

@@ -36,16 +36,10 @@ TEST(Dibujos, ComoSeVieronLaUltimaVez) {
         QImage diferencia = hecha;
         qint64 distintos = 0;
         QRect donde;
-        for (int y = 0; y < hecha.height(); ++y) {
-            const auto* a = reinterpret_cast<const QRgb*>(hecha.constScanLine(y));
-            const auto* b = reinterpret_cast<const QRgb*>(debida.constScanLine(y));
-            auto* c = reinterpret_cast<QRgb*>(diferencia.scanLine(y));
-            for (int x = 0; x < hecha.width(); ++x) {
-                const bool distinto = a[x] != b[x];
-                distintos += distinto, donde |= distinto ? QRect(x, y, 1, 1) : QRect();
-                c[x] = distinto ? qRgb(255, 0, 0) : (a[x] & 0x00ffffff) | 0x30000000;
-            }
-        }
+        for (int y = 0; y < hecha.height(); ++y)
+            for (int x = 0; x < hecha.width(); ++x)
+                if (hecha.pixel(x, y) != debida.pixel(x, y))
+                    ++distintos, donde |= QRect(x, y, 1, 1), diferencia.setPixel(x, y, 0xffff0000);
         if (distintos)
             diferencia.save(carpeta + nombre + "-diferencia.png");
         EXPECT_EQ(distintos, 0) << ruta.toStdString() << ": pixels differ within (" << donde.x()
