@@ -40,11 +40,11 @@ inline QString motivoDe(Estado e) {
 class Problemas {
 public:
     void anadir(const Parte& parte, const QString& ruta, const QString& motivo) {
+        // Counted by the text the report shows, where the count is looked up.
+        const Parte limpia{parte.tipo, sinControl(parte.nombre), sinControl(parte.version)};
         const std::lock_guard<std::mutex> l(cerrojo_);
-        if (++cuenta_[parte.texto()] <= PROBLEMAS_POR_PARTE)
-            lista_.append({{parte.tipo, sinControl(parte.nombre), sinControl(parte.version)},
-                           sinControl(ruta),
-                           sinControl(motivo)});
+        if (++cuenta_[limpia.texto()] <= PROBLEMAS_POR_PARTE)
+            lista_.append({limpia, sinControl(ruta), sinControl(motivo)});
     }
     // In a stable order: by part, then by path, each once; a part with too
     // many ends in how many more it had.
@@ -58,7 +58,7 @@ public:
             r.append(lista_[i]);
             const Parte& p = lista_[i].parte;
             const qint64 mas = cuenta_.value(p.texto()) - PROBLEMAS_POR_PARTE;
-            if (mas > 0 && (i + 1 == lista_.size() || lista_[i + 1].parte != p))
+            if (mas > 0 && (i + 1 == lista_.size() || lista_[i + 1].parte.texto() != p.texto()))
                 r.append({p, QString(),
                           mas == 1 ? QStringLiteral("y un problema más")
                                    : QStringLiteral("y %1 problemas más").arg(cifra(mas))});
@@ -69,7 +69,7 @@ public:
 private:
     std::mutex cerrojo_;
     QList<Problema> lista_;
-    QHash<QString, qint64> cuenta_; // by the part's text, as the report names it
+    QHash<QString, qint64> cuenta_; // by the part's text
 };
 
 // One file to hash: its path relative to DATOS, as few bytes as may be.
