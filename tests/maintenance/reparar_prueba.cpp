@@ -4,17 +4,15 @@
 // What a report asks the installer to put right: each part once, in a stable order; the marker,
 // and a library without a name or version the installer can read, ask nothing.
 TEST(Reparar, FichasDelInforme) {
-    using T = Parte::Tipo;
-    const Parte python{T::python}, ffmpeg{T::ffmpeg}, numpy{T::biblioteca, "numpy", "2.1.0"};
+    const auto b = [](const char* nombre, const char* version) {
+        return Parte{Parte::Tipo::biblioteca, nombre, version};
+    };
+    const Parte python{Parte::Tipo::python}, ffmpeg{Parte::Tipo::ffmpeg}, marca{Parte::Tipo::marca};
     const std::pair<QList<Parte>, QString> casos[] = {
         {{}, ""},
-        {{numpy, ffmpeg, {T::biblioteca, "attrs", "24.2.0"}, numpy, python, ffmpeg, python},
+        {{b("numpy", "2.1.0"), ffmpeg, b("attrs", "24.2.0"), b("numpy", "2.1.0"), python, ffmpeg},
          "python ffmpeg attrs==24.2.0 numpy==2.1.0"},
-        {{{T::marca},
-          {T::biblioteca, "varno-motor", "1.0.0"},
-          {T::biblioteca, "numpy", ""},
-          {T::biblioteca, "numpy", "2.1.0 x"},
-          {T::biblioteca, "", "2.1.0"}},
+        {{marca, b("varno-motor", "1.0.0"), b("numpy", ""), b("numpy", "2.1.0 x"), b("", "2.1.0")},
          "varno-motor==1.0.0"},
     };
     for (const auto& [partes, fichas] : casos) {

@@ -246,8 +246,7 @@ TEST(Verificacion, RecordsHostilesAcabanPronto) {
         Motor m;
         ::link(qPrintable(m.sitio + "/demo/datos.bin"), qPrintable(m.sitio + "/demo/otro.bin"));
         m.anadirAlRecord(c.lineas);
-        escribir(m.sitio + "/demo-1.0.dist-info/METADATA",
-                 "Name: " + c.nombre + "\nVersion: 1.0\n");
+        escribir(m.sitio + "/demo-1.0.dist-info/METADATA", "Name: " + c.nombre + "\nVersion: 1.0");
         std::atomic<bool> parar{false};
         const Informe i = verificar(m.g, parar, {}, 2);
         EXPECT_LT(i.duracion, std::chrono::seconds(10));
