@@ -5,6 +5,7 @@
 #include "app/opciones.h"
 #include "base/texto.h"
 #include "engine/motor.h"
+#include "engine/partes.h"
 #include "installer/instalacion.h"
 #include "installer/protocolo.h"
 #include "maintenance/mantenimiento.h"
@@ -13,7 +14,6 @@
 
 #include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <cstdio>
 
 namespace {
@@ -31,12 +31,6 @@ void decir(const QString& linea) {
             c = QChar::ReplacementCharacter;
     std::fputs(qPrintable(texto + u'\n'), stdout);
     std::fflush(stdout);
-}
-
-// Something to verify or repair: the interpreter or the marker.
-bool hayMotor(const Globales& g) {
-    return QFileInfo(g.PYTHON).exists() ||
-           QFileInfo::exists(g.DATOS + QStringLiteral("/instalado.txt"));
 }
 
 // The installer's output, line by line, as it comes; the same run the window
@@ -97,7 +91,7 @@ int reparar(const Globales& g) {
 
 int eliminar(const Globales& g) {
     // Leftovers of a run cut short are removed too.
-    if (partesDelMotor(g).isEmpty()) {
+    if (partes::presentes(g).isEmpty()) {
         decir(QStringLiteral("No hay ningún motor instalado."));
         return 0;
     }
@@ -120,7 +114,7 @@ int eliminar(const Globales& g) {
 
 int mantenerEnConsola(const Opciones& o, const Globales& g) {
     using M = Opciones::Mantenimiento;
-    if (o.mantenimiento != M::eliminar && !hayMotor(g)) {
+    if (o.mantenimiento != M::eliminar && estadoDelMotor(g) == EstadoDelMotor::ninguno) {
         decir(QStringLiteral("El motor de VARNO no está instalado."));
         return 1;
     }

@@ -6,6 +6,7 @@
 #include "base/proceso.h"
 #include "engine/espera.h"
 #include "engine/motor.h"
+#include "engine/partes.h"
 #include "installer/instalacion.h"
 #include "maintenance/verificador.h"
 #include "placement/colocacion.h"
@@ -13,7 +14,6 @@
 #include "ui/vistas.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QScreen>
 #include <QThreadPool>
 #include <QTimer>
@@ -93,7 +93,7 @@ void Delegado::programarExpulsion(const QString& volumen) {
 }
 
 bool Delegado::estaInstalado() {
-    return instalado(g_);
+    return estadoDelMotor(g_) == EstadoDelMotor::instalado;
 }
 bool Delegado::motorResponde() {
     return responde(g_);
@@ -103,9 +103,7 @@ void Delegado::lanzarMotor() {
 }
 
 bool Delegado::hayInstalacionAnterior() {
-    const QFileInfo python(g_.PYTHON);
-    return python.isFile() && python.isExecutable() &&
-           QFileInfo::exists(g_.DATOS + QStringLiteral("/instalado.txt"));
+    return estadoDelMotor(g_) >= EstadoDelMotor::anterior;
 }
 
 void Delegado::fijarActualizando(bool valor) {

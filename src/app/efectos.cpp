@@ -2,6 +2,7 @@
 // they start, and what each tells back as the next event.
 #include "app/delegado.h"
 
+#include "base/archivos.h"
 #include "engine/espera.h"
 #include "engine/motor.h"
 #include "installer/instalacion.h"
@@ -13,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <QTimer>
 
 template <typename T, typename F> void Delegado::aparte(T trabajo, F luego) {
@@ -134,9 +134,7 @@ void Delegado::verificar() {
 
 void Delegado::verInforme() {
     const QString ruta = g_.DATOS + QStringLiteral("/informe-mantenimiento.txt");
-    QSaveFile f(ruta);
-    const QByteArray texto = textoDelInforme(e_.informe, g_.VERSION).toUtf8();
-    if (f.open(QIODevice::WriteOnly) && f.write(texto) == texto.size() && f.commit())
+    if (escribirEntero(ruta, textoDelInforme(e_.informe, g_.VERSION).toUtf8()).isEmpty())
         abrirArchivo(ruta);
     else
         e_.detalle = QStringLiteral("No se pudo escribir el informe en %1.").arg(ruta), pintar();

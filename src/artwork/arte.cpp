@@ -1,12 +1,12 @@
 #include "artwork/arte.h"
 
 #include "artwork/png.h"
+#include "base/archivos.h"
 
 #include "ui/vistas.h"
 
 #include <QPainter>
 #include <QPainterPath>
-#include <QSaveFile>
 #include <QWidget>
 #include <cmath>
 #include <limits>
@@ -24,26 +24,13 @@ bool cabe(double ancho, double alto) {
 
 const QString sinImagen = QStringLiteral("no hay memoria para la imagen");
 
-// The PNG is made in memory first and the file replaced in one step, so a
-// failure on the way leaves any earlier file whole.
+// The PNG is made in memory first, so a picture that cannot be made leaves
+// any earlier file as it was.
 QString escribirPNG(const QImage& imagen, const QString& ruta) {
     const QByteArray bytes = codificarPNG(imagen);
     if (bytes.isEmpty())
         return QStringLiteral("no se pudo codificar el PNG");
-    QSaveFile archivo(ruta);
-    // A writable file in a folder that is not can still be rewritten in place.
-    archivo.setDirectWriteFallback(true);
-    if (!archivo.open(QIODevice::WriteOnly))
-        return archivo.errorString();
-    if (archivo.write(bytes) != bytes.size()) {
-        const QString motivo = archivo.errorString();
-        archivo.cancelWriting();
-        return motivo;
-    }
-    // The bytes may only meet a full disk here.
-    if (!archivo.commit())
-        return archivo.errorString();
-    return {};
+    return escribirEntero(ruta, bytes);
 }
 
 // The icon, in pixels from the bottom-left corner.

@@ -37,14 +37,17 @@ std::optional<Estado> estadoDe(const QString& pid) {
 #endif
 } // namespace
 
-Corrida correr(const QString& ejecutable, const QStringList& argumentos,
-               std::chrono::milliseconds limite, bool conErrores) {
+Corrida correr(const QString& ejecutable, const QStringList& argumentos, const ComoCorrer& como) {
     QProcess p;
     // The path is taken as given: a relative one names a file in the working
     // directory and nothing is looked up in PATH.
     p.setProgram(QDir::current().absoluteFilePath(ejecutable));
     p.setArguments(argumentos);
-    if (conErrores)
+    if (!como.carpeta.isEmpty())
+        p.setWorkingDirectory(como.carpeta);
+    if (como.entorno)
+        p.setProcessEnvironment(*como.entorno);
+    if (como.conErrores)
         p.setProcessChannelMode(QProcess::MergedChannels);
     else
         p.setStandardErrorFile(QProcess::nullDevice());
@@ -52,12 +55,15 @@ Corrida correr(const QString& ejecutable, const QStringList& argumentos,
     p.setStandardInputFile(QProcess::nullDevice());
     p.start(QIODevice::ReadOnly);
     Corrida c;
-    const QDeadlineTimer plazo(limite);
-    if (!p.waitForStarted(static_cast<int>(limite.count())))
-        return c;
+    const QDeadlineTimer plazo(como.limite);
+    const auto parado = [&] { return como.parar && *como.parar; };
     // QProcess drains the pipe while it waits, so a tool that prints more than
-    // a pipe holds never blocks.
-    if (!p.waitForFinished(static_cast<int>(plazo.remainingTime()))) {
+    // a pipe holds never blocks. With a stop flag, it is looked at every 50 ms.
+    bool acabado = false;
+    while (!acabado && p.state() != QProcess::NotRunning && !parado() && !plazo.hasExpired())
+        acabado = p.waitForFinished(
+            int(como.parar ? std::min<qint64>(plazo.remainingTime(), 50) : plazo.remainingTime()));
+    if (!acabado) {
         p.kill();
         p.waitForFinished();
         return c;

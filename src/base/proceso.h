@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <chrono>
+#include <optional>
 
 // How a tool ran: what it wrote to standard output, decoded as UTF-8 with
 // U+FFFD for bad bytes, and how it ended.
@@ -15,12 +18,21 @@ struct Corrida {
 // Long enough for any system tool VARNO runs; a tool still running then is stopped.
 inline constexpr std::chrono::milliseconds limiteHerramienta{20000};
 
+// How `correr` runs a tool: by default, for up to `limiteHerramienta`, its
+// standard error discarded, in this program's folder and environment.
+struct ComoCorrer {
+    std::chrono::milliseconds limite = limiteHerramienta;
+    bool conErrores = false; // its standard error read along with its output
+    QString carpeta{};       // where it runs; empty for this program's working directory
+    std::optional<QProcessEnvironment> entorno{};
+    const std::atomic<bool>* parar = nullptr; // once set, the tool is stopped
+};
+
 // Runs a tool by its absolute path (no shell, no PATH lookup), with nothing on
-// its standard input and its standard error discarded, or with `conErrores`
-// read along with its output. A tool that cannot start, dies of a signal or
-// outlives `limite` ends with estado -1.
+// its standard input. A tool that cannot start, dies of a signal, outlives
+// its limit or is stopped ends with estado -1.
 Corrida correr(const QString& ejecutable, const QStringList& argumentos,
-               std::chrono::milliseconds limite = limiteHerramienta, bool conErrores = false);
+               const ComoCorrer& como = {});
 
 // Whether the process `id` still runs or, with `grupo`, anything of the
 // process group `id`. Zombies do not count: a detached process is not ours to

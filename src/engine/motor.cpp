@@ -2,12 +2,12 @@
 
 #include "base/proceso.h"
 #include "base/texto.h"
+#include "engine/partes.h"
 #include "engine/puerto.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 
 namespace {
@@ -63,16 +63,6 @@ QProcessEnvironment entornoDelMotor(const QProcessEnvironment& usuario, const QS
     return entorno;
 }
 
-bool instalado(const Globales& g) {
-    const auto marca = leerUtf8(QDir(g.DATOS).filePath(QStringLiteral("instalado.txt")));
-    const QFileInfo python(g.PYTHON);
-    if (!python.isFile() || !python.isExecutable())
-        return false;
-    if (!marca)
-        return false;
-    return marca->trimmed() == g.VERSION;
-}
-
 Sonda sondear(const Globales& g) {
     const Corrida sonda = correr(g.herramientas.curl, argumentosSonda());
     if (!sonda.bien() || !sonda.salida.contains(QLatin1String("version")))
@@ -95,7 +85,7 @@ std::optional<qint64> abrirVARNO(const Globales& g) {
     // motor/ there cannot stand in for the standard library or the installed
     // engine; it also leaves out PYTHON* variables and the user's own packages.
     p.setArguments({QStringLiteral("-I"), QStringLiteral("-m"), QStringLiteral("motor")});
-    p.setWorkingDirectory(QDir(g.DATOS).filePath(QStringLiteral("app")));
+    p.setWorkingDirectory(QDir(g.DATOS).filePath(partes::trabajo));
     p.setProcessEnvironment(entornoDelMotor(QProcessEnvironment::systemEnvironment(), g.BUNDLE));
     // What the engine prints before its own log opens is often the reason it
     // did not open. Where that file cannot be written, the engine still starts.

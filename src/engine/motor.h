@@ -21,10 +21,6 @@ QString salidaDelMotor(const Globales& g);
 // naming this bundle.
 QProcessEnvironment entornoDelMotor(const QProcessEnvironment& usuario, const QString& bundle);
 
-// True when the installed marker names exactly this bundle's version and the
-// interpreter is executable.
-bool instalado(const Globales& g);
-
 // One probe of the health address. The engine answers when the answer
 // mentions "version" and the program that gave it is this user's.
 enum class Sonda { callada, motor, ajeno };

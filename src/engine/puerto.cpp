@@ -45,7 +45,7 @@ Dueno duenoSegunLsof(const QString& lsof, uint uid, std::chrono::milliseconds li
                               QStringLiteral("-t"), QStringLiteral("-a"), QStringLiteral("-u"),
                               QString::number(uid), QStringLiteral("-iTCP:%1").arg(puerto),
                               QStringLiteral("-sTCP:LISTEN")},
-                             limite, true);
+                             {.limite = limite, .conErrores = true});
     const bool dijo = !c.salida.trimmed().isEmpty();
     // Found: status 0 with ids. Nothing of ours: status 1, quietly.
     if (c.estado == 0 && dijo)

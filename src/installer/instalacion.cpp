@@ -1,5 +1,6 @@
 #include "installer/instalacion.h"
 
+#include "base/archivos.h"
 #include "base/proceso.h"
 
 #include <QDateTime>
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <atomic>
 #include <csignal>
@@ -136,19 +136,9 @@ void Instalacion::Lectura::esperarAlGrupo() {
 
 void Instalacion::Lectura::abrirRegistro() {
     QDir().mkpath(QFileInfo(p_.registro).path());
-    if (!p_.cabecera.isEmpty()) {
-        QSaveFile nuevo(p_.registro);
-        // Flushed first: a commit would put an empty file in place of the last
-        // log when only the flush meets a full disk.
-        if (!nuevo.open(QIODevice::WriteOnly) || nuevo.write(p_.cabecera) != p_.cabecera.size() ||
-            !nuevo.flush() || !nuevo.commit()) {
-            // A folder that takes no new file may still hold a log we can write:
-            // it is then replaced in place, or the run would be appended to the last one.
-            QFile enSuSitio(p_.registro);
-            if (enSuSitio.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                enSuSitio.write(p_.cabecera);
-        }
-    }
+    // Each run replaces the log whole, so it always holds exactly one run.
+    if (!p_.cabecera.isEmpty())
+        escribirEntero(p_.registro, p_.cabecera);
     // Without a log the run goes on: output is shown but not kept.
     registro_.setFileName(p_.registro);
     registro_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);

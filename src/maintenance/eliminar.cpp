@@ -1,6 +1,8 @@
 #include "maintenance/mantenimiento.h"
 
+#include "base/archivos.h"
 #include "base/papelera.h"
+#include "engine/partes.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -24,25 +26,6 @@ namespace {
 const QString carpetaAparte = QStringLiteral("Motor de VARNO");
 
 const auto todas = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-
-bool hay(const QString& ruta) {
-    const QFileInfo i(ruta);
-    return i.exists() || i.isSymLink();
-}
-
-// What makes up the runtime, relative to DATOS, the marker first so that a
-// removal cut short never leaves it claiming the rest. Everything else there
-// (the engine's working folder DATOS/app, the logs) is the user's and stays.
-const QStringList nombresDelMotor = {
-    QStringLiteral("instalado.txt"), QStringLiteral("instalado.txt.parcial"),
-    QStringLiteral("python"),        QStringLiteral("python.anterior"),
-    QStringLiteral("bin"),           QStringLiteral("entorno.RECORD"),
-    QStringLiteral(".pasos"),        QStringLiteral("descargas"),
-    QStringLiteral("app.viejo")};
-
-bool esParte(const QString& nombre) {
-    return nombresDelMotor.contains(nombre) || nombre.startsWith(QStringLiteral(".tmp."));
-}
 
 // Space on disk, links not followed and a file with several names counted
 // once. One lstat per entry, and only files with several names remembered: a
@@ -85,7 +68,7 @@ bool hechaPorUnaEliminacion(const QString& aparte) {
         s.st_uid != ::geteuid())
         return false;
     const QStringList dentro = QDir(aparte).entryList(todas);
-    return std::all_of(dentro.begin(), dentro.end(), esParte);
+    return std::all_of(dentro.begin(), dentro.end(), partes::esParte);
 }
 
 // Each part set aside goes back where it was, unless its place is taken.
@@ -94,8 +77,8 @@ bool devolverPartes(const QString& datos, const QString& aparte) {
     bool todasVuelven = true;
     for (const QString& p : QDir(aparte).entryList(todas)) {
         const QString destino = datos + QLatin1Char('/') + p;
-        todasVuelven =
-            !hay(destino) && QDir().rename(aparte + QLatin1Char('/') + p, destino) && todasVuelven;
+        todasVuelven = !hayAlgo(destino) && QDir().rename(aparte + QLatin1Char('/') + p, destino) &&
+                       todasVuelven;
     }
     return todasVuelven && QDir(datos).rmdir(carpetaAparte);
 }
@@ -141,18 +124,8 @@ Eliminacion fallo(const QString& motivo) {
 
 } // namespace
 
-QStringList partesDelMotor(const Globales& g) {
-    QStringList partes = nombresDelMotor;
-    partes += QDir(g.DATOS).entryList({QStringLiteral(".tmp.*")}, todas, QDir::Name);
-    QStringList presentes;
-    for (const QString& p : partes)
-        if (hay(g.DATOS + QLatin1Char('/') + p))
-            presentes << p;
-    return presentes;
-}
-
 qint64 tamanoDelMotor(const Globales& g) {
-    return tamanoDe(g.DATOS, partesDelMotor(g));
+    return tamanoDe(g.DATOS, partes::presentes(g));
 }
 
 bool recuperarEliminacion(const Globales& g) {
@@ -169,20 +142,20 @@ Eliminacion eliminarMotor(const Globales& g) {
     const QString aparte = datos + QLatin1Char('/') + carpetaAparte;
     if (!recuperarEliminacion(g))
         return fallo(QStringLiteral("quedó a medias una eliminación anterior en %1").arg(aparte));
-    if (hay(aparte))
+    if (hayAlgo(aparte))
         return fallo(QStringLiteral("%1 ya existe y no es de VARNO").arg(carpetaAparte));
 
-    const QStringList partes = partesDelMotor(g);
-    if (partes.isEmpty())
+    const QStringList suyas = partes::presentes(g);
+    if (suyas.isEmpty())
         return {true, 0, {}};
-    if (const auto enlace = enlaceAlMotor(datos, partes))
+    if (const auto enlace = enlaceAlMotor(datos, suyas))
         return fallo(QStringLiteral("%1 lleva a %2, que es parte del motor")
                          .arg(enlace->first, enlace->second));
-    const qint64 bytes = tamanoDe(datos, partes);
+    const qint64 bytes = tamanoDe(datos, suyas);
 
     if (!QDir(datos).mkdir(carpetaAparte))
         return fallo(QStringLiteral("no se puede escribir en %1").arg(datos));
-    for (const QString& p : partes) {
+    for (const QString& p : suyas) {
         if (!QDir().rename(datos + QLatin1Char('/') + p, aparte + QLatin1Char('/') + p)) {
             devolverPartes(datos, aparte);
             return fallo(QStringLiteral("no se pudo apartar %1").arg(p));

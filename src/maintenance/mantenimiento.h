@@ -12,14 +12,23 @@
 // Keeping the engine's runtime in DATOS sound: what is installed, verifying
 // every file of it, what a repair must redo, and removing it.
 
+// What a problem is about: the interpreter, ffmpeg, the marker, or a library.
+struct Parte {
+    enum class Tipo { python, ffmpeg, marca, biblioteca };
+    Tipo tipo = Tipo::python;
+    QString nombre{}, version{}; // a library's, as its METADATA names it: "numpy", "2.1.0"
+    // As the report names it: "Python", "ffmpeg", "La marca de instalación", "numpy 2.1.0".
+    QString texto() const;
+    bool operator==(const Parte&) const = default;
+};
+
 // One thing wrong with the runtime.
 struct Problema {
-    QString
-        componente; // "Python", "ffmpeg", "La marca de instalación", or a library as "numpy 2.1.0"
-    QString ruta;   // relative to DATOS; empty when it is about the component as a whole
+    Parte parte;
+    QString ruta; // relative to DATOS; empty when it is about the part as a whole
     QString
         motivo; // one plain Spanish sentence without a final stop: "falta", "su contenido cambió"
-    // A line of the report: "componente: ruta: motivo." (the path left out when empty).
+    // A line of the report: "parte: ruta: motivo." (the path left out when empty).
     QString linea() const;
     bool operator==(const Problema&) const = default;
 };
@@ -59,15 +68,12 @@ struct Instalado {
 Instalado describir(const Globales& g);
 
 // What a repair hands the installer in VARNO_REPARAR: "python", "ffmpeg" and
-// "nombre==versión" for each broken distribution, space-separated; empty when
+// "nombre==versión" for each broken library, space-separated; empty when
 // nothing in the report can be repaired by reinstalling.
 QString aReparar(const Informe& informe);
 
-// The parts of the runtime present in DATOS, by their names there: the
-// interpreter, ffmpeg, the marker, the manifest and the leftovers of
-// unfinished runs. Everything else in DATOS is the user's.
-QStringList partesDelMotor(const Globales& g);
-// Their space on disk, as a removal frees it.
+// The space on disk of the runtime's parts present in DATOS
+// (`partes::presentes`), as a removal frees it.
 qint64 tamanoDelMotor(const Globales& g);
 
 // Sends the runtime's parts to the Trash, keeping DATOS/app and the logs.

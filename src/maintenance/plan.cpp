@@ -1,5 +1,5 @@
 #include "maintenance/plan.h"
-#include "maintenance/programas.h"
+#include "engine/partes.h"
 #include "maintenance/record.h"
 
 #include <fcntl.h>
@@ -15,7 +15,7 @@ struct Recogida {
     const Confinamiento& c;
     const std::atomic<bool>& parar;
     Problemas& problemas;
-    QStringList componentes;
+    QList<Parte> componentes; // what each index is about
     std::vector<Tarea> tareas;
     QSet<QByteArray> cubiertas;            // paths a RECORD speaks of, each planned once
     QHash<QByteArray, int> distribuciones; // a dist-info folder and its part
@@ -27,17 +27,18 @@ struct Recogida {
         : c(c_)
         , parar(p)
         , problemas(ps) {}
-    int indice(const QString& componente) {
-        if (const auto i = indices.constFind(componente); i != indices.cend())
+    int indice(const Parte& parte) {
+        const QString texto = parte.texto();
+        if (const auto i = indices.constFind(texto); i != indices.cend())
             return *i;
-        componentes << componente;
-        return indices[componente] = int(componentes.size() - 1);
+        componentes << parte;
+        return indices[texto] = int(componentes.size() - 1);
     }
     void problema(int componente, const QByteArray& ruta, const QString& motivo) {
         problemas.anadir(componentes[componente], QString::fromUtf8(ruta), motivo);
     }
 
-    // "numpy 2.1.0" from METADATA's Name and Version, else from the folder's name.
+    // A library by METADATA's Name and Version, else by the folder's name.
     int distribucion(const QByteArray& distInfo) {
         if (const auto i = distribuciones.constFind(distInfo); i != distribuciones.cend())
             return *i;
@@ -56,7 +57,7 @@ struct Recogida {
                                     .chopped(int(sizeof ".dist-info") - 1);
         if (nombre.isEmpty() || version.isEmpty())
             nombre = carpeta.section(u'-', 0, 0), version = carpeta.section(u'-', 1);
-        return distribuciones[distInfo] = indice(nombre + u' ' + version);
+        return distribuciones[distInfo] = indice({Parte::Tipo::biblioteca, nombre, version});
     }
 
     // A row whose path starts at `base` and must stay inside `cota`; false once
@@ -103,7 +104,7 @@ struct Recogida {
             std::copy_n(e.sha256.constData(), 32, t.suma.begin());
         t.enPython = cota == "python";
         t.tamano = e.tamano.value_or(-1);
-        t.componente = componente;
+        t.parte = componente;
         tareas.push_back(std::move(t));
         return true;
     }
@@ -120,7 +121,7 @@ struct Recogida {
         ++filas; // a RECORD counts, however few rows it has
         bool listado = false;
         recorrerRecord(
-            texto, archivo == "entorno.RECORD",
+            texto, archivo == partes::manifiesto.toUtf8(),
             [&](EntradaRecord& e) {
                 listado = listado || limpiarRelativa(e.ruta.toUtf8()) == propio;
                 return fila(e);
@@ -149,15 +150,16 @@ QByteArray distInfoDe(const QByteArray& ruta) {
 }
 
 void recoger(Recogida& r) {
-    const int python = r.indice(partes::python), ffmpeg = r.indice(partes::ffmpeg);
+    const int python = r.indice({Parte::Tipo::python}), ffmpeg = r.indice({Parte::Tipo::ffmpeg});
     // The manifest names every part of the runtime, each library included by its RECORD.
-    r.leerRecordDe(python, "entorno.RECORD", {}, [&r, ffmpeg, python](const EntradaRecord& e) {
-        const QByteArray limpia = limpiarRelativa(e.ruta.toUtf8());
-        const QByteArray distInfo = distInfoDe(limpia);
-        if (!distInfo.isEmpty())
-            return r.planear(r.distribucion(distInfo), e, {}, "python");
-        return r.planear(limpia.startsWith("bin/") ? ffmpeg : python, e, {}, {});
-    });
+    r.leerRecordDe(python, partes::manifiesto.toUtf8(), {},
+                   [&r, ffmpeg, python](const EntradaRecord& e) {
+                       const QByteArray limpia = limpiarRelativa(e.ruta.toUtf8());
+                       const QByteArray distInfo = distInfoDe(limpia);
+                       if (!distInfo.isEmpty())
+                           return r.planear(r.distribucion(distInfo), e, {}, "python");
+                       return r.planear(limpia.startsWith("bin/") ? ffmpeg : python, e, {}, {});
+                   });
     for (const QByteArray& sitio : sitePackages(r.c)) {
         const Confinamiento::Abierto a = r.c.abrir(sitio, Tipo::carpeta, "python");
         const auto entradas =

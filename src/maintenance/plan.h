@@ -39,25 +39,27 @@ inline QString motivoDe(Estado e) {
 // of each part kept, the rest only counted; none carries a control character.
 class Problemas {
 public:
-    void anadir(const QString& componente, const QString& ruta, const QString& motivo) {
+    void anadir(const Parte& parte, const QString& ruta, const QString& motivo) {
+        // Counted by the text the report shows, where the count is looked up.
+        const Parte limpia{parte.tipo, sinControl(parte.nombre), sinControl(parte.version)};
         const std::lock_guard<std::mutex> l(cerrojo_);
-        if (++cuenta_[componente] <= PROBLEMAS_POR_PARTE)
-            lista_.append({sinControl(componente), sinControl(ruta), sinControl(motivo)});
+        if (++cuenta_[limpia.texto()] <= PROBLEMAS_POR_PARTE)
+            lista_.append({limpia, sinControl(ruta), sinControl(motivo)});
     }
     // In a stable order: by part, then by path, each once; a part with too
     // many ends in how many more it had.
     QList<Problema> finales() {
         std::stable_sort(lista_.begin(), lista_.end(), [](const Problema& a, const Problema& b) {
-            return std::tie(a.componente, a.ruta) < std::tie(b.componente, b.ruta);
+            return std::pair(a.parte.texto(), a.ruta) < std::pair(b.parte.texto(), b.ruta);
         });
         lista_.erase(std::unique(lista_.begin(), lista_.end()), lista_.end());
         QList<Problema> r;
         for (qsizetype i = 0; i < lista_.size(); ++i) {
             r.append(lista_[i]);
-            const QString& c = lista_[i].componente;
-            const qint64 mas = cuenta_.value(c) - PROBLEMAS_POR_PARTE;
-            if (mas > 0 && (i + 1 == lista_.size() || lista_[i + 1].componente != c))
-                r.append({sinControl(c), QString(),
+            const Parte& p = lista_[i].parte;
+            const qint64 mas = cuenta_.value(p.texto()) - PROBLEMAS_POR_PARTE;
+            if (mas > 0 && (i + 1 == lista_.size() || lista_[i + 1].parte.texto() != p.texto()))
+                r.append({p, QString(),
                           mas == 1 ? QStringLiteral("y un problema más")
                                    : QStringLiteral("y %1 problemas más").arg(cifra(mas))});
         }
@@ -67,7 +69,7 @@ public:
 private:
     std::mutex cerrojo_;
     QList<Problema> lista_;
-    QHash<QString, qint64> cuenta_;
+    QHash<QString, qint64> cuenta_; // by the part's text
 };
 
 // One file to hash: its path relative to DATOS, as few bytes as may be.
@@ -77,11 +79,11 @@ struct Tarea {
     bool conSuma = false;
     bool enPython = false; // must lie inside python/, as a library's files do
     qint64 tamano = -1;
-    int componente = 0;
+    int parte = 0; // in Plan::partes
 };
 
 struct Plan {
-    QStringList componentes; // each task's part, by index
+    QList<Parte> partes; // what each task is about, by index
     std::vector<Tarea> tareas;
     QSet<QByteArray> cubiertas; // every path a RECORD speaks of
 };

@@ -2,48 +2,36 @@
 #include "base/proceso.h"
 #include "base/texto.h"
 #include "engine/motor.h"
+#include "engine/partes.h"
 #include "maintenance/confinamiento.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
+const Parte PYTHON{Parte::Tipo::python}, FFMPEG{Parte::Tipo::ffmpeg};
 const QString NO_EJECUTABLE = QStringLiteral("no es ejecutable");
 const QString NO_ARRANCA = QStringLiteral("no arranca");
 
 // A program of the runtime run as the engine runs: without a shell, with the
 // engine's environment, from DATOS/app. Its output when it ended by itself
-// with status 0; nothing when not, when it outlived `limite` or when `parar`
+// with status 0; nothing when not, when it outlived its time or when `parar`
 // was set meanwhile.
 std::optional<QString> correrComoElMotor(const Globales& g, const QString& programa,
                                          const QStringList& argumentos,
                                          const std::atomic<bool>& parar) {
-    QProcess p;
-    p.setProgram(programa);
-    p.setArguments(argumentos);
-    p.setWorkingDirectory(QDir(g.DATOS).filePath(QStringLiteral("app")));
-    p.setProcessEnvironment(entornoDelMotor(QProcessEnvironment::systemEnvironment(), g.BUNDLE));
-    p.setStandardInputFile(QProcess::nullDevice());
-    p.setStandardErrorFile(QProcess::nullDevice());
-    p.start(QIODevice::ReadOnly);
-    const QDeadlineTimer plazo(limiteHerramienta);
-    bool acabado = false;
-    while (!acabado && !parar && !plazo.hasExpired() && p.state() != QProcess::NotRunning)
-        acabado = p.waitForFinished(50);
-    if (!acabado) {
-        p.kill();
-        p.waitForFinished(-1);
+    const Corrida c =
+        correr(programa, argumentos,
+               {.carpeta = QDir(g.DATOS).filePath(partes::trabajo),
+                .entorno = entornoDelMotor(QProcessEnvironment::systemEnvironment(), g.BUNDLE),
+                .parar = &parar});
+    if (!c.bien())
         return std::nullopt;
-    }
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return std::nullopt;
-    return decodificar(p.readAllStandardOutput()).trimmed();
+    return c.salida.trimmed();
 }
 
 const QStringList ARGUMENTOS_PYTHON = {
@@ -72,32 +60,33 @@ void probarProgramas(const Globales& g, const std::atomic<bool>& parar,
     const QString relativa = QDir(g.DATOS).relativeFilePath(g.PYTHON);
     const QFileInfo python(g.PYTHON);
     // Both are started from there, as the engine is: without it neither could run.
-    if (!QFileInfo(QDir(g.DATOS).filePath(QStringLiteral("app"))).isDir())
-        return problemas.append({partes::python, QStringLiteral("app"), QStringLiteral("falta")});
+    if (!QFileInfo(QDir(g.DATOS).filePath(partes::trabajo)).isDir())
+        return problemas.append({PYTHON, partes::trabajo, QStringLiteral("falta")});
     if (!python.exists())
-        problemas.append({partes::python, relativa, QStringLiteral("falta")});
+        problemas.append({PYTHON, relativa, QStringLiteral("falta")});
     else if (!python.isFile() || !python.isExecutable())
-        problemas.append({partes::python, relativa, NO_EJECUTABLE});
+        problemas.append({PYTHON, relativa, NO_EJECUTABLE});
     else if (!correrComoElMotor(g, g.PYTHON, ARGUMENTOS_PYTHON, parar)) {
         if (!parar)
-            problemas.append({partes::python, relativa, NO_ARRANCA});
+            problemas.append({PYTHON, relativa, NO_ARRANCA});
     } else if (!correrComoElMotor(g, g.PYTHON, COMPROBAR_MOTOR, parar) && !parar) {
         // Sound files are not enough: the engine must load with them, from
         // where it runs, as the installer checked at its end.
-        problemas.append({QStringLiteral("varno-motor ") + g.VERSION, QString(),
+        problemas.append({{Parte::Tipo::biblioteca, QStringLiteral("varno-motor"), g.VERSION},
+                          QString(),
                           QStringLiteral("no se puede cargar")});
     }
 
     // Linux without a system ffmpeg goes without one; the manifest says whether one belongs.
-    const QString ffmpeg = QDir(g.DATOS).filePath(QStringLiteral("bin/ffmpeg"));
+    const QString ffmpeg = QDir(g.DATOS).filePath(partes::ffmpeg);
     const QFileInfo f(ffmpeg);
     struct stat st;
     if (::lstat(QFile::encodeName(ffmpeg).constData(), &st) != 0 || parar)
         return;
     if (f.exists() && (!f.isFile() || !f.isExecutable()))
-        problemas.append({partes::ffmpeg, QStringLiteral("bin/ffmpeg"), NO_EJECUTABLE});
+        problemas.append({FFMPEG, partes::ffmpeg, NO_EJECUTABLE});
     else if (!correrComoElMotor(g, ffmpeg, {QStringLiteral("-version")}, parar) && !parar)
-        problemas.append({partes::ffmpeg, QStringLiteral("bin/ffmpeg"), NO_ARRANCA});
+        problemas.append({FFMPEG, partes::ffmpeg, NO_ARRANCA});
 }
 
 Instalado describir(const Globales& g) {
@@ -106,10 +95,10 @@ Instalado describir(const Globales& g) {
     const Confinamiento c(g.DATOS);
     const QString raiz = c.datos();
     QByteArray texto;
-    if (c.leer("instalado.txt", {}, texto, 4096) == Confinamiento::Estado::bien)
+    if (c.leer(partes::marca.toUtf8(), {}, texto, 4096) == Confinamiento::Estado::bien)
         i.version = decodificar(texto).trimmed();
     i.python = correrComoElMotor(g, g.PYTHON, ARGUMENTOS_PYTHON, nunca).value_or(QString());
-    const QString ffmpeg = QDir(g.DATOS).filePath(QStringLiteral("bin/ffmpeg"));
+    const QString ffmpeg = QDir(g.DATOS).filePath(partes::ffmpeg);
     if (QFileInfo(ffmpeg).isExecutable())
         if (auto salida = correrComoElMotor(g, ffmpeg, {QStringLiteral("-version")}, nunca))
             i.ffmpeg = versionDeFfmpeg(*salida);

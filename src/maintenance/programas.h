@@ -10,9 +10,3 @@
 // What a verification says of them: the interpreter and ffmpeg run, and the
 // engine loads with that interpreter, as the installer's last step checks.
 void probarProgramas(const Globales& g, const std::atomic<bool>& parar, QList<Problema>& problemas);
-
-// What each part of a report is called.
-namespace partes {
-inline const QString python = QStringLiteral("Python");
-inline const QString ffmpeg = QStringLiteral("ffmpeg");
-} // namespace partes

@@ -6,20 +6,20 @@ QString aReparar(const Informe& informe) {
     bool python = false, ffmpeg = false;
     QStringList bibliotecas;
     for (const Problema& p : informe.problemas) {
-        if (p.componente == QLatin1String("Python")) {
-            python = true;
-        } else if (p.componente == QLatin1String("ffmpeg")) {
-            ffmpeg = true;
-        } else {
-            // A library is "nombre versión"; anything else (the marker) any run
-            // of the installer writes again.
-            const QStringList partes = p.componente.split(QLatin1Char(' '));
-            if (partes.size() != 2 || partes[0].isEmpty() || partes[1].isEmpty())
-                continue;
-            const QString ficha = partes[0] + QStringLiteral("==") + partes[1];
-            if (!bibliotecas.contains(ficha))
-                bibliotecas << ficha;
-        }
+        const Parte& parte = p.parte;
+        python = python || parte.tipo == Parte::Tipo::python;
+        ffmpeg = ffmpeg || parte.tipo == Parte::Tipo::ffmpeg;
+        // The marker any run of the installer writes again. A library the
+        // installer could not tell from the next in its list is not named.
+        const auto nombrable = [](const QString& s) {
+            return !s.isEmpty() && !s.contains(QLatin1Char(' '));
+        };
+        if (parte.tipo != Parte::Tipo::biblioteca || !nombrable(parte.nombre) ||
+            !nombrable(parte.version))
+            continue;
+        const QString ficha = parte.nombre + QStringLiteral("==") + parte.version;
+        if (!bibliotecas.contains(ficha))
+            bibliotecas << ficha;
     }
     std::sort(bibliotecas.begin(), bibliotecas.end());
     QStringList fichas;

@@ -1,4 +1,5 @@
 #include "base/texto.h"
+#include "engine/partes.h"
 #include "maintenance/confinamiento.h"
 #include "maintenance/mantenimiento.h"
 #include "maintenance/plan.h"
@@ -8,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <condition_variable>
@@ -15,7 +17,6 @@
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -23,13 +24,13 @@ namespace {
 
 using namespace verificacion;
 
-const QString MARCA = QStringLiteral("La marca de instalación");
+const Parte MARCA{Parte::Tipo::marca};
 
 // What the workers share: the next task, the counts, the files already hashed.
 struct Marcha {
     const Confinamiento& c;
     const std::vector<Tarea>& tareas;
-    const QStringList& componentes;
+    const QList<Parte>& partes;
     const std::atomic<bool>& parar;
     const std::function<void(const AvanceVerificacion&)>& avance;
     Problemas& problemas;
@@ -47,12 +48,12 @@ struct Marcha {
     std::condition_variable hecha;
     std::map<std::pair<dev_t, ino_t>, Suma> sumas;
 
-    Marcha(const Confinamiento& c_, const std::vector<Tarea>& t, const QStringList& cs,
+    Marcha(const Confinamiento& c_, const std::vector<Tarea>& t, const QList<Parte>& ps_,
            const std::atomic<bool>& p, const std::function<void(const AvanceVerificacion&)>& a,
            Problemas& ps)
         : c(c_)
         , tareas(t)
-        , componentes(cs)
+        , partes(ps_)
         , parar(p)
         , avance(a)
         , problemas(ps) {}
@@ -84,7 +85,7 @@ struct Marcha {
             if (a.fd >= 0)
                 ::close(a.fd);
             if (!motivo.isEmpty())
-                problemas.anadir(componentes[t.componente], QString::fromUtf8(t.ruta), motivo);
+                problemas.anadir(partes[t.parte], QString::fromUtf8(t.ruta), motivo);
             // Progress counts what the RECORD promised, whatever was read.
             bytes += std::max<qint64>(t.tamano, 0) - leidosAqui;
             ++archivos;
@@ -126,20 +127,34 @@ struct Marcha {
 
 void probarMarca(const Globales& g, const Confinamiento& c, Problemas& problemas) {
     QByteArray texto;
-    const Estado e = c.leer("instalado.txt", {}, texto, 4096);
+    const Estado e = c.leer(partes::marca.toUtf8(), {}, texto, 4096);
     if (e != Estado::bien)
-        return problemas.anadir(MARCA, QStringLiteral("instalado.txt"), motivoDe(e));
+        return problemas.anadir(MARCA, partes::marca, motivoDe(e));
     const QString version = decodificar(texto).trimmed();
     if (version != g.VERSION)
-        problemas.anadir(MARCA, QStringLiteral("instalado.txt"),
+        problemas.anadir(MARCA, partes::marca,
                          QStringLiteral("nombra la versión %1 y esta es la %2")
                              .arg(acortar(sinFormatoBidi(version), 40), g.VERSION));
 }
 
 } // namespace
 
+QString Parte::texto() const {
+    switch (tipo) {
+    case Tipo::python:
+        return QStringLiteral("Python");
+    case Tipo::ffmpeg:
+        return QStringLiteral("ffmpeg");
+    case Tipo::marca:
+        return QStringLiteral("La marca de instalación");
+    case Tipo::biblioteca:
+        break;
+    }
+    return nombre + u' ' + version;
+}
+
 QString Problema::linea() const {
-    return componente + QStringLiteral(": ") +
+    return parte.texto() + QStringLiteral(": ") +
            (ruta.isEmpty() ? QString() : ruta + QStringLiteral(": ")) + motivo + u'.';
 }
 
@@ -147,9 +162,11 @@ Informe verificar(const Globales& g, const std::atomic<bool>& parar,
                   const std::function<void(const AvanceVerificacion&)>& avance, int hilos) {
     QElapsedTimer reloj;
     reloj.start();
-    // The programs mostly wait: they run meanwhile, from the start.
+    // A pool of its own, so that the program's shared one is never held up by
+    // this. The programs mostly wait: they run meanwhile, from the start.
+    QThreadPool trabajo;
     QList<Problema> deProgramas;
-    std::thread programas([&] { probarProgramas(g, parar, deProgramas); });
+    trabajo.start([&] { probarProgramas(g, parar, deProgramas); });
 
     const Confinamiento c(g.DATOS);
     Problemas problemas;
@@ -161,8 +178,9 @@ Informe verificar(const Globales& g, const std::atomic<bool>& parar,
                 return;
             const Estado e = c.abrir(ruta, Tipo::lugar).estado;
             if (e == Estado::fuera || e == Estado::ilegible)
-                problemas.anadir(ruta.startsWith("bin/") ? partes::ffmpeg : partes::python,
-                                 QString::fromUtf8(ruta), FUERA);
+                problemas.anadir(
+                    Parte{ruta.startsWith("bin/") ? Parte::Tipo::ffmpeg : Parte::Tipo::python},
+                    QString::fromUtf8(ruta), FUERA);
         });
     r.cubiertas.clear();
     probarMarca(g, c, problemas);
@@ -172,7 +190,7 @@ Informe verificar(const Globales& g, const std::atomic<bool>& parar,
     const auto peso = [](const Tarea& t) { return t.tamano >= (1 << 20) ? t.tamano : 0; };
     std::stable_sort(r.tareas.begin(), r.tareas.end(),
                      [&](const Tarea& a, const Tarea& b) { return peso(a) > peso(b); });
-    Marcha m(c, r.tareas, r.componentes, parar, avance, problemas);
+    Marcha m(c, r.tareas, r.partes, parar, avance, problemas);
     m.totales.archivosTotal = qint64(r.tareas.size());
     for (const Tarea& t : r.tareas)
         m.totales.bytesTotal += std::max<qint64>(t.tamano, 0);
@@ -182,16 +200,14 @@ Informe verificar(const Globales& g, const std::atomic<bool>& parar,
 
     const int n = int(std::clamp<qsizetype>(hilos > 0 ? hilos : QThread::idealThreadCount(), 1,
                                             std::max<qsizetype>(qsizetype(r.tareas.size()), 1)));
-    std::vector<std::thread> trabajadores;
+    trabajo.setMaxThreadCount(n + 1);
     for (int i = 0; i < n; ++i)
-        trabajadores.emplace_back([&m] { m.trabajar(); });
-    for (std::thread& t : trabajadores)
-        t.join();
-    programas.join();
+        trabajo.start([&m] { m.trabajar(); });
+    trabajo.waitForDone();
     if (avance)
         avance(m.ahora());
     for (const Problema& p : deProgramas)
-        problemas.anadir(p.componente, p.ruta, p.motivo);
+        problemas.anadir(p.parte, p.ruta, p.motivo);
 
     Informe informe;
     informe.problemas = problemas.finales();

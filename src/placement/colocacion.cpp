@@ -1,5 +1,6 @@
 #include "placement/colocacion.h"
 
+#include "base/archivos.h"
 #include "base/papelera.h"
 #include "base/proceso.h"
 #include "placement/copia.h"
@@ -109,11 +110,6 @@ bool esImagenMontada(const QString& volumen, const Herramientas& h) {
 }
 
 namespace {
-bool hay(const QString& ruta) {
-    const QFileInfo i(ruta);
-    return i.exists() || i.isSymLink();
-}
-
 bool renombrar(const QString& de, const QString& a) {
     return ::rename(QFile::encodeName(de).constData(), QFile::encodeName(a).constData()) == 0;
 }
@@ -125,9 +121,9 @@ void recogerMudanzaCortada(const QString& carpeta) {
     const QString destino = carpeta + QLatin1Char('/') + nombreFijo;
     const QString aparte = carpeta + QStringLiteral("/.VARNO.app-anterior");
     const QString nueva = carpeta + QStringLiteral("/.VARNO.app-nueva");
-    if (hay(nueva))
+    if (hayAlgo(nueva))
         quitar(nueva);
-    if (hay(aparte) && !hay(destino))
+    if (hayAlgo(aparte) && !hayAlgo(destino))
         renombrar(aparte, destino);
 }
 
@@ -172,15 +168,15 @@ Mudanza moverAAplicaciones(const Colocacion& c) {
     }
     // An older copy is set aside, not removed, until the new one has started.
     const QString aparte = carpeta + QStringLiteral("/.VARNO.app-anterior");
-    const bool habia = hay(destino);
+    const bool habia = hayAlgo(destino);
     const auto deshacer = [&](const QString& motivo) {
-        quitar(hay(nueva) ? nueva : destino);
+        quitar(hayAlgo(nueva) ? nueva : destino);
         if (habia)
             renombrar(aparte, destino);
         return Mudanza{false, noSeCopio.arg(motivo)};
     };
     if (habia) {
-        if (hay(aparte))
+        if (hayAlgo(aparte))
             quitar(aparte);
         if (!renombrar(destino, aparte)) {
             quitar(nueva);

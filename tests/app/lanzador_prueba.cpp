@@ -18,7 +18,7 @@ Estado en(Fase f, QString detalle = {}, bool actualizando = false, bool reparand
 // to a phase leave it as it was.
 TEST(Lanzador, CadaEventoDesdeCadaEstado) {
     Informe sano, roto;
-    roto.problemas = {{"ffmpeg", "bin/ffmpeg", "falta"}};
+    roto.problemas = {{{Parte::Tipo::ffmpeg}, "bin/ffmpeg", "falta"}};
     const QString reintentar = "Puedes reintentar: lo ya descargado no se vuelve a descargar.";
     const Trozo trozo = Encuadre().trocear("== 5/7 Las bibliotecas\n\nDescargando numpy\n");
     const struct {

@@ -1,20 +1,27 @@
 #include "comun/comun.h"
 #include "engine/motor.h"
+#include "engine/partes.h"
 
 namespace {
 
-// Installed only when the marker, trimmed, is the bundle's version and the interpreter runs.
+// Installed only when the marker, trimmed, is the bundle's version and the interpreter runs; an
+// earlier one with any marker; leftovers with either.
 TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
     enum Python { corre, falta, sinPermiso, carpeta };
-    // (the bundle's version, the marker or none, the interpreter, installed)
-    const std::tuple<const char*, std::optional<QByteArray>, Python, bool> casos[] = {
-        {"1.0.0", "\t1.0.0 \r\n\n", corre, true}, {"1.0.0", "1.0\n", corre, false},
-        {"1.0.0", "1.0.0.1\n", corre, false},     {"1.0.0-rc", "1.0.0-RC\n", corre, false},
-        {"1.0.0", "1.0.0\n\xff", corre, false},   {"", std::nullopt, corre, false},
-        {"1.0.0", "1.0.0", falta, false},         {"1.0.0", "1.0.0", sinPermiso, false},
-        {"1.0.0", "1.0.0", carpeta, false},
-    };
-    for (const auto& [version, marca, python, instalada] : casos) {
+    using enum EstadoDelMotor;
+    // (the bundle's version, the marker or none, the interpreter, what DATOS holds)
+    const std::tuple<const char*, std::optional<QByteArray>, Python, EstadoDelMotor> casos[] = {
+        {"1.0.0", "\t1.0.0 \r\n\n", corre, instalado},
+        {"1.0.0", "1.0\n", corre, anterior},
+        {"1.0.0", "1.0.0.1\n", corre, anterior},
+        {"1.0.0-rc", "1.0.0-RC\n", corre, anterior},
+        {"1.0.0", "1.0.0\n\xff", corre, anterior},
+        {"", std::nullopt, corre, restos},
+        {"1.0.0", "1.0.0", falta, restos},
+        {"1.0.0", "1.0.0", sinPermiso, restos},
+        {"1.0.0", "1.0.0", carpeta, restos},
+        {"1.0.0", std::nullopt, falta, ninguno}};
+    for (const auto& [version, marca, python, estado] : casos) {
         SCOPED_TRACE(marca.value_or("-").toStdString() + " / " + std::to_string(python));
         pruebas::Casa casa;
         const Globales g = casa.globales(version);
@@ -24,7 +31,7 @@ TEST(Instalado, MarcaExactaEInterpreteQueCorre) {
             QDir().mkpath(g.PYTHON);
         else if (python != falta)
             pruebas::escribir(g.PYTHON, "#!/bin/sh\n", python == corre);
-        EXPECT_EQ(instalado(g), instalada);
+        EXPECT_EQ(estadoDelMotor(g), estado);
     }
 }
 

@@ -22,11 +22,13 @@ TEST(TextosDelMantenimiento, LoQueSeDice) {
     for (const auto& [avance, parte] : {std::pair(a, 0.25), {{1, 4, 0, 0}, 0.25}, {{}, 0.0}})
         EXPECT_DOUBLE_EQ(fraccion(avance), parte);
 
-    const Problema roto{"numpy 2.1.0", "python/lib/numpy/core.py", "su contenido cambió"};
+    const Problema roto{{Parte::Tipo::biblioteca, "numpy", "2.1.0"},
+                        "python/lib/numpy/core.py",
+                        "su contenido cambió"};
     Informe sano, dos;
     sano.archivos = 20567, sano.bytes = 2'048'000'000,
     sano.duracion = std::chrono::milliseconds(13'500);
-    dos.problemas = {{"La marca de instalación", "", "nombra otra"}, roto};
+    dos.problemas = {{{Parte::Tipo::marca}, "", "nombra otra"}, roto};
     for (const auto& [i, estado, detalle] :
          {std::tuple(sano, "El motor está sano.",
                      "Se verificaron 20.567 archivos (2,0 GB) en 14 s."),

@@ -7,7 +7,8 @@
 
 namespace {
 
-// Only a tool that exits by itself with 0 succeeds; one that outlives its limit is stopped.
+// Only a tool that exits by itself with 0 succeeds; one that outlives its limit is stopped, and one
+// told to stop at once.
 TEST(Herramientas, ComoTerminoCadaUna) {
     QTemporaryDir t;
     const std::tuple<const char*, QByteArray, int> casos[] = {
@@ -18,10 +19,16 @@ TEST(Herramientas, ComoTerminoCadaUna) {
     for (const auto& [nombre, guion, estado] : casos) {
         SCOPED_TRACE(nombre);
         pruebas::escribir(t.path() + "/h", "#!/bin/sh\n" + guion + "\n", true);
-        const Corrida c = correr(t.path() + "/h", {}, std::chrono::milliseconds(1500));
+        const Corrida c = correr(t.path() + "/h", {}, {.limite = std::chrono::milliseconds(1500)});
         EXPECT_EQ(c.estado, estado);
     }
     EXPECT_EQ(correr(t.path() + "/no-existe", {}).estado, -1);
+    const std::atomic<bool> parar{true};
+    pruebas::escribir(t.path() + "/h", "#!/bin/sh\nexec sleep 30\n", true);
+    QElapsedTimer reloj;
+    reloj.start();
+    EXPECT_EQ(correr(t.path() + "/h", {}, {.parar = &parar}).estado, -1);
+    EXPECT_LT(reloj.elapsed(), 1000);
 }
 
 // A process, or what is left of its group, counts while it runs; once ended, reaped or not, never.

@@ -1,3 +1,4 @@
+#include "engine/partes.h"
 #include "fallos/banco.h"
 #include "maintenance/mantenimiento.h"
 
@@ -49,8 +50,9 @@ QStringList conLoTirado(const QString& datos) {
 // 4 MB outside, the engine's 4 MB working folder.
 void instalarMotor(const QString& datos, const QString& fuera) {
     const QByteArray mega(1 << 20, 'x');
-    for (const char* r : {"instalado.txt", "entorno.RECORD", ".pasos/python", "descargas/b.parcial",
-                          ".tmp.a1/f", "app.viejo/f", "instalacion.log", "mesa.log"})
+    for (const char* r :
+         {"instalado.txt", "entorno.RECORD", "entorno.RECORD.parcial", ".pasos/python",
+          "descargas/b.parcial", ".tmp.a1/f", "app.viejo/f", "instalacion.log", "mesa.log"})
         pruebas::escribir(datos + '/' + r, "1.0.0\n");
     pruebas::escribir(datos + "/python/lib/grande", mega);
     QFile::link(datos + "/python/lib/grande", datos + "/python/lib/otro-nombre");
@@ -164,6 +166,19 @@ TEST(Eliminar, MatadaEnCualquierRenombre) {
         QFile::remove(papelera());
         EXPECT_EQ(conLoTirado(g.DATOS), instalado);
     }
+}
+
+// What the installer makes in DATOS is the runtime, but for the engine's folder, its log and the
+// lock of a run; and each part of the runtime is something the installer makes.
+TEST(Partes, LasQueHaceElInstalador) {
+    const QString guion = pruebas::leer(VARNO_FUENTES "/paquete/instalar_mac.sh");
+    const QStringList ajenas = {partes::trabajo, "instalacion.log", ".instalando"};
+    static const QRegularExpression enDatos(R"(\$DATOS/(\.?[\w-]+(?:\.[\w-]+)*))");
+    for (const auto& m : enDatos.globalMatch(guion))
+        EXPECT_TRUE(partes::esParte(m.captured(1)) || ajenas.contains(m.captured(1)))
+            << m.captured(1).toStdString();
+    for (const QString& n : partes::nombres() + ajenas)
+        EXPECT_TRUE(guion.contains(n)) << n.toStdString();
 }
 
 } // namespace

@@ -2,19 +2,23 @@
 #include "maintenance/mantenimiento.h"
 
 // What a report asks the installer to put right: each part once, in a stable order; the marker,
-// and anything not "nombre versión", ask nothing.
+// and a library without a name or version the installer can read, ask nothing.
 TEST(Reparar, FichasDelInforme) {
-    const std::pair<QStringList, QString> casos[] = {
+    const auto b = [](const char* nombre, const char* version) {
+        return Parte{Parte::Tipo::biblioteca, nombre, version};
+    };
+    const Parte python{Parte::Tipo::python}, ffmpeg{Parte::Tipo::ffmpeg}, marca{Parte::Tipo::marca};
+    const std::pair<QList<Parte>, QString> casos[] = {
         {{}, ""},
-        {{"numpy 2.1.0", "ffmpeg", "attrs 24.2.0", "numpy 2.1.0", "Python", "ffmpeg", "Python"},
+        {{b("numpy", "2.1.0"), ffmpeg, b("attrs", "24.2.0"), b("numpy", "2.1.0"), python, ffmpeg},
          "python ffmpeg attrs==24.2.0 numpy==2.1.0"},
-        {{"La marca de instalación", "varno-motor 1.0.0", "numpy", "numpy 2.1.0 x", "numpy "},
+        {{marca, b("varno-motor", "1.0.0"), b("numpy", ""), b("numpy", "2.1.0 x"), b("", "2.1.0")},
          "varno-motor==1.0.0"},
     };
-    for (const auto& [componentes, fichas] : casos) {
+    for (const auto& [partes, fichas] : casos) {
         Informe informe;
-        for (const QString& c : componentes)
-            informe.problemas << Problema{c, "x", "falta"};
-        EXPECT_EQ(aReparar(informe), fichas) << componentes.join(", ").toStdString();
+        for (const Parte& p : partes)
+            informe.problemas << Problema{p, "x", "falta"};
+        EXPECT_EQ(aReparar(informe), fichas) << fichas.toStdString();
     }
 }

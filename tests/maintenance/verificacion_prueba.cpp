@@ -231,9 +231,11 @@ TEST(Verificacion, RecordsHostilesAcabanPronto) {
         const char* que;
         QByteArray lineas;
         QString ultima;
+        QByteArray nombre = "Demo"; // the library's, as its METADATA gives it
     } casos[] = {
-        {"una comilla que nunca cierra", QByteArray("x\",\"\n").repeated(40'000),
-         "Demo 1.0: y 39.900 problemas más."},
+        {"una comilla que nunca cierra, en un nombre con un escape",
+         QByteArray("x\",\"\n").repeated(40'000), "De\uFFFDmo 1.0: y 39.900 problemas más.",
+         "De\x1bmo"},
         {"un archivo listado muchas veces, y por otro nombre",
          datos.repeated(1000) + QByteArray(datos).replace("datos", "otro"), ""},
         {"más filas de las que se verifican", QByteArray("demo/__init__.py,,\n").repeated(300'001),
@@ -244,6 +246,7 @@ TEST(Verificacion, RecordsHostilesAcabanPronto) {
         Motor m;
         ::link(qPrintable(m.sitio + "/demo/datos.bin"), qPrintable(m.sitio + "/demo/otro.bin"));
         m.anadirAlRecord(c.lineas);
+        escribir(m.sitio + "/demo-1.0.dist-info/METADATA", "Name: " + c.nombre + "\nVersion: 1.0");
         std::atomic<bool> parar{false};
         const Informe i = verificar(m.g, parar, {}, 2);
         EXPECT_LT(i.duracion, std::chrono::seconds(10));
