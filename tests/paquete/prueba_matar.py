@@ -159,7 +159,7 @@ class Matar(unittest.TestCase):
             restos = [str(r.relative_to(self.casa)) for r in datos.rglob("*") if RESTOS.fullmatch(r.name)]
             restos += os.listdir(self.cwd) + os.listdir(self.casa / "tmp")
             mal += ["left behind: %s" % restos] * bool(restos)
-            otra_vez = antes & set(pedidos) - {p for p in pedidos if p.endswith("/")}
+            otra_vez = {p for p in antes & set(pedidos) if "." in p.rsplit("/", 1)[-1]}  # files, not listings
             mal += ["fetched again: %s" % otra_vez] * (len(otra_vez) > 1 and operacion != "eliminacion")
             cambiados = [n for n, b in suyos.items()  # an engine opened adds to its logs, or starts mesa.log anew
                          if not any(r.is_file() and r.read_bytes().startswith(b) for r in datos.glob(n + "*"))]
