@@ -3,7 +3,6 @@
 #include "app/opciones.h"
 
 #include "artwork/arte.h"
-#include "base/proceso.h"
 #include "engine/espera.h"
 #include "engine/motor.h"
 #include "engine/partes.h"
@@ -14,9 +13,6 @@
 #include "ui/vistas.h"
 
 #include <QApplication>
-#include <QScreen>
-#include <QThreadPool>
-#include <QTimer>
 #include <cstdio>
 
 Delegado::Delegado(Globales globalesDados, Tiempos t, QObject* parent)
@@ -27,8 +23,6 @@ Delegado::Delegado(Globales globalesDados, Tiempos t, QObject* parent)
 Delegado::~Delegado() {
     // The long work ends here, before anything it could reach is gone: each
     // object stops and waits for its own thread.
-    cerrando_ = true;
-    aparte_.waitForDone();
     delete instalacion_.data();
     espera_.reset();
     verificador_.reset();
@@ -82,14 +76,7 @@ void Delegado::terminar() {
 }
 
 void Delegado::programarExpulsion(const QString& volumen) {
-    const Herramientas h = g_.herramientas;
-    QTimer::singleShot(tiempos_.retrasoExpulsion, this, [h, volumen] {
-        QThreadPool::globalInstance()->start([h, volumen] {
-            // Only a disk image: never an external or network drive VARNO was run from.
-            if (esImagenMontada(volumen, h))
-                correr(h.hdiutil, {QStringLiteral("detach"), volumen, QStringLiteral("-quiet")});
-        });
-    });
+    expulsarMasTarde(volumen, g_.herramientas, tiempos_.retrasoExpulsion, this);
 }
 
 bool Delegado::estaInstalado() {
@@ -122,24 +109,10 @@ bool Delegado::mostrarVentana(const QString& titulo) {
     if (!titulo.isEmpty())
         ventana_->setWindowTitle(titulo);
     pintar();
-    // The content is centred: before the window is shown, the frame the
-    // window manager will add is not known yet.
-    if (const QScreen* pantalla = QGuiApplication::primaryScreen()) {
-        QRect contenido(QPoint(), ventana_->size());
-        contenido.moveCenter(pantalla->availableGeometry().center());
-        ventana_->setGeometry(contenido);
-    }
-    ventana_->show();
-    ventana_->raise();
-    ventana_->activateWindow();
+    mostrarEnElCentro(ventana_.get());
     return true;
 }
 
 bool Delegado::traerAlFrente() {
-    if (!ventana_ || !ventana_->isVisible())
-        return false;
-    ventana_->showNormal();
-    ventana_->raise();
-    ventana_->activateWindow();
-    return true;
+    return ::traerAlFrente(ventana_.get());
 }

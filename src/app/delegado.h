@@ -2,13 +2,12 @@
 
 #include "app/decision.h"
 #include "app/lanzador.h"
+#include "base/aparte.h"
 #include "base/globales.h"
 #include "base/tiempos.h"
 
 #include <QObject>
 #include <QPointer>
-#include <QThreadPool>
-#include <atomic>
 #include <memory>
 
 class Barra;
@@ -91,9 +90,6 @@ private:
     void verificar();
     void preguntarSiEliminar();
     void verInforme();
-    // Runs `trabajo` on the delegate's pool and hands its result to `luego` on
-    // this thread, unless the delegate is going away by then.
-    template <typename T, typename F> void aparte(T trabajo, F luego);
 
     const Globales g_;
     const Tiempos tiempos_;
@@ -113,9 +109,7 @@ private:
     std::unique_ptr<EsperaMotor> espera_;
     std::unique_ptr<Verificador> verificador_;
 
-    // Set when the delegate goes away; short jobs then tell nothing.
-    std::atomic<bool> cerrando_{false};
-    // The short jobs (describing the runtime, the Dock, a removal) run on a pool
-    // the delegate owns and waits for when it goes away.
-    QThreadPool aparte_;
+    // The short jobs (describing the runtime, the Dock, a removal), which the
+    // delegate waits for when it goes away.
+    Aparte aparte_;
 };

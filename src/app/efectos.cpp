@@ -16,25 +16,14 @@
 #include <QGuiApplication>
 #include <QTimer>
 
-template <typename T, typename F> void Delegado::aparte(T trabajo, F luego) {
-    aparte_.start([this, trabajo = std::move(trabajo), luego = std::move(luego)]() mutable {
-        auto resultado = trabajo();
-        // The delegate waits for its pool before it goes, so it is alive here.
-        if (!cerrando_.load())
-            QMetaObject::invokeMethod(
-                this, [luego = std::move(luego), r = std::move(resultado)] { luego(r); },
-                Qt::QueuedConnection);
-    });
-}
-
 void Delegado::hacer(Efecto efecto) {
     switch (efecto) {
     case Efecto::instalar:
         return instalar();
     case Efecto::ponerEnElDock:
         // `defaults` and `killall` may take their time: never on this thread.
-        return aparte([g = g_] { return ponerEnElDock(g); },
-                      [this](bool puesto) { aplicar(enElDock(e_, puesto)); });
+        return aparte_.correr([g = g_] { return ponerEnElDock(g); },
+                              [this](bool puesto) { aplicar(enElDock(e_, puesto)); });
     case Efecto::abrirMotor:
         return abrirMotor();
     case Efecto::abrirEnUnMomento:
@@ -45,8 +34,8 @@ void Delegado::hacer(Efecto efecto) {
         return;
     case Efecto::describir:
         // Python and ffmpeg are asked for their versions.
-        return aparte([g = g_] { return describir(g); },
-                      [this](const Instalado& i) { aplicar(descrito(e_, i)); });
+        return aparte_.correr([g = g_] { return describir(g); },
+                              [this](const Instalado& i) { aplicar(descrito(e_, i)); });
     case Efecto::verificar:
         return verificar();
     case Efecto::preguntarSiEliminar:
@@ -150,7 +139,7 @@ void Delegado::preguntarSiEliminar() {
         return;
     // The engine's own files must not go while it runs from them. The probe
     // and the moves may take their time: never on this thread.
-    aparte(
+    aparte_.correr(
         [g = g_] {
             return responde(g) ? Eliminacion{false, 0,
                                              QStringLiteral("VARNO está abierto: ciérralo antes "

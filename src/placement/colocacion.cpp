@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 #include <cstdio>
@@ -268,4 +270,14 @@ bool ponerEnElDock(const QString& bundle, const QString& home, const Herramienta
 
 bool ponerEnElDock(const Globales& g) {
     return ponerEnElDock(g.BUNDLE, g.HOME, g.herramientas);
+}
+
+void expulsarMasTarde(const QString& volumen, const Herramientas& h,
+                      std::chrono::milliseconds retraso, QObject* contexto) {
+    QTimer::singleShot(retraso, contexto, [h, volumen] {
+        QThreadPool::globalInstance()->start([h, volumen] {
+            if (esImagenMontada(volumen, h))
+                correr(h.hdiutil, {QStringLiteral("detach"), volumen, QStringLiteral("-quiet")});
+        });
+    });
 }

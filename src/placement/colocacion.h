@@ -2,8 +2,10 @@
 
 #include "base/globales.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <optional>
 
 // The bundle's real location when the system runs it from a translocated copy;
@@ -30,6 +32,10 @@ std::optional<QString> volumenDe(const QString& fuente, const QString& volumenes
 // lists them (a "mount-point" in one of the images' partitions).
 bool esImagenMontada(const QString& volumen, const QString& hdiutilInfo);
 bool esImagenMontada(const QString& volumen, const Herramientas& h);
+// After `retraso`, and off the calling thread, ejects `volumen` when it is a
+// mounted disk image (never an external or network drive VARNO was run from).
+void expulsarMasTarde(const QString& volumen, const Herramientas& h,
+                      std::chrono::milliseconds retraso, QObject* contexto);
 
 // How a start ends up placed.
 struct Mudanza {

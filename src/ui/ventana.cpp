@@ -6,9 +6,11 @@
 
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QUrl>
 #include <dlfcn.h>
 #include <type_traits>
@@ -182,4 +184,26 @@ VentanaConstruida construirVentana() {
 
     return {std::move(v), nuevaInfo,  nuevoEstado,  nuevoDetalle,
             nuevaBarra,   nuevoBoton, nuevoRegistro};
+}
+
+void mostrarEnElCentro(QWidget* w) {
+    // The content is centred: before the window is shown, the frame the
+    // window manager will add is not known yet.
+    if (const QScreen* pantalla = QGuiApplication::primaryScreen()) {
+        QRect contenido(QPoint(), w->size());
+        contenido.moveCenter(pantalla->availableGeometry().center());
+        w->setGeometry(contenido);
+    }
+    w->show();
+    w->raise();
+    w->activateWindow();
+}
+
+bool traerAlFrente(QWidget* w) {
+    if (!w || !w->isVisible())
+        return false;
+    w->showNormal();
+    w->raise();
+    w->activateWindow();
+    return true;
 }

@@ -52,6 +52,11 @@ bool preguntar(QWidget* padre, const QString& texto, const QString& detalle, con
 // Opens a file with the desktop's default application; the outcome is not looked at.
 void abrirArchivo(const QString& ruta);
 
+// Shows `w` in the middle of the main screen, in front and active.
+void mostrarEnElCentro(QWidget* w);
+// Brings a showing `w` to the front; false when it does not show.
+bool traerAlFrente(QWidget* w);
+
 // The window with all its views, and the ones that change while it shows. The
 // views belong to the window and are named after their fields; the buttons are
 // connected to nothing yet, and the main one is the default.
