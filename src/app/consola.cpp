@@ -95,18 +95,13 @@ int eliminar(const Globales& g) {
         decir(QStringLiteral("No hay ningún motor instalado."));
         return 0;
     }
-    // The engine's own files must not go while it runs from them.
-    const Eliminacion e =
-        responde(g) ? Eliminacion{false, 0,
-                                  QStringLiteral("VARNO está abierto: ciérralo antes de eliminar "
-                                                 "el motor.")}
-                    : eliminarMotor(g);
-    if (!e.bien) {
-        decir(e.fallo);
+    const Resultado<qint64> e = eliminarMotorCerrado(g);
+    if (!e.bien()) {
+        decir(e.motivo());
         return 1;
     }
     decir(QStringLiteral("El motor está en la Papelera: al vaciarla se liberan %1.")
-              .arg(tamano(e.bytes)));
+              .arg(tamano(e.valor())));
     return 0;
 }
 

@@ -5,10 +5,10 @@
 namespace {
 // A packaging run ends well only with its picture written: a build that draws
 // its artwork with it must fail when a picture is missing.
-void terminarEmpaquetado(Acciones& a, const QString& ruta, const QString& fallo) {
-    if (!fallo.isEmpty())
-        a.avisar(QStringLiteral("VARNO no pudo escribir %1: %2.").arg(ruta, fallo));
-    a.salir(fallo.isEmpty() ? 0 : 1);
+void terminarEmpaquetado(Acciones& a, const QString& ruta, const Resultado<>& escrito) {
+    if (!escrito.bien())
+        a.avisar(QStringLiteral("VARNO no pudo escribir %1: %2.").arg(ruta, escrito.motivo()));
+    a.salir(escrito.bien() ? 0 : 1);
 }
 } // namespace
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/resultado.h"
+
 #include <QString>
 
 struct Opciones;
@@ -12,11 +14,11 @@ public:
 
     // The packaging writers answer why the picture was not written, or
     // nothing when it was.
-    virtual QString escribirIcono(const QString& ruta) = 0;
-    virtual QString escribirFondoDmg(const QString& ruta, double escala) = 0;
+    virtual Resultado<> escribirIcono(const QString& ruta) = 0;
+    virtual Resultado<> escribirFondoDmg(const QString& ruta, double escala) = 0;
     // Builds the window (never shown), puts it on `pantalla` with example texts
     // and captures its content.
-    virtual QString escribirCaptura(const QString& ruta, qint64 pantalla) = 0;
+    virtual Resultado<> escribirCaptura(const QString& ruta, qint64 pantalla) = 0;
     // One line on standard error.
     virtual void avisar(const QString& linea) = 0;
     // Ends the process with `estado` once the decision returns.

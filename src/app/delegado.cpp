@@ -33,22 +33,22 @@ void Delegado::applicationDidFinishLaunching(const Opciones& opciones) {
     decidirArranque(opciones, *this);
 }
 
-QString Delegado::escribirIcono(const QString& ruta) {
+Resultado<> Delegado::escribirIcono(const QString& ruta) {
     return guardarIcono(ruta);
 }
 
-QString Delegado::escribirFondoDmg(const QString& ruta, double escala) {
+Resultado<> Delegado::escribirFondoDmg(const QString& ruta, double escala) {
     return guardarFondoDmg(ruta, escala);
 }
 
-QString Delegado::escribirCaptura(const QString& ruta, qint64 pantalla) {
+Resultado<> Delegado::escribirCaptura(const QString& ruta, qint64 pantalla) {
     construir();
     const QList<Captura> todas = capturas();
     // A screen that does not exist is not captured: nothing is written.
     if (pantalla < 0 || pantalla >= todas.size())
-        return QStringLiteral("la pantalla %1 no existe (son de la 0 a la %2)")
-            .arg(pantalla)
-            .arg(todas.size() - 1);
+        return Resultado<>::fallo(QStringLiteral("la pantalla %1 no existe (son de la 0 a la %2)")
+                                      .arg(pantalla)
+                                      .arg(todas.size() - 1));
     e_ = todas[pantalla].estado;
     pintar();
     return captura(ventana_->contenido(), ruta);
@@ -63,12 +63,12 @@ void Delegado::salir(int estado) {
 }
 
 bool Delegado::moverAAplicaciones() {
-    const Mudanza m = ::moverAAplicaciones(g_, noMover_);
-    if (!m.fallo.isEmpty()) {
-        avisar(m.fallo);
-        e_.aviso = m.fallo;
+    const Resultado<bool> m = ::moverAAplicaciones(g_, noMover_);
+    if (!m.bien()) {
+        avisar(m.motivo());
+        e_.aviso = m.motivo();
     }
-    return m.reiniciar;
+    return m.bien() && m.valor();
 }
 
 void Delegado::terminar() {

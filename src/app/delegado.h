@@ -49,9 +49,9 @@ public:
     void lineas(const Trozo& t);
 
     // Acciones: what the launch decision does for real.
-    QString escribirIcono(const QString& ruta) override;
-    QString escribirFondoDmg(const QString& ruta, double escala) override;
-    QString escribirCaptura(const QString& ruta, qint64 pantalla) override;
+    Resultado<> escribirIcono(const QString& ruta) override;
+    Resultado<> escribirFondoDmg(const QString& ruta, double escala) override;
+    Resultado<> escribirCaptura(const QString& ruta, qint64 pantalla) override;
     void avisar(const QString& linea) override;
     void salir(int estado) override;
     bool moverAAplicaciones() override;

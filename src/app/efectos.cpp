@@ -123,7 +123,7 @@ void Delegado::verificar() {
 
 void Delegado::verInforme() {
     const QString ruta = g_.DATOS + QStringLiteral("/informe-mantenimiento.txt");
-    if (escribirEntero(ruta, textoDelInforme(e_.informe, g_.VERSION).toUtf8()).isEmpty())
+    if (escribirEntero(ruta, textoDelInforme(e_.informe, g_.VERSION).toUtf8()).bien())
         abrirArchivo(ruta);
     else
         e_.detalle = QStringLiteral("No se pudo escribir el informe en %1.").arg(ruta), pintar();
@@ -137,14 +137,7 @@ void Delegado::preguntarSiEliminar() {
                        .arg(tamano(e_.instalado.bytes)),
                    QStringLiteral("Eliminar el motor"), QStringLiteral("Cancelar"), false))
         return;
-    // The engine's own files must not go while it runs from them. The probe
-    // and the moves may take their time: never on this thread.
-    aparte_.correr(
-        [g = g_] {
-            return responde(g) ? Eliminacion{false, 0,
-                                             QStringLiteral("VARNO está abierto: ciérralo antes "
-                                                            "de eliminar el motor.")}
-                               : eliminarMotor(g);
-        },
-        [this](const Eliminacion& r) { aplicar(eliminado(e_, r)); });
+    // The probe and the moves may take their time: never on this thread.
+    aparte_.correr([g = g_] { return eliminarMotorCerrado(g); },
+                   [this](const Resultado<qint64>& r) { aplicar(eliminado(e_, r)); });
 }

@@ -195,13 +195,14 @@ Transicion verificado(const Estado& e, const Informe& i) {
               detalleDelInforme(i));
 }
 
-Transicion eliminado(const Estado& e, const Eliminacion& r) {
-    if (!r.bien)
-        return en(e, Fase::noEliminado, QStringLiteral("No se pudo eliminar el motor."), r.fallo);
+Transicion eliminado(const Estado& e, const Resultado<qint64>& r) {
+    if (!r.bien())
+        return en(e, Fase::noEliminado, QStringLiteral("No se pudo eliminar el motor."),
+                  r.motivo());
     return en(e, Fase::eliminado, QStringLiteral("El motor está en la Papelera."),
               QStringLiteral("Al vaciarla se liberan %1. La próxima vez, VARNO lo instalará de "
                              "nuevo.")
-                  .arg(tamano(r.bytes)));
+                  .arg(tamano(r.valor())));
 }
 
 bool cierrePregunta(const Estado& e, bool instaladorCorre) {

@@ -86,7 +86,7 @@ Transicion descrito(const Estado& e, const Instalado& i);
 Transicion alVerificar(const Estado& e);
 Transicion conAvance(const Estado& e, const AvanceVerificacion& a);
 Transicion verificado(const Estado& e, const Informe& i);
-Transicion eliminado(const Estado& e, const Eliminacion& r);
+Transicion eliminado(const Estado& e, const Resultado<qint64>& r);
 
 // Closing asks first only while the installer really runs.
 bool cierrePregunta(const Estado& e, bool instaladorCorre);

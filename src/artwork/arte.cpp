@@ -26,10 +26,10 @@ const QString sinImagen = QStringLiteral("no hay memoria para la imagen");
 
 // The PNG is made in memory first, so a picture that cannot be made leaves
 // any earlier file as it was.
-QString escribirPNG(const QImage& imagen, const QString& ruta) {
+Resultado<> escribirPNG(const QImage& imagen, const QString& ruta) {
     const QByteArray bytes = codificarPNG(imagen);
     if (bytes.isEmpty())
-        return QStringLiteral("no se pudo codificar el PNG");
+        return Resultado<>::fallo(QStringLiteral("no se pudo codificar el PNG"));
     return escribirEntero(ruta, bytes);
 }
 
@@ -101,15 +101,14 @@ void dibujarFondo(QPainter& p, double escala) {
 
 } // namespace
 
-QString guardarPNG(const QString& ruta, int ancho, int alto,
-                   const std::function<void(QPainter&)>& dibujar) {
+Resultado<> guardarPNG(const QString& ruta, int ancho, int alto,
+                       const std::function<void(QPainter&)>& dibujar) {
     if (!cabe(ancho, alto))
-        return QStringLiteral("una imagen de %1 × %2 píxeles no se puede hacer")
-            .arg(ancho)
-            .arg(alto);
+        return Resultado<>::fallo(
+            QStringLiteral("una imagen de %1 × %2 píxeles no se puede hacer").arg(ancho).arg(alto));
     QImage imagen(ancho, alto, QImage::Format_ARGB32_Premultiplied);
     if (imagen.isNull())
-        return sinImagen;
+        return Resultado<>::fallo(sinImagen);
     imagen.fill(Qt::transparent);
     {
         QPainter p(&imagen);
@@ -122,7 +121,7 @@ QString guardarPNG(const QString& ruta, int ancho, int alto,
     return escribirPNG(imagen, ruta);
 }
 
-QString guardarIcono(const QString& ruta) {
+Resultado<> guardarIcono(const QString& ruta) {
     return guardarPNG(ruta, ladoIcono, ladoIcono, [](QPainter& p) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(colorCara));
@@ -149,21 +148,22 @@ std::optional<QSize> tamanoFondo(double escala) {
     return QSize(static_cast<int>(ancho), static_cast<int>(alto));
 }
 
-QString guardarFondoDmg(const QString& ruta, double escala) {
+Resultado<> guardarFondoDmg(const QString& ruta, double escala) {
     const std::optional<QSize> tamano = tamanoFondo(escala);
     if (!tamano)
-        return QStringLiteral("la escala %1 no da una imagen que se pueda hacer").arg(escala);
+        return Resultado<>::fallo(
+            QStringLiteral("la escala %1 no da una imagen que se pueda hacer").arg(escala));
     return guardarPNG(ruta, tamano->width(), tamano->height(),
                       [escala](QPainter& p) { dibujarFondo(p, escala); });
 }
 
-QString captura(QWidget* contenido, const QString& ruta) {
+Resultado<> captura(QWidget* contenido, const QString& ruta) {
     if (!contenido)
-        return QStringLiteral("no hay ventana que capturar");
+        return Resultado<>::fallo(QStringLiteral("no hay ventana que capturar"));
     // grab() lays out and polishes a window that was never shown, and renders
     // at the screen's pixel ratio.
     const QPixmap imagen = contenido->grab();
     if (imagen.isNull())
-        return sinImagen;
+        return Resultado<>::fallo(sinImagen);
     return escribirPNG(imagen.toImage().convertToFormat(QImage::Format_ARGB32), ruta);
 }

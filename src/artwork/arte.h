@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/resultado.h"
+
 #include <QSize>
 #include <QString>
 #include <functional>
@@ -14,18 +16,18 @@ class QWidget;
 //
 // Each writer here answers why the file was not written, in a few words for
 // the user, or nothing when it was.
-QString guardarPNG(const QString& ruta, int ancho, int alto,
-                   const std::function<void(QPainter&)>& dibujar);
+Resultado<> guardarPNG(const QString& ruta, int ancho, int alto,
+                       const std::function<void(QPainter&)>& dibujar);
 
 // The 1024 × 1024 application icon.
-QString guardarIcono(const QString& ruta);
+Resultado<> guardarIcono(const QString& ruta);
 
 // The pixel size of the background at `escala` (products truncated), or nothing
 // when the scale is not a finite positive number or no image can hold the size.
 std::optional<QSize> tamanoFondo(double escala);
 
 // The disk image's background, 600 × 400 units at `escala`.
-QString guardarFondoDmg(const QString& ruta, double escala);
+Resultado<> guardarFondoDmg(const QString& ruta, double escala);
 
 // What `contenido` shows, with all its children, at the device pixel ratio.
-QString captura(QWidget* contenido, const QString& ruta);
+Resultado<> captura(QWidget* contenido, const QString& ruta);

@@ -10,7 +10,7 @@ bool hayAlgo(const QString& ruta) {
     return ::lstat(QFile::encodeName(ruta).constData(), &s) == 0;
 }
 
-QString escribirEntero(const QString& ruta, const QByteArray& bytes) {
+Resultado<> escribirEntero(const QString& ruta, const QByteArray& bytes) {
     QSaveFile nuevo(ruta);
     // Flushed before the commit, which would otherwise put an empty file in
     // place of the earlier one when only the flush meets a full disk.
@@ -23,5 +23,5 @@ QString escribirEntero(const QString& ruta, const QByteArray& bytes) {
     if (enSuSitio.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
         enSuSitio.write(bytes) == bytes.size() && enSuSitio.flush())
         return {};
-    return motivo;
+    return Resultado<>::fallo(motivo);
 }

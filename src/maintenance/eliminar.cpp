@@ -2,6 +2,7 @@
 
 #include "base/archivos.h"
 #include "base/papelera.h"
+#include "engine/motor.h"
 #include "engine/partes.h"
 
 #include <QDir>
@@ -118,8 +119,9 @@ std::optional<std::pair<QString, QString>> enlaceAlMotor(const QString& datos,
     return std::nullopt;
 }
 
-Eliminacion fallo(const QString& motivo) {
-    return {false, 0, QStringLiteral("No se pudo llevar el motor a la Papelera: %1.").arg(motivo)};
+Resultado<qint64> fallo(const QString& motivo) {
+    return Resultado<qint64>::fallo(
+        QStringLiteral("No se pudo llevar el motor a la Papelera: %1.").arg(motivo));
 }
 
 } // namespace
@@ -137,7 +139,7 @@ bool recuperarEliminacion(const Globales& g) {
     return aLaPapelera(aparte);
 }
 
-Eliminacion eliminarMotor(const Globales& g) {
+Resultado<qint64> eliminarMotor(const Globales& g) {
     const QString& datos = g.DATOS;
     const QString aparte = datos + QLatin1Char('/') + carpetaAparte;
     if (!recuperarEliminacion(g))
@@ -147,7 +149,7 @@ Eliminacion eliminarMotor(const Globales& g) {
 
     const QStringList suyas = partes::presentes(g);
     if (suyas.isEmpty())
-        return {true, 0, {}};
+        return 0;
     if (const auto enlace = enlaceAlMotor(datos, suyas))
         return fallo(QStringLiteral("%1 lleva a %2, que es parte del motor")
                          .arg(enlace->first, enlace->second));
@@ -166,5 +168,12 @@ Eliminacion eliminarMotor(const Globales& g) {
         devolverPartes(datos, aparte);
         return fallo(QStringLiteral("la Papelera no lo admite"));
     }
-    return {true, bytes, {}};
+    return bytes;
+}
+
+Resultado<qint64> eliminarMotorCerrado(const Globales& g) {
+    if (responde(g))
+        return Resultado<qint64>::fallo(
+            QStringLiteral("VARNO está abierto: ciérralo antes de eliminar el motor."));
+    return eliminarMotor(g);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/globales.h"
+#include "base/resultado.h"
 
 #include <QList>
 #include <QString>
@@ -78,13 +79,12 @@ qint64 tamanoDelMotor(const Globales& g);
 
 // Sends the runtime's parts to the Trash, keeping DATOS/app and the logs.
 // When the Trash cannot take all of it, or a link of the user's leads into
-// it, nothing is removed.
-struct Eliminacion {
-    bool bien = false;
-    qint64 bytes = 0; // freed once the Trash is emptied
-    QString fallo;    // why nothing was removed, one line
-};
-Eliminacion eliminarMotor(const Globales& g);
+// it, nothing is removed. The bytes freed once the Trash is emptied, or why
+// nothing was removed.
+Resultado<qint64> eliminarMotor(const Globales& g);
+// The same, refused while the engine answers: its files must not go while it
+// runs from them.
+Resultado<qint64> eliminarMotorCerrado(const Globales& g);
 
 // A removal cut short (the program ended between setting the parts aside and
 // the Trash taking them) leaves them gathered in one folder of DATOS: each goes

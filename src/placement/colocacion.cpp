@@ -133,25 +133,26 @@ const QString noSeCopio =
     QStringLiteral("No se pudo copiar VARNO a Aplicaciones (%1); sigue abierto desde donde está.");
 } // namespace
 
-Mudanza moverAAplicaciones(const Colocacion& c) {
+Resultado<bool> moverAAplicaciones(const Colocacion& c) {
     const QString propia = QDir(c.home).filePath(QStringLiteral("Applications"));
     recogerMudanzaCortada(QDir::cleanPath(c.aplicaciones));
     recogerMudanzaCortada(propia);
 
     const QString bundle = QDir::cleanPath(QFileInfo(c.bundle).absoluteFilePath());
     if (yaColocado(bundle, c.home, c.aplicaciones) || c.noMover)
-        return {};
+        return false;
     // A program started outside a bundle would otherwise copy, and trash, the
     // whole folder its executable happens to lie in.
     if (!bundle.endsWith(QLatin1String(".app"), Qt::CaseInsensitive))
-        return {};
+        return false;
 
     const QString fuente = QDir::cleanPath(rutaOriginal(bundle));
     const QString carpeta =
         QFileInfo(c.aplicaciones).isWritable() ? QDir::cleanPath(c.aplicaciones) : propia;
     QDir().mkpath(carpeta);
     if (!QFileInfo(carpeta).isWritable())
-        return {false, noSeCopio.arg(QStringLiteral("no deja escribir en ninguna de las dos"))};
+        return Resultado<bool>::fallo(
+            noSeCopio.arg(QStringLiteral("no deja escribir en ninguna de las dos")));
     const QString destino = carpeta + QLatin1Char('/') + nombreFijo;
 
     // Reached through another name (a link, a case-insensitive volume), the
@@ -160,13 +161,13 @@ Mudanza moverAAplicaciones(const Colocacion& c) {
     std::error_code noSeVe;
     if (std::filesystem::equivalent(QFile::encodeName(destino).toStdString(),
                                     QFile::encodeName(fuente).toStdString(), noSeVe))
-        return {};
+        return false;
     // Made beside the destination under another name, so that a copy cut short
     // is never taken for VARNO.app, then renamed into place.
     const QString nueva = carpeta + QStringLiteral("/.VARNO.app-nueva");
     if (const std::error_code e = copiarArbol(fuente, nueva)) {
         quitar(nueva);
-        return {false, noSeCopio.arg(motivoDelSistema(e))};
+        return Resultado<bool>::fallo(noSeCopio.arg(motivoDelSistema(e)));
     }
     // An older copy is set aside, not removed, until the new one has started.
     const QString aparte = carpeta + QStringLiteral("/.VARNO.app-anterior");
@@ -175,14 +176,15 @@ Mudanza moverAAplicaciones(const Colocacion& c) {
         quitar(hayAlgo(nueva) ? nueva : destino);
         if (habia)
             renombrar(aparte, destino);
-        return Mudanza{false, noSeCopio.arg(motivo)};
+        return Resultado<bool>::fallo(noSeCopio.arg(motivo));
     };
     if (habia) {
         if (hayAlgo(aparte))
             quitar(aparte);
         if (!renombrar(destino, aparte)) {
             quitar(nueva);
-            return {false, noSeCopio.arg(QStringLiteral("no se pudo apartar la copia anterior"))};
+            return Resultado<bool>::fallo(
+                noSeCopio.arg(QStringLiteral("no se pudo apartar la copia anterior")));
         }
     }
     if (!renombrar(nueva, destino))
@@ -214,10 +216,10 @@ Mudanza moverAAplicaciones(const Colocacion& c) {
     // Where the Trash cannot take it, the old bundle stays where it was.
     if (!volumen)
         aLaPapelera(fuente);
-    return {true, {}};
+    return true;
 }
 
-Mudanza moverAAplicaciones(const Globales& g, bool noMover) {
+Resultado<bool> moverAAplicaciones(const Globales& g, bool noMover) {
     Colocacion c;
     c.bundle = g.BUNDLE;
     c.home = g.HOME;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/globales.h"
+#include "base/resultado.h"
 
 #include <QObject>
 #include <QString>
@@ -37,18 +38,14 @@ bool esImagenMontada(const QString& volumen, const Herramientas& h);
 void expulsarMasTarde(const QString& volumen, const Herramientas& h,
                       std::chrono::milliseconds retraso, QObject* contexto);
 
-// How a start ends up placed.
-struct Mudanza {
-    bool reiniciar = false; // the copy in Applications has started: this one quits now
-    QString fallo;          // why the move failed, in one line; empty when nothing failed
-};
-
 // Copies the running bundle into an Applications folder as VARNO.app and starts
 // the copy. The copy is made under a temporary name and renamed into place; an
 // older copy is set aside until the new one has started, and put back when
 // anything fails, or at the next start when a run was cut short in between.
-Mudanza moverAAplicaciones(const Colocacion& c);
-Mudanza moverAAplicaciones(const Globales& g, bool noMover);
+// True when the copy has started (this one quits now), false when there was
+// nothing to move, or why the move failed, in one line.
+Resultado<bool> moverAAplicaciones(const Colocacion& c);
+Resultado<bool> moverAAplicaciones(const Globales& g, bool noMover);
 
 // The file URL of a folder as the Dock keeps it: trailing slash, bytes outside
 // the characters a URL path allows percent-encoded.

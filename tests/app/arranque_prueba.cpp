@@ -15,12 +15,14 @@ struct Grabadora : Acciones {
         hechas << que;
         return !letra.isNull() && situacion.contains(letra);
     }
-    QString escribirIcono(const QString& r) override { return anota("icono " + r), ""; }
-    QString escribirFondoDmg(const QString& r, double e) override {
-        return anota(QStringLiteral("fondo %1 %2").arg(r).arg(e)), "";
+    Resultado<> escribirIcono(const QString& r) override {
+        return anota("icono " + r), Resultado<>();
     }
-    QString escribirCaptura(const QString& r, qint64 n) override {
-        return anota(QStringLiteral("captura %1 %2").arg(r).arg(n)), "";
+    Resultado<> escribirFondoDmg(const QString& r, double e) override {
+        return anota(QStringLiteral("fondo %1 %2").arg(r).arg(e)), Resultado<>();
+    }
+    Resultado<> escribirCaptura(const QString& r, qint64 n) override {
+        return anota(QStringLiteral("captura %1 %2").arg(r).arg(n)), Resultado<>();
     }
     void avisar(const QString& l) override { anota(l); }
     void salir(int e) override { anota(QStringLiteral("salir %1").arg(e)); }

@@ -24,10 +24,11 @@ TEST(Dibujos, ComoSeVieronLaUltimaVez) {
     for (const QString nombre : {"icono", "fondo", "pantalla-0", "pantalla-1", "pantalla-2",
                                  "pantalla-3", "pantalla-4", "pantalla-5"}) {
         const QString ruta = carpeta + nombre + ".png", referencia = referencias + nombre + ".png";
-        ASSERT_EQ(nombre == "icono"   ? guardarIcono(ruta)
-                  : nombre == "fondo" ? guardarFondoDmg(ruta, 1)
-                                      : d.escribirCaptura(ruta, nombre.back().digitValue()),
-                  "");
+        const Resultado<> escrito = nombre == "icono" ? guardarIcono(ruta)
+                                    : nombre == "fondo"
+                                        ? guardarFondoDmg(ruta, 1)
+                                        : d.escribirCaptura(ruta, nombre.back().digitValue());
+        ASSERT_EQ(escrito.motivo(), "");
         if (qEnvironmentVariableIntValue("VARNO_DIBUJOS_NUEVOS") == 1)
             QFile::remove(referencia), QFile::copy(ruta, referencia);
         const QImage hecha = QImage(ruta, "png").convertToFormat(QImage::Format_ARGB32);

@@ -111,10 +111,10 @@ TEST(Colocacion, DondeVaYQueNadaSePierda) {
         }
 
         const QString corre = r(c.corre.isEmpty() ? c.fuente : c.corre), d = r(c.destino);
-        const Mudanza mudanza = moverAAplicaciones(
+        const Resultado<bool> mudanza = moverAAplicaciones(
             {corre, r("home"), false, r("sistema/Applications"), r("Volumes"), h});
-        EXPECT_EQ(mudanza.reiniciar, !c.destino.isEmpty());
-        EXPECT_EQ(mudanza.fallo.toStdString(),
+        EXPECT_EQ(mudanza.bien() && mudanza.valor(), !c.destino.isEmpty());
+        EXPECT_EQ(mudanza.motivo().toStdString(),
                   *c.falla ? QString("No se pudo copiar VARNO a Aplicaciones (%1); sigue abierto "
                                      "desde donde está.")
                                  .arg(c.falla)
