@@ -97,6 +97,8 @@ void Etiqueta::fijarTexto(const QString& texto) {
 }
 
 void Etiqueta::fijarColor(const QColor& color) {
+    if (color == color_)
+        return;
     color_ = color;
     update();
 }
