@@ -45,13 +45,7 @@ void decidirArranque(const Opciones& o, Acciones& a) {
         a.programarExpulsion(*o.expulsar);
 
     if (a.estaInstalado()) {
-        if (a.motorResponde()) {
-            a.lanzarMotor();
-            a.terminar();
-            return;
-        }
-        if (a.mostrarVentana(QStringLiteral("VARNO")))
-            a.abrirYEsperar();
+        a.sondearMotor();
         return;
     }
 
@@ -61,4 +55,14 @@ void decidirArranque(const Opciones& o, Acciones& a) {
         return;
     if (actualizando)
         a.empezar();
+}
+
+void trasLaSonda(bool responde, Acciones& a) {
+    if (responde) {
+        a.lanzarMotor();
+        a.terminar();
+        return;
+    }
+    if (a.mostrarVentana(QStringLiteral("VARNO")))
+        a.abrirYEsperar();
 }

@@ -29,7 +29,9 @@ public:
     virtual void programarExpulsion(const QString& volumen) = 0;
 
     virtual bool estaInstalado() = 0;
-    virtual bool motorResponde() = 0;
+    // Asks whether the engine answers, away from the caller's thread (the
+    // probe runs a tool): the answer goes to `trasLaSonda`.
+    virtual void sondearMotor() = 0;
     virtual void lanzarMotor() = 0;
     // An interpreter is in place and a marker names some version.
     virtual bool hayInstalacionAnterior() = 0;
@@ -49,3 +51,5 @@ public:
 
 // What a start of the program is for, decided once, in a fixed order.
 void decidirArranque(const Opciones& o, Acciones& a);
+// The rest of a start with the engine installed, once the probe answered.
+void trasLaSonda(bool responde, Acciones& a);

@@ -82,8 +82,8 @@ void Delegado::programarExpulsion(const QString& volumen) {
 bool Delegado::estaInstalado() {
     return estadoDelMotor(g_) == EstadoDelMotor::instalado;
 }
-bool Delegado::motorResponde() {
-    return responde(g_);
+void Delegado::sondearMotor() {
+    aparte_.correr([g = g_] { return responde(g); }, [this](bool r) { trasLaSonda(r, *this); });
 }
 void Delegado::lanzarMotor() {
     abrirVARNO(g_);

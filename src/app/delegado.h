@@ -58,7 +58,7 @@ public:
     void terminar() override;
     void programarExpulsion(const QString& volumen) override;
     bool estaInstalado() override;
-    bool motorResponde() override;
+    void sondearMotor() override;
     void lanzarMotor() override;
     bool hayInstalacionAnterior() override;
     void fijarActualizando(bool valor) override;

@@ -30,7 +30,7 @@ struct Grabadora : Acciones {
     void terminar() override { anota("terminar"); }
     void programarExpulsion(const QString& v) override { anota("expulsar " + v); }
     bool estaInstalado() override { return anota("instalado?", 'I'); }
-    bool motorResponde() override { return anota("responde?", 'R'); }
+    void sondearMotor() override { trasLaSonda(anota("responde?", 'R'), *this); }
     void lanzarMotor() override { anota("lanzar"); }
     bool hayInstalacionAnterior() override { return situacion.contains('A'); }
     void fijarActualizando(bool a) override { anota(QStringLiteral("actualizando %1").arg(a)); }

@@ -137,9 +137,10 @@ class Matar(unittest.TestCase):
             del pedidos[:]
             with (proceso := self.lanzar(operacion, estado)).salida:
                 time.sleep(cuando)
+                guardados = list(pedidos)  # on a full disk, only what came before it could be kept
                 self.golpe(modo, proceso)
                 self.esperar(proceso)
-            antes, pedidos[:] = set(pedidos), []
+            antes, pedidos[:] = set(guardados if modo == "disco lleno" else pedidos), []
             if operacion == "eliminacion":  # the next start puts back a removal cut short
                 self.correr("", "", "--verificar")
             for opciones in [("--reparar",) if operacion == "reparacion" else (), ("--verificar",)]:
