@@ -94,11 +94,13 @@ LecturaLinea leerLinea(QStringView linea, Progreso actual) {
 
     l.tipo = LecturaLinea::detalle;
     l.texto = limpia;
-    // During the downloads each line creeps the bar on, short of the next step;
-    // the bar never goes back, even after the steps came out of order.
+    // The libraries' step gives no totals, and on a slow link it lasts many
+    // minutes: each line takes the bar a little of the way left short of the
+    // next step, so it slows but never stands still. It never goes back, even
+    // after the steps came out of order.
     if (actual.paso == 5)
         l.progreso.avance =
-            qMax(actual.avance, qMin(actual.avance + 0.004, avanceAlEmpezar[6] - 0.01));
+            qMax(actual.avance, actual.avance + (avanceAlEmpezar[6] - 0.01 - actual.avance) / 150);
     return l;
 }
 

@@ -8,7 +8,7 @@ namespace {
 // Output reaches the launcher chunk by chunk, as a run hands it over. (Which lines are headers,
 // their titles, how a detail is cut and that the bar never goes back, the encuadre target states.)
 TEST(Protocolo, CabecerasDetallesYAvance) {
-    const QString d157 = QString("d\n").repeated(157);
+    const QString d157 = QString("d\n").repeated(157), d3000 = QString("d\n").repeated(3000);
     const struct {
         QStringList trozos; // chunks of output, in order
         double avance;
@@ -18,8 +18,8 @@ TEST(Protocolo, CabecerasDetallesYAvance) {
         {{"\n== 3/7 \t \n"}, 0.16, "Paso 3 de 7 · ", ""},
         {{"abcdefgh\nijklmnopqrstuvwxyz\n"}, 0, "", "ijklmnopqrstuvwxyz"}, // mid-block break
         {{"d\n", "== 4/7 A\nd\n"}, 0.19, "Paso 4 de 7 · A", "d"},
-        {{"== 5/7 B\n", d157}, 0.868, "Paso 5 de 7 · B", "d"},
-        {{"== 5/7 B\n", d157, "d\n"}, 0.87, "Paso 5 de 7 · B", "d"},
+        {{"== 5/7 B\n", d157}, 0.6496, "Paso 5 de 7 · B", "d"},
+        {{"== 5/7 B\n", d157, d3000}, 0.87, "Paso 5 de 7 · B", "d"}, // never the next step's
         {{"== 7/7 A\n", "== 5/7 B\n", "d\n"}, 0.96, "Paso 5 de 7 · B", "d"},
         {{"uno\n== 2/7 A\nsin salto"}, 0.08, "Paso 2 de 7 · A", "uno"},
     };
