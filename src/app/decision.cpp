@@ -10,6 +10,38 @@ void terminarEmpaquetado(Acciones& a, const QString& ruta, const Resultado<>& es
         a.avisar(QStringLiteral("VARNO no pudo escribir %1: %2.").arg(ruta, escrito.motivo()));
     a.salir(escrito.bien() ? 0 : 1);
 }
+
+void trasLaSonda(bool responde, Acciones& a) {
+    if (responde) {
+        a.lanzarMotor();
+        a.terminar();
+        return;
+    }
+    if (a.mostrarVentana(QStringLiteral("VARNO")))
+        a.abrirYEsperar();
+}
+
+void trasLaMudanza(bool movido, const Opciones& o, Acciones& a) {
+    if (movido) {
+        a.terminar();
+        return;
+    }
+
+    if (o.expulsar)
+        a.programarExpulsion(*o.expulsar);
+
+    if (a.estaInstalado()) {
+        a.sondearMotor([&a](bool responde) { trasLaSonda(responde, a); });
+        return;
+    }
+
+    const bool actualizando = a.hayInstalacionAnterior();
+    a.fijarActualizando(actualizando);
+    if (!a.mostrarVentana(actualizando ? QStringLiteral("Actualizar VARNO") : QString()))
+        return;
+    if (actualizando)
+        a.empezar();
+}
 } // namespace
 
 void decidirArranque(const Opciones& o, Acciones& a) {
@@ -36,33 +68,5 @@ void decidirArranque(const Opciones& o, Acciones& a) {
         return;
     }
 
-    if (a.moverAAplicaciones()) {
-        a.terminar();
-        return;
-    }
-
-    if (o.expulsar)
-        a.programarExpulsion(*o.expulsar);
-
-    if (a.estaInstalado()) {
-        a.sondearMotor();
-        return;
-    }
-
-    const bool actualizando = a.hayInstalacionAnterior();
-    a.fijarActualizando(actualizando);
-    if (!a.mostrarVentana(actualizando ? QStringLiteral("Actualizar VARNO") : QString()))
-        return;
-    if (actualizando)
-        a.empezar();
-}
-
-void trasLaSonda(bool responde, Acciones& a) {
-    if (responde) {
-        a.lanzarMotor();
-        a.terminar();
-        return;
-    }
-    if (a.mostrarVentana(QStringLiteral("VARNO")))
-        a.abrirYEsperar();
+    a.moverAAplicaciones([o, &a](bool movido) { trasLaMudanza(movido, o, a); });
 }

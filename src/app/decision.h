@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 struct Opciones;
 
 // What the launch decision can do. The delegate does it for real; tests
@@ -24,14 +26,15 @@ public:
     // Ends the process with `estado` once the decision returns.
     virtual void salir(int estado) = 0;
 
-    virtual bool moverAAplicaciones() = 0;
+    // The two slow steps, the copy to Applications and the probe of the engine,
+    // run tools: each answers `luego` later, on the caller's thread, which stays
+    // free meanwhile. The move answers whether the copy started.
+    virtual void moverAAplicaciones(std::function<void(bool)> luego) = 0;
     virtual void terminar() = 0;
     virtual void programarExpulsion(const QString& volumen) = 0;
 
     virtual bool estaInstalado() = 0;
-    // Asks whether the engine answers, away from the caller's thread (the
-    // probe runs a tool): the answer goes to `trasLaSonda`.
-    virtual void sondearMotor() = 0;
+    virtual void sondearMotor(std::function<void(bool)> luego) = 0;
     virtual void lanzarMotor() = 0;
     // An interpreter is in place and a marker names some version.
     virtual bool hayInstalacionAnterior() = 0;
@@ -51,5 +54,3 @@ public:
 
 // What a start of the program is for, decided once, in a fixed order.
 void decidirArranque(const Opciones& o, Acciones& a);
-// The rest of a start with the engine installed, once the probe answered.
-void trasLaSonda(bool responde, Acciones& a);

@@ -62,13 +62,15 @@ void Delegado::salir(int estado) {
     QCoreApplication::exit(estado);
 }
 
-bool Delegado::moverAAplicaciones() {
-    const Resultado<bool> m = ::moverAAplicaciones(g_, noMover_);
-    if (!m.bien()) {
-        avisar(m.motivo());
-        e_.aviso = m.motivo();
-    }
-    return m.bien() && m.valor();
+void Delegado::moverAAplicaciones(std::function<void(bool)> luego) {
+    aparte_.correr([g = g_, noMover = noMover_] { return ::moverAAplicaciones(g, noMover); },
+                   [this, luego = std::move(luego)](const Resultado<bool>& m) {
+                       if (!m.bien()) {
+                           avisar(m.motivo());
+                           e_.aviso = m.motivo();
+                       }
+                       luego(m.bien() && m.valor());
+                   });
 }
 
 void Delegado::terminar() {
@@ -82,8 +84,8 @@ void Delegado::programarExpulsion(const QString& volumen) {
 bool Delegado::estaInstalado() {
     return estadoDelMotor(g_) == EstadoDelMotor::instalado;
 }
-void Delegado::sondearMotor() {
-    aparte_.correr([g = g_] { return responde(g); }, [this](bool r) { trasLaSonda(r, *this); });
+void Delegado::sondearMotor(std::function<void(bool)> luego) {
+    aparte_.correr([g = g_] { return responde(g); }, std::move(luego));
 }
 void Delegado::lanzarMotor() {
     abrirVARNO(g_);

@@ -54,11 +54,11 @@ public:
     Resultado<> escribirCaptura(const QString& ruta, qint64 pantalla) override;
     void avisar(const QString& linea) override;
     void salir(int estado) override;
-    bool moverAAplicaciones() override;
+    void moverAAplicaciones(std::function<void(bool)> luego) override;
     void terminar() override;
     void programarExpulsion(const QString& volumen) override;
     bool estaInstalado() override;
-    void sondearMotor() override;
+    void sondearMotor(std::function<void(bool)> luego) override;
     void lanzarMotor() override;
     bool hayInstalacionAnterior() override;
     void fijarActualizando(bool valor) override;

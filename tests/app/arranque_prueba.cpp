@@ -26,11 +26,13 @@ struct Grabadora : Acciones {
     }
     void avisar(const QString& l) override { anota(l); }
     void salir(int e) override { anota(QStringLiteral("salir %1").arg(e)); }
-    bool moverAAplicaciones() override { return anota("mover", 'M'); }
+    void moverAAplicaciones(std::function<void(bool)> luego) override {
+        luego(anota("mover", 'M'));
+    }
     void terminar() override { anota("terminar"); }
     void programarExpulsion(const QString& v) override { anota("expulsar " + v); }
     bool estaInstalado() override { return anota("instalado?", 'I'); }
-    void sondearMotor() override { trasLaSonda(anota("responde?", 'R'), *this); }
+    void sondearMotor(std::function<void(bool)> luego) override { luego(anota("responde?", 'R')); }
     void lanzarMotor() override { anota("lanzar"); }
     bool hayInstalacionAnterior() override { return situacion.contains('A'); }
     void fijarActualizando(bool a) override { anota(QStringLiteral("actualizando %1").arg(a)); }

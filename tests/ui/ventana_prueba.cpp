@@ -201,7 +201,10 @@ TEST_F(Ventana_, MudanzaFallida) {
     if (QFileInfo::exists("/Applications"))
         GTEST_SKIP() << "/Applications no se toca";
     ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(d.moverAAplicaciones()); // its bundle is not there to copy
+    std::optional<bool> movido;
+    d.moverAAplicaciones([&](bool m) { movido = m; });
+    ASSERT_TRUE(pruebas::esperarHasta([&] { return movido.has_value(); }));
+    EXPECT_FALSE(*movido); // its bundle is not there to copy
     const QString dicho = QString::fromStdString(::testing::internal::GetCapturedStderr());
     d.mostrarVentana("Instalar VARNO");
     detalle = pruebas::vista<Etiqueta>(d.ventana(), "detalle");
