@@ -73,7 +73,7 @@ class Guion(unittest.TestCase):
             Caso("checksum mismatch", {E: b"otra cosa"}, "ffmpeg no coincide con su suma SHA-256", None),
             Caso("file missing from the mirror", {E: None}, "descargar ffmpeg: el archivo no existe.", None),
             Caso("a wheel that is not the one hashed", {"e:ruedas/varno_red-1.0-py3-none-any.whl":
-                 rueda("varno_red", pirata)}, "bibliotecas (el instalador", None, red),
+                 rueda("varno_red", extra=pirata)}, "bibliotecas (el instalador", None, red),
             Caso("no mirror at all", {"e:": None}, "No se encuentra el espejo local", "0.9.0\n"),
             Caso("library without its hash", {}, "bibliotecas (el instalador", None, "varno-red==1.0"),
             Caso("a json.py beside the engine", {"d:app/json.py": "raise SystemExit"}, "Todo listo", bien),
