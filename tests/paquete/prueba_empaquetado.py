@@ -93,10 +93,9 @@ class Empaquetado(unittest.TestCase):
                 z.writestr("varno_motor-1.0.0.dist-info/METADATA", "Name: %s\nVersion: %s\n" % (nombre_dentro,
                                                                                                 version_dentro))
                 z.close()
-                r = subprocess.run(["cmake", "-DPYTHON=%s/python" % tmp, "-DFUENTE=%s/paquete/app" % RAIZ,
-                                    "-DVERSION=1.0.0", "-DTRABAJO=%s/t" % tmp, "-DSALIDA=%s/r" % tmp, "-P",
-                                    RAIZ / "cmake/rueda.cmake"], capture_output=True, text=True,
-                                   env=dict(os.environ, RUEDA=str(tmp / "rueda.whl"), NOMBRE=archivo))
+                r = guion_cmake(tmp, RAIZ / "cmake/rueda.cmake", "-DPYTHON=%s/python" % tmp, "-DVERSION=1.0.0",
+                                "-DFUENTE=%s/paquete/app" % RAIZ, "-DTRABAJO=%s/t" % tmp, "-DSALIDA=%s/r" % tmp,
+                                RUEDA=str(tmp / "rueda.whl"), NOMBRE=archivo)
                 self.assertEqual(r.returncode == 0, not linea, r.stderr)
                 self.assertIn(linea, " ".join(r.stderr.split()))
 

@@ -19,7 +19,7 @@ else()
 endif()
 
 # One test per group so that CTest can run them side by side, each in a temporary HOME.
-foreach(grupo IN ITEMS instalador punta_a_punta empaquetado mantenimiento)
+foreach(grupo IN ITEMS instalador punta_a_punta empaquetado)
     string(REPLACE "." "_" nombre "paquete_${grupo}")
     add_test(NAME ${nombre} COMMAND ${Python3_EXECUTABLE} -m unittest -v prueba_${grupo}
         WORKING_DIRECTORY "${CMAKE_CURRENT_SOURCE_DIR}/paquete")
@@ -32,7 +32,7 @@ add_test(NAME paquete_matar COMMAND ${Python3_EXECUTABLE} prueba_matar.py WORKIN
 set_tests_properties(paquete_matar PROPERTIES TIMEOUT 900 ENVIRONMENT
     "VARNO_FUENTES=${PROJECT_SOURCE_DIR};VARNO_BUNDLE=${VARNO_BUNDLE};PYTHONDONTWRITEBYTECODE=1")
 # The engine and the built program bind port 8770, or probe it.
-set_tests_properties(paquete_punta_a_punta paquete_mantenimiento paquete_matar PROPERTIES RESOURCE_LOCK puerto8770)
+set_tests_properties(paquete_punta_a_punta paquete_matar PROPERTIES RESOURCE_LOCK puerto8770)
 
 # The installer's scenarios once more under a Mac's /bin/bash, GNU bash 3.2,
 # built once from the tarball in terceros/ by a setup test.
