@@ -27,6 +27,26 @@ bool esperarHasta(const std::function<bool()>& listo, std::chrono::milliseconds 
     return true;
 }
 
+void tecla(QWidget* w, int clave) {
+    QWidget* destino = QApplication::focusWidget() ? QApplication::focusWidget() : w->window();
+    QKeyEvent pulsada(QEvent::KeyPress, clave, Qt::NoModifier);
+    QCoreApplication::sendEvent(destino, &pulsada);
+    QKeyEvent soltada(QEvent::KeyRelease, clave, Qt::NoModifier);
+    QCoreApplication::sendEvent(destino, &soltada);
+}
+
+void responder(QTimer& reloj, const QVariant& respuesta) {
+    QObject::connect(&reloj, &QTimer::timeout, [respuesta] {
+        auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (caja && respuesta.typeId() == QMetaType::Int)
+            tecla(caja, respuesta.toInt());
+        for (QAbstractButton* b : caja ? caja->buttons() : QList<QAbstractButton*>{})
+            if (b->text() == respuesta.toString())
+                b->click();
+    });
+    reloj.start(10);
+}
+
 Puerto::Puerto(const QByteArray& respuesta, std::chrono::milliseconds retraso) {
     if (!esperarHasta([this] { return listen(QHostAddress::LocalHost, 8770); }))
         qFatal("el puerto 8770 sigue ocupado");

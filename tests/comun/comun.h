@@ -40,6 +40,11 @@ struct Puerto : QTcpServer {
 // An HTTP answer with this status and body.
 QByteArray http(int estado, const QByteArray& cuerpo = R"({"version": "1.0.0"})");
 
+// Sends a key to the widget with the focus, or to `w`'s window when none has it.
+void tecla(QWidget* w, int clave);
+// Answers each question that shows, with a key or by its button's title, while `reloj` lives.
+void responder(QTimer& reloj, const QVariant& respuesta);
+
 // The window's view named `nombre`.
 template <typename T> T* vista(QWidget* ventana, const char* nombre) {
     T* v = ventana ? ventana->findChild<T*>(QLatin1String(nombre)) : nullptr;

@@ -224,11 +224,7 @@ TEST(FinDelInstalador, CancelarDejaQueElGuionLimpieDentroDelPlazo) {
                                   std::chrono::minutes(2)));
         const QList<QByteArray> vivos = b.pids();
         QTimer reloj; // confirms the question the close asks
-        QObject::connect(&reloj, &QTimer::timeout, [] {
-            if (auto* caja = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-                caja->defaultButton()->click();
-        });
-        reloj.start(10);
+        pruebas::responder(reloj, int(Qt::Key_Return));
         EXPECT_TRUE(!c.cerrar || b.d->ventana()->close());
         b.d.reset();
         EXPECT_TRUE(pruebas::leer(b.g.REGISTRO).endsWith(c.fin))
