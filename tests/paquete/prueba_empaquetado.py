@@ -10,9 +10,9 @@ case "$(basename "$0") $*" in "$FALLA"*) exit 1 ;; esac
 """
 
 
-def guion_cmake(tmp, guion, *dados, **entorno):
-    """A CMake script, with the stand-ins in tmp/bin first on PATH."""
-    return subprocess.run(["cmake", *dados, "-P", guion], capture_output=True, text=True,
+def con_imitaciones(tmp, orden, **entorno):
+    """A command (a list, or a CMake script by its path), with the stand-ins in tmp/bin first on PATH."""
+    return subprocess.run(orden if isinstance(orden, list) else ["cmake", "-P", orden], capture_output=True, text=True,
                           env=dict(os.environ, PATH="%s/bin:%s" % (tmp, os.environ["PATH"]), **entorno))
 
 
@@ -48,8 +48,8 @@ class Empaquetado(unittest.TestCase):
                 if version:
                     escribir(tmp / version / "lib/cmake/Qt6/Qt6ConfigVersion.cmake",
                              b'set(PACKAGE_VERSION "%s")\n' % version.encode())
-                r = guion_cmake(tmp, RAIZ / "cmake/macos.cmake", *dados, ARQUITECTURAS=lipo,
-                                CMAKE_PREFIX_PATH="/nada:%s" % (tmp / version))
+                r = con_imitaciones(tmp, ["cmake", *dados, "-P", RAIZ / "cmake/macos.cmake"], ARQUITECTURAS=lipo,
+                                    CMAKE_PREFIX_PATH="/nada:%s" % (tmp / version))
                 self.assertEqual(r.returncode, 0, r.stderr)
                 self.assertIn(eleccion, r.stdout + r.stderr)
 
@@ -70,7 +70,7 @@ class Empaquetado(unittest.TestCase):
                     'set(CPACK_VARNO_FINDER_SEGUNDOS 2)\ninclude("%s")\n'
                     'message("script: ${CPACK_DMG_DS_STORE_SETUP_SCRIPT}")\n'
                     % (generador, RAIZ / "cmake/cpack-proyecto.cmake"))
-                dicho = guion_cmake(tmp, tmp / "g.cmake").stderr.splitlines()
+                dicho = con_imitaciones(tmp, tmp / "g.cmake").stderr.splitlines()
                 self.assertEqual((dicho[-1], len(dicho)), ("script: " + "/disposicion" * guardado, 2 - guardado))
                 self.assertIn(linea, dicho[0])
 
@@ -93,9 +93,9 @@ class Empaquetado(unittest.TestCase):
                 z.writestr("varno_motor-1.0.0.dist-info/METADATA", "Name: %s\nVersion: %s\n" % (nombre_dentro,
                                                                                                 version_dentro))
                 z.close()
-                r = guion_cmake(tmp, RAIZ / "cmake/rueda.cmake", "-DPYTHON=%s/python" % tmp, "-DVERSION=1.0.0",
-                                "-DFUENTE=%s/paquete/app" % RAIZ, "-DTRABAJO=%s/t" % tmp, "-DSALIDA=%s/r" % tmp,
-                                RUEDA=str(tmp / "rueda.whl"), NOMBRE=archivo)
+                r = con_imitaciones(tmp, ["cmake", "-DPYTHON=%s/python" % tmp, "-DVERSION=1.0.0", "-DFUENTE=%s/paquete/"
+                                          "app" % RAIZ, "-DTRABAJO=%s/t" % tmp, "-DSALIDA=%s/r" % tmp, "-P",
+                                          RAIZ / "cmake/rueda.cmake"], RUEDA=str(tmp / "rueda.whl"), NOMBRE=archivo)
                 self.assertEqual(r.returncode == 0, not linea, r.stderr)
                 self.assertIn(linea, " ".join(r.stderr.split()))
 
@@ -130,9 +130,7 @@ class Empaquetado(unittest.TestCase):
         for nombre, orden, falla, veredicto, esperadas, linea in casos:
             with self.subTest(nombre):
                 escribir(tmp / "registro", b"")
-                entorno = dict(os.environ, PATH="%s/bin:%s" % (tmp, os.environ["PATH"]), ESTADO=veredicto,
-                               REGISTRO=str(tmp / "registro"), FALLA=falla or "\t")
-                r = subprocess.run(orden, capture_output=True, text=True, env=entorno)
+                r = con_imitaciones(tmp, orden, ESTADO=veredicto, REGISTRO=str(tmp / "registro"), FALLA=falla or "\t")
                 llamadas = (tmp / "registro").read_text().splitlines()
                 bien = not falla and veredicto != "Invalid"
                 self.assertEqual((r.returncode == 0, llamadas), (bien, esperadas), r.stdout + r.stderr)
