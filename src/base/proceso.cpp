@@ -37,6 +37,16 @@ std::optional<Estado> estadoDe(const QString& pid) {
 #endif
 } // namespace
 
+QProcessEnvironment entornoDeHerramienta(const QProcessEnvironment& propio) {
+    QProcessEnvironment e;
+    // The XDG folders are where Linux's stand-ins for the Dock keep their state.
+    for (const char* v : {"HOME", "USER", "LOGNAME", "TMPDIR", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
+        if (propio.contains(QLatin1String(v)))
+            e.insert(QLatin1String(v), propio.value(QLatin1String(v)));
+    e.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin:/usr/sbin:/sbin"));
+    return e;
+}
+
 Corrida correr(const QString& ejecutable, const QStringList& argumentos, const ComoCorrer& como) {
     QProcess p;
     // The path is taken as given: a relative one names a file in the working
@@ -45,8 +55,9 @@ Corrida correr(const QString& ejecutable, const QStringList& argumentos, const C
     p.setArguments(argumentos);
     if (!como.carpeta.isEmpty())
         p.setWorkingDirectory(como.carpeta);
-    if (como.entorno)
-        p.setProcessEnvironment(*como.entorno);
+    p.setProcessEnvironment(como.entorno
+                                ? *como.entorno
+                                : entornoDeHerramienta(QProcessEnvironment::systemEnvironment()));
     if (como.conErrores)
         p.setProcessChannelMode(QProcess::MergedChannels);
     else

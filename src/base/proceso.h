@@ -18,8 +18,14 @@ struct Corrida {
 // Long enough for any system tool VARNO runs; a tool still running then is stopped.
 inline constexpr std::chrono::milliseconds limiteHerramienta{20000};
 
+// What a system tool is given of this program's environment: who the user is
+// and where their folders are, with the system's PATH. Nothing a shell left
+// behind (a library preloaded into every program, a PATH that finds another
+// tool, a proxy) changes how it runs.
+QProcessEnvironment entornoDeHerramienta(const QProcessEnvironment& propio);
+
 // How `correr` runs a tool: by default, for up to `limiteHerramienta`, its
-// standard error discarded, in this program's folder and environment.
+// standard error discarded, in this program's folder, with `entornoDeHerramienta`.
 struct ComoCorrer {
     std::chrono::milliseconds limite = limiteHerramienta;
     bool conErrores = false; // its standard error read along with its output

@@ -207,7 +207,11 @@ Resultado<bool> moverAAplicaciones(const Colocacion& c) {
     QStringList abrir{QStringLiteral("-n"), destino};
     if (imagen)
         abrir << QStringLiteral("--args") << QStringLiteral("--expulsar") << *volumen;
-    if (!correr(enLaCopia(c.herramientas.open), abrir).bien())
+    // The copy starts as a program of the session, with its environment: a
+    // Mac's open leaves that to the system, the stand-in elsewhere passes on its own.
+    if (!correr(enLaCopia(c.herramientas.open), abrir,
+                {.entorno = QProcessEnvironment::systemEnvironment()})
+             .bien())
         return deshacer(QStringLiteral("la copia no arrancó"));
 
     // The new copy runs: only now do the older ones go.

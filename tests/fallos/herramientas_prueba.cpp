@@ -31,6 +31,18 @@ TEST(Herramientas, ComoTerminoCadaUna) {
     EXPECT_LT(reloj.elapsed(), 1000);
 }
 
+// A tool gets the user and their folders with the system's PATH, and nothing else of ours.
+TEST(Herramientas, SoloElUsuarioYLaRutaDelSistema) {
+    const QByteArray ruta = qgetenv("PATH"), casa = qgetenv("HOME");
+    qputenv("LD_PRELOAD", "/no/hay.so"), qputenv("http_proxy", "http://127.0.0.1:9");
+    qputenv("PATH", "/otra"), qputenv("HOME", "/casa");
+    const QStringList dado = correr("/usr/bin/env", {}).salida.split('\n', Qt::SkipEmptyParts);
+    qunsetenv("LD_PRELOAD"), qunsetenv("http_proxy"), qputenv("PATH", ruta), qputenv("HOME", casa);
+    EXPECT_TRUE(dado.contains("HOME=/casa") && dado.contains("PATH=/usr/bin:/bin:/usr/sbin:/sbin"));
+    static const QRegularExpression otra("^(?!(HOME|USER|LOGNAME|TMPDIR|XDG_\\w+|PATH)=)");
+    EXPECT_EQ(dado.filter(otra), QStringList());
+}
+
 // A process, or what is left of its group, counts while it runs; once ended, reaped or not, never.
 TEST(Herramientas, VivoMientrasCorre) {
     for (const bool grupo : {false, true}) {
