@@ -1,6 +1,5 @@
 #include "comun/comun.h"
 #include "engine/motor.h"
-#include "placement/instancia.h"
 
 #include <sys/stat.h>
 
@@ -9,12 +8,12 @@ using pruebas::leer;
 
 namespace {
 
-// One VARNO per data folder: a second start hands over to a first with a window, says so beside
-// one that never answers, and opens the engine past a killed one's empty lock and set-aside
-// runtime; nothing goes to the shared temporary folder another user could claim.
+// One VARNO per data folder: a second start hands over to a first with a window, and says so beside
+// one that never answers; nothing goes to the shared temporary folder another user could claim.
+// (A killed one's lock, and a removal it cut short, are the random kills' in prueba_matar.py.)
 TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
     // Installing stands for every screen: a shown window is what a second start finds.
-    enum Primera { instalando, relevo, detenida, muerta };
+    enum Primera { instalando, relevo, detenida };
     const struct {
         Primera primera;
         QStringList argumentos; // of the second start
@@ -26,7 +25,6 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
         {instalando, {"--icono", "icono.png"}, ""},               // a packaging run never waits
         {instalando, {}, "/otra", "VARNO necesita una pantalla"}, // it ran itself
         {detenida, {}, "", "VARNO no se abre: ya hay otro en marcha que no responde"},
-        {muerta, {}, ""},
     };
     QTemporaryDir compartida;
     ::chmod(QFile::encodeName(compartida.path()), 01777);
@@ -41,12 +39,11 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
     for (const auto& c : casos) {
         SCOPED_TRACE(int(c.primera));
         QTemporaryDir t;
-        const QString datos = t.path() + "/Library/Application Support/VARNO",
-                      motor = datos + (c.primera == muerta ? "/Motor de VARNO" : "");
+        const QString datos = t.path() + "/Library/Application Support/VARNO";
         // This version installed, or an older one to update; an engine that notes its pid.
-        const bool instalada = c.primera == relevo || c.primera == muerta;
-        pruebas::escribir(motor + "/instalado.txt", instalada ? version : "0.1\n");
-        pruebas::escribir(motor + "/python/bin/python", "#!/bin/sh\necho $$ >> \"$HOME/motor\"\n",
+        const bool instalada = c.primera == relevo;
+        pruebas::escribir(datos + "/instalado.txt", instalada ? version : "0.1\n");
+        pruebas::escribir(datos + "/python/bin/python", "#!/bin/sh\necho $$ >> \"$HOME/motor\"\n",
                           true);
         QDir().mkpath(datos + "/app");
         std::optional<pruebas::Puerto> puerto; // the engine answers, for the hand-off
@@ -55,10 +52,9 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
         // Without a display unless offscreen: the second would show its own window.
         const auto entorno = [&](const QString& home, bool offscreen) {
             QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-            for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_DATA_HOME"})
+            for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_DATA_HOME",
+                                  "XDG_RUNTIME_DIR"})
                 e.remove(v);
-            if (c.primera != muerta) // where it finds the lock this test left
-                e.remove("XDG_RUNTIME_DIR");
             e.insert("TMPDIR", compartida.path());
             e.insert("HOME", home);
             if (offscreen)
@@ -67,10 +63,7 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
         };
         QProcess primera, otra;
         primera.setProcessEnvironment(entorno(t.path(), true));
-        if (c.primera == muerta)
-            pruebas::escribir(Instancia::nombreDe(datos) + ".lock", "");
-        else
-            primera.start(programa, {"--no-mover"});
+        primera.start(programa, {"--no-mover"});
         const auto hijo = [&] { return pid_t(leer(t.path() + "/hijo").toInt()); };
         const auto parar = qScopeGuard([&] {
             QList<QByteArray> pids = leer(t.path() + "/motor").split('\n');
@@ -105,15 +98,11 @@ TEST(ColocacionBinario, UnaSolaInstanciaPorCarpetaDeDatos) {
             QDir(compartida.path()).entryList({"*.lock", "*.sock"}, QDir::Files | QDir::System),
             QStringList());
         // Each handed over to the engine and ended well; otherwise the first goes on.
-        if (c.primera == muerta)
-            EXPECT_EQ(leer(t.path() + "/motor").count('\n'), 1);
-        else
-            EXPECT_TRUE(c.primera == relevo
-                            ? esperarHasta([&] { return primera.state() == QProcess::NotRunning; },
-                                           std::chrono::seconds(60)) &&
-                                  primera.exitCode() == 0 &&
-                                  leer(t.path() + "/motor").count('\n') == 2
-                            : primera.state() == QProcess::Running);
+        EXPECT_TRUE(c.primera == relevo
+                        ? esperarHasta([&] { return primera.state() == QProcess::NotRunning; },
+                                       std::chrono::seconds(60)) &&
+                              primera.exitCode() == 0 && leer(t.path() + "/motor").count('\n') == 2
+                        : primera.state() == QProcess::Running);
     }
 }
 
