@@ -16,6 +16,7 @@ MODOS = {"instalacion": ["kill instalador", "cerrar ventana", "disco lleno"],  #
          "eliminacion": ["kill varno", "term varno", "disco lleno"]}
 VIEJAS, NUEVAS = ["varno_uno==1.0", "varno_dos==0.9"], ["varno_uno==1.0", "varno_dos==1.0", "varno_tres==1.0"]
 RESTOS = re.compile(r".*\.parcial|\.tmp\..*|python\.anterior|Motor de VARNO|RECORD.+|.*\.nuevo")
+INTERRUMPIDA = "Instalación interrumpida.\n"
 SUYOS = ["app/trabajo.txt", "mesa.log", "motor-salida.log"]
 
 
@@ -140,6 +141,9 @@ class Matar(unittest.TestCase):
                 guardados = list(pedidos)  # on a full disk, only what came before it could be kept
                 self.golpe(modo, proceso)
                 self.esperar(proceso)
+                proceso.salida.seek(0)  # the installer that a signal stopped cleans up, then says so last
+                dicho = proceso.salida.read().decode("utf-8", "replace")
+                mal += ["stopped without saying so"] * (proceso.returncode == 143 and not dicho.endswith(INTERRUMPIDA))
             antes, pedidos[:] = set(guardados if modo == "disco lleno" else pedidos), []
             if operacion == "eliminacion":  # the next start puts back a removal cut short
                 self.correr("", "", "--verificar")
