@@ -42,20 +42,34 @@ paso() {
 }
 
 # The last line printed is what the failure screen shows: one plain sentence
-# that names what failed.
+# that names what failed. When something could not be done and the disk is
+# full, that is the reason, whatever the step's own guess (a write error, an
+# installer's exit code, a missing package), and the one thing to mend first.
 fallar() {
-    decir "$1"
+    local que=$1
+    case $que in
+    "No se pud"*)
+        if [ -n "${DATOS:-}" ] && lleno ""; then
+            que=${que%%:*}
+            que=${que%% (*}
+            que="${que%.}: el disco está lleno."
+        fi
+        ;;
+    esac
+    decir "$que"
     exit 1
 }
 
 # Whether the disk is full, by what a command wrote in the file $1 or by
-# what is left beside DATOS.
+# what is left beside DATOS: less than 50 MB, as a step that failed for want
+# of room has often removed its temporary copies (pip's, ensurepip's) before
+# anyone looks, and no step can go on with so little.
 lleno() {
     local libres
     grep -q 'No space left on device' "$1" 2>/dev/null && return 0
     libres=$(df -Pk "$DATOS" 2>/dev/null | awk 'NR == 2 { print $4 }')
     case $libres in '' | *[!0-9]*) return 1 ;; esac
-    [ "$libres" -lt 1024 ]
+    [ "$libres" -lt 51200 ]
 }
 
 # shellcheck disable=SC2317  # run by the traps below

@@ -141,9 +141,12 @@ class Matar(unittest.TestCase):
                 guardados = list(pedidos)  # on a full disk, only what came before it could be kept
                 self.golpe(modo, proceso)
                 self.esperar(proceso)
-                proceso.salida.seek(0)  # the installer that a signal stopped cleans up, then says so last
-                dicho = proceso.salida.read().decode("utf-8", "replace")
+                # The installer's last line says why it stopped: a signal, or a full disk whatever the step.
+                proceso.salida.seek(0)
+                dicho = proceso.salida.read().decode("utf-8", "replace") if operacion == "instalacion" else ""
                 mal += ["stopped without saying so"] * (proceso.returncode == 143 and not dicho.endswith(INTERRUMPIDA))
+                mal += ["a full disk not said"] * (modo == "disco lleno" and dicho and proceso.returncode == 1 and
+                                                   not dicho.endswith(": el disco está lleno.\n"))
             antes, pedidos[:] = set(guardados if modo == "disco lleno" else pedidos), []
             if operacion == "eliminacion":  # the next start puts back a removal cut short
                 self.correr("", "", "--verificar")
