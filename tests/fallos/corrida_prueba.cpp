@@ -102,30 +102,21 @@ TEST(Protocolo, ElInstaladorNoHeredaLoQueBashLeeAlArrancar) {
 }
 
 // The log holds the run byte for byte, nothing the script started lives on, a retry starts clean.
+// (How the failure's line is cleaned and cut, the encuadre fuzz target states for any text.)
 TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
     enum Montura { ninguna, soloLectura, discoLleno, cerrada }; // of the data folder
-    const QByteArray marcas = "e" + QByteArray("\xcc\x81").repeated(9'999);
     const struct {
         const char* nombre;
         int senal; // sent to the script, or with a minus to its process group
         const char* fin = "wait";
         Montura montura = ninguna;
-        QByteArray linea = "descargando"; // the last line, and as the failure screen shows it
-        QString mostrada = "descargando";
         const char* bundle = ""; // where VARNO runs, when not in the home folder's Applications
     } casos[] = {
         {"SIGKILL", SIGKILL},
         {"SIGKILL al grupo", -SIGKILL},
         {"sale con 0", 0, "exit 0"},
         // Run from the disk image, the Dock would keep a path that the eject takes away.
-        {"sale con 0 desde la imagen", 0, "exit 0", ninguna, "descargando", "descargando",
-         "/Volumes/VARNO/VARNO.app"},
-        // Bidirectional formatting open or closed too often goes; direction marks stay.
-        {"formato bidireccional", 0, "exit 1", ninguna,
-         "x\u2069\u202Eabc \u202B\u05E9\u05DC\u05D5\u05DD "
-         "\u2066\u2068\u202A\u202C\u202D\u2067\u200F!",
-         QStringLiteral("xabc \u05E9\u05DC\u05D5\u05DD \u200F!")},
-        {"10 000 marcas en una letra", 0, "exit 1", ninguna, marcas, QString::fromUtf8(marcas)},
+        {"sale con 0 desde la imagen", 0, "exit 0", ninguna, "/Volumes/VARNO/VARNO.app"},
         {"carpeta de solo lectura", 0, "exit 1", soloLectura},
         {"disco lleno", 0, "exit 1", discoLleno},
         {"carpeta cerrada con el registro abierto", 0, "exit 0", cerrada},
@@ -133,12 +124,11 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
         const QByteArray salida =
-            "== 3/7 Descargas\n" + QByteArray(300'000, 'x') + "\n" + c.linea + "\n";
+            "== 3/7 Descargas\n" + QByteArray(300'000, 'x') + "\ndescargando\n";
         fallos::Banco b(QByteArray("echo '== 3/7 Descargas'\nhead -c 300000 /dev/zero | tr '\\0' x"
-                                   "\necho\ncat @/linea\nsleep 60 &\necho $$ $! > @/pids\n") +
+                                   "\necho\necho descargando\nsleep 60 &\necho $$ $! > @/pids\n") +
                             c.fin,
                         c.bundle);
-        pruebas::escribir(b.home() + "/linea", c.linea + "\n");
         pruebas::escribir(b.g.herramientas.defaults, "#!/bin/sh\n", true); // the Dock takes VARNO
         const QString datos = b.g.DATOS;
         for (const QString& r : {b.g.REGISTRO, b.home() + "/registro"})
@@ -170,7 +160,7 @@ TEST(FinDelInstalador, FallaAMitadYSeReintentaDeCero) {
         EXPECT_EQ(b.detalle()->texto().contains("Quedó en el Dock"), bien && !*c.bundle);
         if (!bien) {
             const Etiqueta& e = *b.detalle();
-            EXPECT_TRUE(e.texto().startsWith(c.mostrada + "  —  Puedes reintentar"))
+            EXPECT_TRUE(e.texto().startsWith("descargando  —  Puedes reintentar"))
                 << e.texto().left(200).toStdString();
             b.cambiarGuion("echo '== 7/7 Listo'\necho reintento\nexit 0\n");
             ASSERT_TRUE(b.correr());
