@@ -10,7 +10,9 @@ namespace {
 using pruebas::escribir;
 
 // A small runtime as the installer leaves it: an interpreter that answers, and loads the engine,
-// only when started as the engine is, ffmpeg, one library with its RECORD, manifest and marker.
+// only when started as the engine is (the user's environment without what points Python
+// elsewhere, VARNO_APP naming this bundle), ffmpeg, one library with its RECORD, manifest and
+// marker.
 struct Motor {
     pruebas::Casa casa;
     Globales g = casa.globales();
@@ -21,13 +23,25 @@ struct Motor {
         const QByteArray suma = QCryptographicHash::hash(b, QCryptographicHash::Sha256);
         return relativa + "," + columnaSha256(suma) + "," + QString::number(b.size()) + "\n";
     }
+    static constexpr const char* usuario[] = {
+        "PYTHONPATH", "PYTHONHOME",    "VIRTUAL_ENV", "CONDA_PREFIX",       "CONDA_DEFAULT_ENV",
+        "VARNO_APP",  "MI_PYTHONPATH", "python",      "__PYVENV_LAUNCHER__"};
+    ~Motor() {
+        for (const char* v : usuario)
+            qunsetenv(v);
+    }
     Motor() {
+        for (const char* v : usuario) // what the user's environment may hold
+            qputenv(v, "x");
         escribir(g.DATOS + "/app/.guardar", "");
+        const QByteArray aparte = "$PYTHONPATH$PYTHONHOME$VIRTUAL_ENV$CONDA_PREFIX"
+                                  "$CONDA_DEFAULT_ENV$__PYVENV_LAUNCHER__";
         escribir(g.PYTHON,
-                 "#!/bin/sh\n[ \"$PWD\" = \"" + g.DATOS.toUtf8() +
-                     "/app\" ] && [ -z \"$PYTHONPATH\" ] || exit 1\ncase \"$*\" in\n"
-                     "'-I -c '*) echo 3.12.7 ;;\n'-I -m motor --comprobar') [ \"$VARNO_APP\" = '" +
-                     g.BUNDLE.toUtf8() + "' ] && [ ! -e motor ] ;;\n*) exit 1 ;;\nesac\n",
+                 "#!/bin/sh\n[ \"$PWD\" = \"" + g.DATOS.toUtf8() + "/app\" ] || exit 1\n[ -z \"" +
+                     aparte + "\" ] && [ \"$MI_PYTHONPATH$python\" = xx ] || exit 1\n" +
+                     "case \"$*\" in\n'-I -c '*) echo 3.12.7 ;;\n'-I -m motor --comprobar') " +
+                     "[ \"$VARNO_APP\" = '" + g.BUNDLE.toUtf8() +
+                     "' ] && [ ! -e motor ] ;;\n*) exit 1 ;;\nesac\n",
                  true);
         QFile::link("python", g.DATOS + "/python/bin/python3");
         escribir(g.DATOS + "/bin/ffmpeg", "#!/bin/sh\necho 'ffmpeg version n7.1-static'\n", true);
@@ -194,7 +208,6 @@ TEST(Verificacion, CadaDanoEsUnProblemaYNadaSeLeeFueraDelMotor) {
              QFile::link(fuera.filePath("demo"), m.sitio + "/demo");
          }},
     };
-    qputenv("PYTHONPATH", "/otro");
     for (const auto& c : casos) {
         SCOPED_TRACE(c.que);
         Motor m;
@@ -216,7 +229,6 @@ TEST(Verificacion, CadaDanoEsUnProblemaYNadaSeLeeFueraDelMotor) {
         if (c.problemas.join("").contains(hondo)) // deeper than QTemporaryDir can remove
             QProcess::execute("rm", {"-rf", m.g.DATOS + "/python/" + hondo});
     }
-    qunsetenv("PYTHONPATH");
 }
 
 } // namespace

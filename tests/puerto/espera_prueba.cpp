@@ -177,17 +177,6 @@ TEST(Puerto, LoQueDiceLsof) {
     }
 }
 
-// The user's environment without what points Python elsewhere; VARNO_APP names this bundle.
-TEST(Motor, EntornoSinOtroPython) {
-    QProcessEnvironment usuario;
-    for (const char* v :
-         {"PYTHONPATH", "PYTHONHOME", "VIRTUAL_ENV", "CONDA_PREFIX", "CONDA_DEFAULT_ENV",
-          "__PYVENV_LAUNCHER__", "VARNO_APP", "PATH", "MI_PYTHONPATH", "python"})
-        usuario.insert(v, "x");
-    EXPECT_EQ(entornoDelMotor(usuario, "/A/VARNO.app").toStringList(),
-              QStringList({"MI_PYTHONPATH=x", "PATH=x", "VARNO_APP=/A/VARNO.app", "python=x"}));
-}
-
 // With the engine's process gone the wait gives up after the grace, unless the engine answers
 // (another copy, or ours though its start failed); only lower bounds are asserted.
 TEST(Espera, GraciaTrasElFinDelMotorYLimite) {
