@@ -9,10 +9,17 @@ namespace {
 
 using pruebas::escribir;
 
+// Every case runs with what a user's environment may hold that points Python elsewhere.
+[[maybe_unused]] const bool conEntornoDelUsuario = [] {
+    for (const char* v : {"PYTHONPATH", "PYTHONHOME", "VIRTUAL_ENV", "CONDA_PREFIX", "VARNO_APP",
+                          "CONDA_DEFAULT_ENV", "__PYVENV_LAUNCHER__", "MI_PYTHONPATH", "python"})
+        qputenv(v, "x");
+    return true;
+}();
+
 // A small runtime as the installer leaves it: an interpreter that answers, and loads the engine,
-// only when started as the engine is (the user's environment without what points Python
-// elsewhere, VARNO_APP naming this bundle), ffmpeg, one library with its RECORD, manifest and
-// marker.
+// only when started as the engine is (none of those, VARNO_APP naming this bundle), ffmpeg, one
+// library with its RECORD, manifest and marker.
 struct Motor {
     pruebas::Casa casa;
     Globales g = casa.globales();
@@ -23,16 +30,7 @@ struct Motor {
         const QByteArray suma = QCryptographicHash::hash(b, QCryptographicHash::Sha256);
         return relativa + "," + columnaSha256(suma) + "," + QString::number(b.size()) + "\n";
     }
-    static constexpr const char* usuario[] = {
-        "PYTHONPATH", "PYTHONHOME",    "VIRTUAL_ENV", "CONDA_PREFIX",       "CONDA_DEFAULT_ENV",
-        "VARNO_APP",  "MI_PYTHONPATH", "python",      "__PYVENV_LAUNCHER__"};
-    ~Motor() {
-        for (const char* v : usuario)
-            qunsetenv(v);
-    }
     Motor() {
-        for (const char* v : usuario) // what the user's environment may hold
-            qputenv(v, "x");
         escribir(g.DATOS + "/app/.guardar", "");
         const QByteArray aparte = "$PYTHONPATH$PYTHONHOME$VIRTUAL_ENV$CONDA_PREFIX"
                                   "$CONDA_DEFAULT_ENV$__PYVENV_LAUNCHER__";
