@@ -9,7 +9,6 @@ TEST(Reparar, FichasDelInforme) {
     };
     const Parte python{Parte::Tipo::python}, ffmpeg{Parte::Tipo::ffmpeg}, marca{Parte::Tipo::marca};
     const std::pair<QList<Parte>, QString> casos[] = {
-        {{}, ""},
         {{b("numpy", "2.1.0"), ffmpeg, b("attrs", "24.2.0"), b("numpy", "2.1.0"), python, ffmpeg},
          "python ffmpeg attrs==24.2.0 numpy==2.1.0"},
         {{marca, b("varno-motor", "1.0.0"), b("numpy", ""), b("numpy", "2.1.0 x"), b("", "2.1.0")},
