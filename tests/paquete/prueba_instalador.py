@@ -41,7 +41,7 @@ class Guion(unittest.TestCase):
         records = {str(r.relative_to(datos)): r.read_bytes() for r in datos.glob("python/lib/*/site-packages/*.dist-info/RECORD")}
         self.assertEqual(filas, {r: ["sha256=" + base64.urlsafe_b64encode(hashlib.sha256(b).digest()).rstrip(b"=").decode(),
                                      str(len(b))] for r, b in records.items()})
-        self.assertGreaterEqual(len(filas), 3)  # pip's, the engine's, the library's
+        self.assertLessEqual({"pip", "varno_motor", "varno_prueba"}, {r.split("/")[-2].split("-")[0] for r in filas})
 
     def test_what_the_script_finds_and_how_it_ends(self):
         """Each case on a copy of the base installation without ffmpeg, with an older marker; the mirror by its path
