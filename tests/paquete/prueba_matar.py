@@ -145,7 +145,7 @@ class Matar(unittest.TestCase):
                 proceso.salida.seek(0)
                 dicho = proceso.salida.read().decode("utf-8", "replace") if operacion == "instalacion" else ""
                 mal += ["stopped without saying so"] * (proceso.returncode == 143 and not dicho.endswith(INTERRUMPIDA))
-                mal += ["a full disk not said"] * (modo == "disco lleno" and dicho and proceso.returncode == 1 and
+                mal += ["a full disk not said"] * (modo == "disco lleno" and proceso.returncode == 1 and dicho != "" and
                                                    not dicho.endswith(": el disco está lleno.\n"))
             antes, pedidos[:] = set(guardados if modo == "disco lleno" else pedidos), []
             if operacion == "eliminacion":  # the next start puts back a removal cut short
