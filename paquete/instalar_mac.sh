@@ -49,7 +49,7 @@ fallar() {
     local que=$1
     case $que in
     "No se pud"*)
-        if [ -n "${DATOS:-}" ] && lleno ""; then
+        if [ -n "${DATOS:-}" ] && lleno ''; then
             que=${que%%:*}
             que=${que%% (*}
             que="${que%.}: el disco está lleno."
@@ -60,13 +60,13 @@ fallar() {
     exit 1
 }
 
-# Whether the disk is full, by what a command wrote in the file $1 or by
+# Whether the disk is full, by what a command wrote in the file $1 (if any) or by
 # what is left beside DATOS: less than 50 MB, as a step that failed for want
 # of room has often removed its temporary copies (pip's, ensurepip's) before
 # anyone looks, and no step can go on with so little.
 lleno() {
     local libres
-    grep -q 'No space left on device' "$1" 2>/dev/null && return 0
+    [ -n "$1" ] && grep -q 'No space left on device' "$1" 2>/dev/null && return 0
     libres=$(df -Pk "$DATOS" 2>/dev/null | awk 'NR == 2 { print $4 }')
     case $libres in '' | *[!0-9]*) return 1 ;; esac
     [ "$libres" -lt 51200 ]

@@ -43,7 +43,7 @@ QProcessEnvironment entornoDeHerramienta(const QProcessEnvironment& propio) {
     for (const char* v : {"HOME", "USER", "LOGNAME", "TMPDIR", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
         if (propio.contains(QLatin1String(v)))
             e.insert(QLatin1String(v), propio.value(QLatin1String(v)));
-    e.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin:/usr/sbin:/sbin"));
+    e.insert(QStringLiteral("PATH"), QLatin1String(rutaDelSistema));
     return e;
 }
 

@@ -18,6 +18,9 @@ struct Corrida {
 // Long enough for any system tool VARNO runs; a tool still running then is stopped.
 inline constexpr std::chrono::milliseconds limiteHerramienta{20000};
 
+// The system's own folders of programs, the only PATH a child of VARNO gets.
+inline constexpr char rutaDelSistema[] = "/usr/bin:/bin:/usr/sbin:/sbin";
+
 // What a system tool is given of this program's environment: who the user is
 // and where their folders are, with the system's PATH. Nothing a shell left
 // behind (a library preloaded into every program, a PATH that finds another

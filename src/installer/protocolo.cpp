@@ -1,5 +1,6 @@
 #include "installer/protocolo.h"
 
+#include "base/proceso.h"
 #include "base/texto.h"
 
 #include <algorithm>
@@ -148,6 +149,6 @@ QProcessEnvironment entornoInstalador(QProcessEnvironment base, const QString& o
     base.remove(QStringLiteral("VARNO_REPARAR"));
     if (!reparar.isEmpty())
         base.insert(QStringLiteral("VARNO_REPARAR"), reparar);
-    base.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin:/usr/sbin:/sbin"));
+    base.insert(QStringLiteral("PATH"), QLatin1String(rutaDelSistema));
     return base;
 }
